@@ -1,0 +1,60 @@
+#pragma once
+
+#include "core/process_identity.h"
+#include "core/project_metadata.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace vantu {
+
+// One listening TCP port of one process, with the project it belongs to once the resolver
+// has found it.
+struct Listener {
+    // The key under which views and the store track a row. A server restarted on the same
+    // port has a new identity, and so becomes a new row.
+    struct ID {
+        int32_t pid = 0;
+        uint16_t port = 0;
+        std::optional<ProcessIdentity> identity;
+
+        friend bool operator==(const ID&, const ID&) = default;
+    };
+
+    int32_t pid = 0;
+    uint16_t port = 0;
+    QString command;
+    // Read for `pid` when the listing was parsed; absent when that read failed.
+    std::optional<ProcessIdentity> identity;
+    std::optional<ProjectMetadata> project;
+    // Absolute path, without a trailing slash.
+    std::optional<QString> workingDirectory;
+
+    [[nodiscard]] ID id() const { return ID{pid, port, identity}; }
+    [[nodiscard]] bool canTerminate() const { return identity && identity->canTerminate(); }
+
+    [[nodiscard]] QString displayName() const;
+    [[nodiscard]] QString detail() const;
+    [[nodiscard]] QString helpText() const;
+    // Key of the user's project-folder choice for this command, started in this folder,
+    // on this port. Absent while the working directory is unknown.
+    [[nodiscard]] std::optional<QString> projectOverrideKey() const;
+
+    friend bool operator==(const Listener&, const Listener&) = default;
+};
+
+size_t qHash(const Listener::ID& id, size_t seed = 0) noexcept;
+size_t qHash(const Listener& listener, size_t seed = 0) noexcept;
+
+}  // namespace vantu
+
+template <>
+struct std::hash<vantu::Listener::ID> {
+    size_t operator()(const vantu::Listener::ID& id) const noexcept { return vantu::qHash(id); }
+};
+template <>
+struct std::hash<vantu::Listener> {
+    size_t operator()(const vantu::Listener& listener) const noexcept { return vantu::qHash(listener); }
+};

@@ -1,0 +1,113 @@
+#include "core/listener_parser.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <limits>
+
+namespace vantu::ListenerParser {
+namespace {
+
+// Decimal integer with an optional sign and nothing else; nullopt when out of range.
+template <typename T>
+std::optional<T> parseInteger(QStringView text) {
+    qsizetype index = 0;
+    bool negative = false;
+    if (!text.isEmpty() && (text.front() == u'+' || text.front() == u'-')) {
+        negative = text.front() == u'-';
+        index = 1;
+    }
+    if (index == text.size()) {
+        return std::nullopt;
+    }
+    // Accumulate the magnitude in 64 bits; the targets are at most 32 bits wide.
+    constexpr int64_t kLimit = int64_t{std::numeric_limits<T>::max()} + 1;
+    int64_t magnitude = 0;
+    for (; index < text.size(); ++index) {
+        const char16_t c = text[index].unicode();
+        if (c < u'0' || c > u'9') {
+            return std::nullopt;
+        }
+        magnitude = magnitude * 10 + (c - u'0');
+        if (magnitude > kLimit) {
+            return std::nullopt;
+        }
+    }
+    const int64_t value = negative ? -magnitude : magnitude;
+    if (value < int64_t{std::numeric_limits<T>::min()} || value > int64_t{std::numeric_limits<T>::max()}) {
+        return std::nullopt;
+    }
+    return static_cast<T>(value);
+}
+
+// The port is the last non-empty piece after splitting at ':', which covers 127.0.0.1:8080,
+// *:8080, [::1]:5173 and [fe80::1%lo0]:5173 alike.
+std::optional<uint16_t> portOf(QStringView name) {
+    QStringView last;
+    for (const QStringView piece : name.tokenize(u':', Qt::SkipEmptyParts)) {
+        last = piece;
+    }
+    const auto port = parseInteger<uint16_t>(last);
+    if (!port || *port == 0) {
+        return std::nullopt;
+    }
+    return port;
+}
+
+}  // namespace
+
+QList<Listener> parse(QStringView output, const IdentityLookup& identity) {
+    std::optional<int32_t> currentPid;
+    QString currentCommand;
+    QHash<int32_t, ProcessIdentity> identities;
+    QHash<Listener::ID, Listener> listeners;
+
+    for (const QStringView line : output.tokenize(u'\n', Qt::SkipEmptyParts)) {
+        const QStringView value = line.sliced(1);
+        switch (line.front().unicode()) {
+            case u'p': {
+                currentCommand.clear();
+                currentPid = parseInteger<int32_t>(value);
+                if (currentPid) {
+                    if (auto found = identity(*currentPid)) {
+                        identities.insert(*currentPid, *found);
+                    }
+                }
+                break;
+            }
+            case u'c':
+                currentCommand = value.toString();
+                break;
+            case u'n': {
+                if (!currentPid || currentCommand.isEmpty() || value.isEmpty()) {
+                    break;
+                }
+                const auto port = portOf(value);
+                if (!port) {
+                    break;
+                }
+                const auto known = identities.constFind(*currentPid);
+                Listener listener{
+                    .pid = *currentPid,
+                    .port = *port,
+                    .command = currentCommand,
+                    .identity = known == identities.cend() ? std::nullopt : std::optional(*known),
+                    .project = std::nullopt,
+                    .workingDirectory = std::nullopt,
+                };
+                listeners.insert(listener.id(), std::move(listener));
+                break;
+            }
+            default:
+                break;
+        }
+    }
+
+    QList<Listener> sorted = listeners.values();
+    std::sort(sorted.begin(), sorted.end(), [](const Listener& a, const Listener& b) {
+        return a.port != b.port ? a.port < b.port : a.pid < b.pid;
+    });
+    return sorted;
+}
+
+}  // namespace vantu::ListenerParser

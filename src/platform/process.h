@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+// Facts about live processes, read from the operating system. Everything here may be
+// called from any thread and never throws; a process that is gone or that the system
+// refuses to describe yields nullopt.
+namespace vantu::platform {
+
+struct ProcessFacts {
+    uint32_t effectiveUid = 0;
+    uint64_t startSeconds = 0;
+    uint64_t startMicroseconds = 0;
+};
+
+// Owner and start time of one process instance. Both come from the same instance even if
+// the pid is recycled while they are read.
+std::optional<ProcessFacts> readProcessFacts(int32_t pid);
+
+// Absolute path of the process's executable.
+std::optional<QString> executablePath(int32_t pid);
+
+// Absolute current working directory; nullopt when it was deleted or cannot be read.
+std::optional<QString> workingDirectory(int32_t pid);
+
+int32_t currentPid();
+uint32_t currentUid();
+
+}  // namespace vantu::platform

@@ -1,0 +1,88 @@
+#include "core/listener.h"
+
+#include <gtest/gtest.h>
+
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu {
+namespace {
+
+const ProcessIdentity kIdentity{4312, 501, 1700000000, 42};
+
+Listener node() {
+    return Listener{.pid = 4312, .port = 5173, .command = u"node"_s, .identity = kIdentity, .project = {}, .workingDirectory = {}};
+}
+
+ProjectMetadata site() {
+    return ProjectMetadata{u"my-app"_s, u"/Users/a/site"_s, u"/Users/a/site/package.json"_s, true, false};
+}
+
+TEST(ListenerTest, TextsWithoutAProject) {
+    const Listener listener = node();
+    EXPECT_EQ(listener.displayName(), u"node"_s);
+    EXPECT_EQ(listener.detail(), u"PID 4312"_s);
+    EXPECT_EQ(listener.helpText(), QString::fromUtf8("node\n"
+                                                     "Project not identified \xE2\x80\x94 showing process name\n"
+                                                     "node \xC2\xB7 PID 4312 \xC2\xB7 port 5173"));
+    EXPECT_FALSE(listener.projectOverrideKey().has_value());
+}
+
+TEST(ListenerTest, TextsWithAProject) {
+    Listener listener = node();
+    listener.project = site();
+    EXPECT_EQ(listener.displayName(), u"my-app"_s);
+    EXPECT_EQ(listener.detail(), QString::fromUtf8("node \xC2\xB7 PID 4312"));
+    EXPECT_EQ(listener.helpText(), QString::fromUtf8("my-app\n"
+                                                     "Name from package.json\n"
+                                                     "/Users/a/site\n"
+                                                     "node \xC2\xB7 PID 4312 \xC2\xB7 port 5173"));
+}
+
+TEST(ListenerTest, NegativePidAndLargePortArePlainDecimal) {
+    Listener listener = node();
+    listener.pid = -7;
+    listener.port = 50000;
+    EXPECT_EQ(listener.detail(), u"PID -7"_s);
+    EXPECT_TRUE(listener.helpText().endsWith(QString::fromUtf8("PID -7 \xC2\xB7 port 50000")));
+}
+
+TEST(ListenerTest, OverrideKeyJoinsCommandFolderAndPortWithUnitSeparators) {
+    Listener listener = node();
+    listener.workingDirectory = u"/Users/a/site"_s;
+    EXPECT_EQ(listener.projectOverrideKey(), QStringLiteral("node\x1F/Users/a/site\x1F" "5173"));
+}
+
+TEST(ListenerTest, CanTerminateNeedsAnIdentity) {
+    Listener listener = node();
+    listener.identity.reset();
+    EXPECT_FALSE(listener.canTerminate());
+}
+
+TEST(ListenerTest, IdentityIsPartOfTheID) {
+    Listener withIdentity = node();
+    Listener without = node();
+    without.identity.reset();
+    Listener restarted = node();
+    restarted.identity = ProcessIdentity{4312, 501, 1700000099, 0};
+    EXPECT_NE(withIdentity.id(), without.id());
+    EXPECT_NE(withIdentity.id(), restarted.id());
+    EXPECT_EQ(QSet<Listener::ID>({withIdentity.id(), without.id(), restarted.id()}).size(), 3);
+}
+
+TEST(ListenerTest, ProjectAndFolderChangeEqualityButNotTheID) {
+    const Listener plain = node();
+    Listener withProject = node();
+    withProject.project = site();
+    Listener withFolder = node();
+    withFolder.workingDirectory = u"/Users/a/site"_s;
+    EXPECT_NE(plain, withProject);
+    EXPECT_NE(plain, withFolder);
+    EXPECT_EQ(plain.id(), withProject.id());
+    EXPECT_EQ(plain.id(), withFolder.id());
+    EXPECT_EQ(QSet<Listener>({plain, withProject, withFolder}).size(), 3);
+}
+
+}  // namespace
+}  // namespace vantu

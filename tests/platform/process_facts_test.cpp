@@ -1,0 +1,106 @@
+#include "platform/process.h"
+#include "spawned_listener.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <thread>
+#include <unistd.h>
+
+namespace vantu::platform {
+namespace {
+
+using test::SpawnedListener;
+
+TEST(ProcessFactsTest, TwoReadsOfOneLiveProcessAgree) {
+    SpawnedListener child = SpawnedListener::start();
+    const auto first = readProcessFacts(child.pid());
+    const auto second = readProcessFacts(child.pid());
+    ASSERT_TRUE(first.has_value());
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(first->effectiveUid, ::geteuid());
+    EXPECT_EQ(first->startSeconds, second->startSeconds);
+    EXPECT_EQ(first->startMicroseconds, second->startMicroseconds);
+    EXPECT_LT(first->startMicroseconds, 1'000'000U);
+}
+
+TEST(ProcessFactsTest, StartTimeIsNearNow) {
+    SpawnedListener child = SpawnedListener::start();
+    const auto facts = readProcessFacts(child.pid());
+    ASSERT_TRUE(facts.has_value());
+    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    EXPECT_NEAR(static_cast<double>(facts->startSeconds), static_cast<double>(now), 5.0);
+}
+
+TEST(ProcessFactsTest, ProcessesStartedAtDifferentTimesDiffer) {
+    SpawnedListener first = SpawnedListener::start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    SpawnedListener second = SpawnedListener::start();
+    const auto a = readProcessFacts(first.pid());
+    const auto b = readProcessFacts(second.pid());
+    ASSERT_TRUE(a && b);
+    EXPECT_TRUE(a->startSeconds != b->startSeconds || a->startMicroseconds != b->startMicroseconds);
+}
+
+TEST(ProcessFactsTest, GoneAfterTheProcessIsReaped) {
+    SpawnedListener child = SpawnedListener::start();
+    const pid_t pid = child.pid();
+    child.kill();
+    EXPECT_FALSE(readProcessFacts(pid).has_value());
+    EXPECT_FALSE(executablePath(pid).has_value());
+    EXPECT_FALSE(workingDirectory(pid).has_value());
+}
+
+TEST(ProcessFactsTest, CommandNameWithParenthesesAndSpaces) {
+    SpawnedListener plain = SpawnedListener::start();
+    SpawnedListener odd = SpawnedListener::start({.commandName = QStringLiteral("a) (b) 1 2 3")});
+    const auto expected = readProcessFacts(plain.pid());
+    const auto facts = readProcessFacts(odd.pid());
+    ASSERT_TRUE(facts.has_value());
+    EXPECT_EQ(facts->effectiveUid, ::geteuid());
+    // Misreading the fields would land on another number entirely, far from the start
+    // time of a process started a moment earlier.
+    EXPECT_NEAR(static_cast<double>(facts->startSeconds), static_cast<double>(expected->startSeconds), 2.0);
+}
+
+TEST(ProcessFactsTest, InvalidPidsHaveNoFacts) {
+    for (const int32_t pid : {0, -1, -4312, 2147483647}) {
+        EXPECT_FALSE(readProcessFacts(pid).has_value()) << pid;
+        EXPECT_FALSE(executablePath(pid).has_value()) << pid;
+        EXPECT_FALSE(workingDirectory(pid).has_value()) << pid;
+    }
+}
+
+TEST(ProcessFactsTest, ExecutableAndWorkingDirectory) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString canonical = QFileInfo(folder.path()).canonicalFilePath();
+    SpawnedListener child = SpawnedListener::start({.workingDirectory = canonical});
+    EXPECT_EQ(executablePath(child.pid()), QFileInfo(test::testListenerProgram()).canonicalFilePath());
+    EXPECT_EQ(workingDirectory(child.pid()), canonical);
+}
+
+TEST(ProcessFactsTest, DeletedWorkingDirectoryIsAbsent) {
+    QTemporaryDir parent;
+    const QString folder = QFileInfo(parent.path()).canonicalFilePath() + QStringLiteral("/site");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    SpawnedListener child = SpawnedListener::start({.workingDirectory = folder});
+    ASSERT_TRUE(workingDirectory(child.pid()).has_value());
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    EXPECT_FALSE(workingDirectory(child.pid()).has_value());
+}
+
+TEST(ProcessFactsTest, CurrentProcess) {
+    EXPECT_EQ(currentPid(), ::getpid());
+    EXPECT_EQ(currentUid(), ::getuid());
+    EXPECT_TRUE(readProcessFacts(currentPid()).has_value());
+}
+
+}  // namespace
+}  // namespace vantu::platform

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <sys/types.h>
+#include <vector>
+
+namespace vantu::test {
+
+// A real test listener process on loopback, started for one test and killed when it ends.
+class SpawnedListener {
+public:
+    struct Options {
+        QString host = QStringLiteral("127.0.0.1");  // "127.0.0.1", "::1" or "both"
+        std::vector<uint16_t> ports{0};              // 0: any free port
+        std::optional<QString> workingDirectory;
+        bool ignoreTerm = false;
+        // The process's command name as the listing tool reports it (e.g. "node"); the
+        // program is started through a link of that name.
+        std::optional<QString> commandName;
+        // Run as this user (needs root), e.g. "nobody".
+        std::optional<QString> user;
+    };
+
+    static SpawnedListener start(const Options& options);
+    static SpawnedListener start() { return start(Options{}); }
+
+    SpawnedListener(SpawnedListener&& other) noexcept;
+    SpawnedListener& operator=(SpawnedListener&&) = delete;
+    SpawnedListener(const SpawnedListener&) = delete;
+    ~SpawnedListener();
+
+    [[nodiscard]] pid_t pid() const { return pid_; }
+    [[nodiscard]] const std::vector<uint16_t>& ports() const { return ports_; }
+    [[nodiscard]] uint16_t port() const { return ports_.front(); }
+
+    // Waits up to `limit` for the process to exit; true when it has (it is then reaped).
+    bool waitForExit(std::chrono::milliseconds limit);
+    // Whether it has exited (reaps it if so).
+    bool hasExited();
+    // Kills and reaps the process now.
+    void kill();
+
+private:
+    SpawnedListener() = default;
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+    std::vector<uint16_t> ports_;
+    QString linkFolder_;
+};
+
+// Path of the test listener program built next to the tests.
+QString testListenerProgram();
+// Whether the tests run as root (needed to start processes as another user).
+bool runningAsRoot();
+
+}  // namespace vantu::test

@@ -1,0 +1,108 @@
+// A tiny stand-in for a development server: listens on loopback and waits to be stopped.
+//
+//   test_listener [--host 127.0.0.1|::1|both] [--chdir DIR] [--ignore-term] [PORT...]
+//
+// Each PORT (0 for any free port) gets one listening socket; with --host both, an IPv4 and
+// an IPv6 socket on the same port. Prints "PORT p1 p2 ...\n" once everything listens.
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void die(const char* what) {
+    std::perror(what);
+    std::exit(3);
+}
+
+int listenOn(int family, int port) {
+    const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        die("socket");
+    }
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    int rc = 0;
+    if (family == AF_INET) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        rc = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    } else {
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
+        sockaddr_in6 address{};
+        address.sin6_family = AF_INET6;
+        address.sin6_port = htons(static_cast<uint16_t>(port));
+        address.sin6_addr = in6addr_loopback;
+        rc = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    if (rc != 0) {
+        die("bind");
+    }
+    if (::listen(fd, 16) != 0) {
+        die("listen");
+    }
+    return fd;
+}
+
+int boundPort(int fd) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        die("getsockname");
+    }
+    if (address.ss_family == AF_INET) {
+        return ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+    }
+    return ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string host = "127.0.0.1";
+    std::vector<int> ports;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--host" && i + 1 < argc) {
+            host = argv[++i];
+        } else if (arg == "--chdir" && i + 1 < argc) {
+            if (::chdir(argv[++i]) != 0) {
+                die("chdir");
+            }
+        } else if (arg == "--ignore-term") {
+            std::signal(SIGTERM, SIG_IGN);
+        } else {
+            ports.push_back(std::atoi(arg.c_str()));
+        }
+    }
+    if (ports.empty()) {
+        ports.push_back(0);
+    }
+    std::string line = "PORT";
+    for (const int requested : ports) {
+        int port = requested;
+        if (host == "127.0.0.1" || host == "both") {
+            port = boundPort(listenOn(AF_INET, port));
+        }
+        if (host == "::1" || host == "both") {
+            port = boundPort(listenOn(AF_INET6, port));
+        }
+        line += " " + std::to_string(port);
+    }
+    line += "\n";
+    if (::write(STDOUT_FILENO, line.data(), line.size()) < 0) {
+        die("write");
+    }
+    for (;;) {
+        ::pause();
+    }
+}

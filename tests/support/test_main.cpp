@@ -1,0 +1,27 @@
+// Entry point of every test program: a Qt application object (GUI or core, chosen at build
+// time) and a private HOME and XDG_CONFIG_HOME, so no test reads or writes the user's files.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#ifdef VANTU_TEST_GUI
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    if (!home.isValid()) {
+        return 2;
+    }
+    ::setenv("HOME", home.path().toLocal8Bit().constData(), 1);
+    ::setenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit().constData(), 1);
+    TestApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
