@@ -1,0 +1,1 @@
+vantu_add_benchmark(bench_listener_parser listener_parser_bench.cpp vantu_core)

@@ -1,0 +1,1 @@
+vantu_add_fuzzer(fuzz_listener_parser listener_parser_fuzz.cpp vantu_core)

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "core/port_service_error.h"
+
+#include <QString>
+
+#include <chrono>
+#include <optional>
+#include <variant>
+
+namespace vantu {
+
+// What a scan found: the tool's field output, or nullopt when nothing is listening at all.
+struct ScanOutcome {
+    std::optional<QString> output;
+};
+
+// Runs the listing tool once (lsof -iTCP -sTCP:LISTEN -n -P -Fpcn) under a watchdog and
+// judges its exit. Blocks the calling thread, so it is only ever run off the main thread.
+class ListenerScan {
+public:
+    struct Limits {
+        // From launch until the tool is asked to terminate.
+        std::chrono::milliseconds timeLimit{5000};
+        // From that request until it is killed.
+        std::chrono::milliseconds gracePeriod{500};
+    };
+
+    // The system's listing tool at its fixed absolute path, with the standard limits.
+    ListenerScan();
+    ListenerScan(QString toolPath, Limits limits);
+
+    // The first of /usr/bin/lsof and /usr/sbin/lsof that exists (never a search of PATH).
+    static QString standardToolPath();
+
+    [[nodiscard]] std::variant<ScanOutcome, ServiceError> run() const;
+
+    [[nodiscard]] const QString& toolPath() const { return toolPath_; }
+    [[nodiscard]] const Limits& limits() const { return limits_; }
+
+private:
+    QString toolPath_;
+    Limits limits_;
+};
+
+}  // namespace vantu

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "core/port_service_error.h"
+#include "core/process_identity.h"
+
+#include <optional>
+
+namespace vantu {
+
+// The only place that signals another process.
+namespace ProcessStopper {
+
+// Sends SIGTERM (or SIGKILL when `force`) to the process, but only after proving that it is
+// the user's own and that its pid still names the very instance that was discovered.
+// Blocks on system calls, so it runs off the main thread. nullopt means the signal was
+// delivered; it does not wait for the process to exit.
+std::optional<PortServiceError> stop(const ProcessIdentity& identity, bool force);
+
+}  // namespace ProcessStopper
+}  // namespace vantu

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/listener.h"
+#include "core/listener_scan.h"
+#include "core/port_service_error.h"
+#include "core/process_identity.h"
+#include "rules/discovery_settings.h"
+
+#include <QFuture>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <optional>
+#include <variant>
+
+namespace vantu {
+
+// User-chosen project folders: Listener::projectOverrideKey() → folder path.
+using ProjectOverrides = QMap<QString, QString>;
+
+// Every listening socket with its project, or why the scan failed.
+using SnapshotResult = std::variant<QList<Listener>, ServiceError>;
+
+// nullopt: the signal was delivered.
+using StopResult = std::optional<PortServiceError>;
+
+// Scans and stops, each on a background thread; the caller awaits the future on the main
+// thread. Holds no state between calls. Virtual so tests can decide when and how a scan or a
+// stop ends.
+class PortService {
+public:
+    PortService() = default;
+    explicit PortService(ListenerScan scan) : scan_(std::move(scan)) {}
+    virtual ~PortService() = default;
+    PortService(const PortService&) = default;
+    PortService& operator=(const PortService&) = default;
+
+    // Scan, parse, then identify projects. Every listening socket of the listing is returned,
+    // sorted by port then pid; which of them are dev servers is the caller's decision. The
+    // arguments are copied: later changes do not affect a running snapshot.
+    [[nodiscard]] virtual QFuture<SnapshotResult> snapshot(const DiscoverySettings& settings,
+                                                           const ProjectOverrides& overrides = {}) const;
+
+    // Sends SIGTERM, or SIGKILL when `force`, to that very process instance.
+    [[nodiscard]] virtual QFuture<StopResult> stop(const ProcessIdentity& identity, bool force) const;
+
+private:
+    ListenerScan scan_;
+};
+
+}  // namespace vantu

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "core/listener.h"
+#include "core/process_identity.h"
+#include "rules/discovery_settings.h"
+#include "service/port_service.h"
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace vantu {
+
+namespace platform {
+class SettingsStore;
+}
+
+// What the folder chooser shows, and where it starts.
+struct FolderChoiceRequest {
+    QString title;
+    QString message;
+    QString prompt;
+    QString startFolder;
+};
+
+// Shows a folder chooser without blocking and later calls `answer` on the main thread with
+// the chosen folder's path, or nullopt when the user cancelled.
+using FolderChooser =
+    std::function<void(const FolderChoiceRequest& request, std::function<void(std::optional<QString>)> answer)>;
+
+// The one application state that the views read and drive. Lives on the main thread; every
+// field is read and written there, so it takes no locks.
+//
+// Published fields notify `willChange()` before every assignment (also when the value does
+// not change, and once per insertion or removal in a set); views re-read the store after it.
+class PortStore : public QObject {
+    Q_OBJECT
+
+public:
+    // Waits of the stop path. Fixed in the app; tests may shorten them.
+    struct StopDelays {
+        std::chrono::nanoseconds afterPolite{1'200'000'000};
+        std::chrono::nanoseconds afterForced{250'000'000};
+    };
+
+    // Loads the discovery settings and the project folder overrides from `settings` (which
+    // must outlive the store); starts no scan.
+    PortStore(std::unique_ptr<PortService> service, platform::SettingsStore& settings, FolderChooser folderChooser,
+              StopDelays delays = {}, QObject* parent = nullptr);
+    ~PortStore() override;
+
+    static inline const QString kProjectFoldersKey = QStringLiteral("discovery.projectFolders");
+
+    // Published state.
+    [[nodiscard]] const QList<Listener>& listeners() const { return listeners_; }
+    [[nodiscard]] bool isRefreshing() const { return isRefreshing_; }
+    [[nodiscard]] const QSet<ProcessIdentity>& stopping() const { return stopping_; }
+    [[nodiscard]] const QSet<ProcessIdentity>& forceAvailable() const { return forceAvailable_; }
+    [[nodiscard]] const std::optional<QString>& errorMessage() const { return errorMessage_; }
+    [[nodiscard]] bool hasSnapshot() const { return hasSnapshot_; }
+    [[nodiscard]] const DiscoverySettings& discoverySettings() const { return discoverySettings_; }
+    [[nodiscard]] bool showingDiscoverySettings() const { return showingDiscoverySettings_; }
+
+    // Heights that follow from the state.
+    [[nodiscard]] double bodyHeight() const;
+    [[nodiscard]] double popoverHeight() const;
+
+    // Called whenever the popover's height may have changed.
+    void setOnLayoutChange(std::function<void()> callback);
+
+    // Asks for a fresh list. At most one scan runs; requests made meanwhile collapse into one
+    // further pass.
+    void refresh();
+    void toggleDiscoverySettings();
+    // Saves, applies, closes the settings panel and refreshes.
+    void updateDiscoverySettings(const DiscoverySettings& settings);
+
+    // Stops the listener's process: politely first, by force once that has been offered.
+    void stop(const Listener& listener);
+
+    // Pins the listener to a folder the user picks, or removes the pin.
+    void chooseProjectFolder(const Listener& listener);
+    void resetProjectFolder(const Listener& listener);
+
+Q_SIGNALS:
+    // Emitted before any published field changes.
+    void willChange();
+
+private:
+    // Implementation details are the store's own; see port_store.cpp.
+    std::unique_ptr<PortService> service_;
+    platform::SettingsStore& settings_;
+    FolderChooser folderChooser_;
+    StopDelays delays_;
+
+    QList<Listener> listeners_;
+    bool isRefreshing_ = false;
+    QSet<ProcessIdentity> stopping_;
+    QSet<ProcessIdentity> forceAvailable_;
+    std::optional<QString> errorMessage_;
+    bool hasSnapshot_ = false;
+    DiscoverySettings discoverySettings_;
+    bool showingDiscoverySettings_ = false;
+
+    std::function<void()> onLayoutChange_;
+    ProjectOverrides projectOverrides_;
+};
+
+}  // namespace vantu
