@@ -43,10 +43,12 @@ std::optional<T> parseInteger(QStringView text) {
 // The port is the last non-empty piece after splitting at ':', which covers 127.0.0.1:8080,
 // *:8080, [::1]:5173 and [fe80::1%lo0]:5173 alike.
 std::optional<uint16_t> portOf(QStringView name) {
-    QStringView last;
-    for (const QStringView piece : name.tokenize(u':', Qt::SkipEmptyParts)) {
-        last = piece;
+    qsizetype end = name.size();
+    while (end > 0 && name[end - 1] == u':') {
+        --end;
     }
+    const QStringView trimmed = name.first(end);
+    const QStringView last = trimmed.sliced(trimmed.lastIndexOf(u':') + 1);
     const auto port = parseInteger<uint16_t>(last);
     if (!port || *port == 0) {
         return std::nullopt;
@@ -60,9 +62,22 @@ QList<Listener> parse(QStringView output, const IdentityLookup& identity) {
     std::optional<int32_t> currentPid;
     QString currentCommand;
     QHash<int32_t, ProcessIdentity> identities;
-    QHash<Listener::ID, Listener> listeners;
+    // Listeners in order of appearance, and where each ID sits among them: a repeated ID (the
+    // IPv6 twin of an IPv4 socket, say) replaces the listener in place.
+    QList<Listener> listeners;
+    QHash<Listener::ID, qsizetype> positions;
 
-    for (const QStringView line : output.tokenize(u'\n', Qt::SkipEmptyParts)) {
+    qsizetype start = 0;
+    while (start < output.size()) {
+        qsizetype end = output.indexOf(u'\n', start);
+        if (end < 0) {
+            end = output.size();
+        }
+        const QStringView line = output.sliced(start, end - start);
+        start = end + 1;
+        if (line.isEmpty()) {
+            continue;
+        }
         const QStringView value = line.sliced(1);
         switch (line.front().unicode()) {
             case u'p': {
@@ -95,7 +110,14 @@ QList<Listener> parse(QStringView output, const IdentityLookup& identity) {
                     .project = std::nullopt,
                     .workingDirectory = std::nullopt,
                 };
-                listeners.insert(listener.id(), std::move(listener));
+                const Listener::ID id = listener.id();
+                const auto position = positions.constFind(id);
+                if (position == positions.cend()) {
+                    positions.insert(id, listeners.size());
+                    listeners.append(std::move(listener));
+                } else {
+                    listeners[*position] = std::move(listener);
+                }
                 break;
             }
             default:
@@ -103,11 +125,10 @@ QList<Listener> parse(QStringView output, const IdentityLookup& identity) {
         }
     }
 
-    QList<Listener> sorted = listeners.values();
-    std::sort(sorted.begin(), sorted.end(), [](const Listener& a, const Listener& b) {
+    std::sort(listeners.begin(), listeners.end(), [](const Listener& a, const Listener& b) {
         return a.port != b.port ? a.port < b.port : a.pid < b.pid;
     });
-    return sorted;
+    return listeners;
 }
 
 }  // namespace vantu::ListenerParser
