@@ -14,7 +14,7 @@ constexpr QStringView kRuntimeNames[] = {
 // Interpreters installed under a versioned name: python3.12, ruby3.2, php8.
 constexpr QStringView kVersionedRuntimePrefixes[] = {u"python", u"ruby", u"php"};
 
-// System services that listen on ports of their own and are never development servers.
+// Programs that hold local ports of their own and are never development servers.
 constexpr QStringView kDeniedCommandPrefixes[] = {u"controlce", u"figma"};
 constexpr QStringView kDeniedCommands[] = {u"rapportd", u"sharingd"};
 
