@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
 #include <cstdlib>
 #include <memory>
 
@@ -99,12 +100,18 @@ TEST_F(SettingsStoreTest, NonTextValuesInAMapAreTellable) {
     }
 }
 
-TEST_F(SettingsStoreTest, WritesGoToDiskAtOnce) {
+TEST_F(SettingsStoreTest, WritesGoToDiskAtOnceByReplacingTheFile) {
     const auto store = open();
     store->setValue(u"discovery.automatic"_s, false);
     EXPECT_EQ(fileObject().value(u"discovery.automatic"_s), QJsonValue(false));
+    struct stat before {};
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &before), 0);
     store->setValue(u"discovery.included"_s, u"3000"_s);
     EXPECT_EQ(fileObject().value(u"discovery.included"_s), QJsonValue(u"3000"_s));
+    // A new file renamed over the old one: a reader never sees a half-written file.
+    struct stat after {};
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &after), 0);
+    EXPECT_NE(before.st_ino, after.st_ino);
     // No lock or temporary file is left behind.
     EXPECT_EQ(QDir(QFileInfo(path()).absolutePath()).entryList(QDir::Files | QDir::Hidden),
               QStringList{u"vantu.json"_s});
