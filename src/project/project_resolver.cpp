@@ -2,11 +2,14 @@
 
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "rules/development_port_filter.h"
 
 #include <QDir>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QJsonValue>
+#include <QSet>
 #include <QTextBoundaryFinder>
 
 namespace vantu::ProjectResolver {
@@ -54,7 +57,93 @@ std::optional<QString> nameFromPackage(const QString& manifest) {
     return cleanName(name.toString());
 }
 
+bool isSameProcess(const ProcessIdentity& identity) {
+    return ProcessIdentity::read(identity.pid) == identity;
+}
+
+// The folder the user chose for this listener; absent when it is missing or not a folder.
+std::optional<ProjectMetadata> chosenProject(const QString& path) {
+    if (!path.startsWith(QLatin1Char('/'))) {
+        return std::nullopt;
+    }
+    const QString folder = QDir::cleanPath(path);
+    if (!platform::isDirectory(folder)) {
+        return std::nullopt;
+    }
+    const QString manifest = childPath(folder, u"package.json");
+    ProjectMetadata project{.hasProjectEvidence = true, .isUserSelected = true};
+    project.directory = folder;
+    if (auto name = nameFromPackage(manifest)) {
+        project.name = std::move(*name);
+        project.manifest = manifest;
+    } else {
+        // The user named this folder on purpose: show its name as it is.
+        project.name = lastPathComponent(folder);
+    }
+    return project;
+}
+
 }  // namespace
+
+QList<Listener> enrich(QList<Listener> listeners, const Overrides& overrides, const DiscoverySettings& settings) {
+    const QStringList homes = homeFolders();
+    QSet<int32_t> seenPids;
+    QHash<int32_t, QString> directoriesByPid;
+    QHash<QString, std::optional<ProjectMetadata>> projectsByDirectory;
+    QHash<int32_t, std::optional<ProjectMetadata>> projectsByPid;
+
+    for (Listener& listener : listeners) {
+        // Listeners that can never be shown are not worth a single file read.
+        if (!listener.canTerminate()) {
+            continue;
+        }
+        if (!DevelopmentPortFilter::isAutomaticCandidate(listener) && !settings.included().contains(listener.port)) {
+            continue;
+        }
+        if (!listener.identity) {
+            continue;
+        }
+        const ProcessIdentity& identity = *listener.identity;
+
+        if (!seenPids.contains(listener.pid)) {
+            seenPids.insert(listener.pid);
+            // Each read below could meet a newer process that reused the pid; the identity
+            // read before and after tells us the facts belong to the listener's process.
+            if (isSameProcess(identity)) {
+                if (const auto directory = workingDirectory(listener.pid)) {
+                    const auto known = projectsByDirectory.constFind(*directory);
+                    const std::optional<ProjectMetadata> project =
+                        known != projectsByDirectory.cend() ? *known : resolve(*directory, homes);
+                    if (isSameProcess(identity)) {
+                        directoriesByPid.insert(listener.pid, *directory);
+                        projectsByPid.insert(listener.pid, project);
+                        projectsByDirectory.insert(*directory, project);
+                    }
+                }
+            }
+        }
+
+        listener.project = projectsByPid.value(listener.pid);
+        if (const auto directory = directoriesByPid.constFind(listener.pid); directory != directoriesByPid.cend()) {
+            listener.workingDirectory = *directory;
+        } else {
+            listener.workingDirectory.reset();
+        }
+
+        const auto key = listener.projectOverrideKey();
+        if (!key) {
+            continue;
+        }
+        const auto chosen = overrides.constFind(*key);
+        if (chosen == overrides.cend() || !isSameProcess(identity)) {
+            continue;
+        }
+        if (auto project = chosenProject(*chosen)) {
+            listener.project = std::move(project);
+        }
+    }
+    return listeners;
+}
 
 std::optional<QString> workingDirectory(int32_t pid) {
     const auto path = platform::workingDirectory(pid);
