@@ -245,6 +245,48 @@ void BM_SnapshotVersusLsof(benchmark::State& state) {
 }
 BENCHMARK(BM_SnapshotVersusLsof)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
 
+// Where the time above the tool goes: the same steps run one by one on this thread,
+// alternating with the tool alone.
+void BM_SnapshotStages(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    Clock::duration lsofTime{};
+    Clock::duration scanTime{};
+    Clock::duration parseTime{};
+    Clock::duration enrichTime{};
+    for (auto _ : state) {
+        const auto a = Clock::now();
+        const bool lsofOk = runLsofAlone();
+        const auto b = Clock::now();
+        const auto scanned = vantu::ListenerScan().run();
+        const auto c = Clock::now();
+        const auto* outcome = std::get_if<vantu::ScanOutcome>(&scanned);
+        if (!lsofOk || outcome == nullptr || !outcome->output) {
+            state.SkipWithError("lsof or the scan failed");
+            break;
+        }
+        QList<vantu::Listener> parsed = vantu::ListenerParser::parse(*outcome->output);
+        const auto d = Clock::now();
+        const auto enriched = vantu::ProjectResolver::enrich(std::move(parsed));
+        const auto e = Clock::now();
+        if (listeners->identified(enriched) != kListeners) {
+            state.SkipWithError("not every listener was identified");
+            break;
+        }
+        lsofTime += b - a;
+        scanTime += c - b;
+        parseTime += d - c;
+        enrichTime += e - d;
+    }
+    const auto milliseconds = [&state](Clock::duration total) {
+        return std::chrono::duration<double, std::milli>(total).count() / static_cast<double>(state.iterations());
+    };
+    state.counters["lsof_ms"] = milliseconds(lsofTime);
+    state.counters["scan_ms"] = milliseconds(scanTime);
+    state.counters["parse_ms"] = milliseconds(parseTime);
+    state.counters["enrich_ms"] = milliseconds(enrichTime);
+}
+BENCHMARK(BM_SnapshotStages)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
+
 }  // namespace
 
 int main(int argc, char** argv) {
