@@ -8,7 +8,6 @@
 #include <QProcess>
 
 #include <arpa/inet.h>
-#include <csignal>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <spawn.h>
@@ -16,6 +15,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <string>
 #include <vector>

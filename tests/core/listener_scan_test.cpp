@@ -67,8 +67,7 @@ TEST(ListenerScanTest, JudgesTheToolsExit) {
     const QByteArray accent = "e\xCC\x81";
     const QByteArray family = "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";
     const QByteArray long300 = repeated(accent, 100) + repeated(family, 10) + repeated("x", 189) + "\n";
-    const QString first240 =
-        QString::fromUtf8(repeated(accent, 100) + repeated(family, 10) + repeated("x", 130));
+    const QString first240 = QString::fromUtf8(repeated(accent, 100) + repeated(family, 10) + repeated("x", 130));
 
     struct Case {
         const char* what;
@@ -82,9 +81,8 @@ TEST(ListenerScanTest, JudgesTheToolsExit) {
     const Case cases[] = {
         {"status 1 and silent: nothing listens", "", "", "1", "", Result::Kind::nothingListening, {}},
         {"status 1 and only blank space", " \n\t\r\n  ", "\n", "1", "", Result::Kind::nothingListening, {}},
-        {"status 1 with a warning", "",
-         "lsof: WARNING: can't stat() fuse.gvfsd-fuse file system /run/user/1000/gvfs\n", "1", "",
-         Result::Kind::error,
+        {"status 1 with a warning", "", "lsof: WARNING: can't stat() fuse.gvfsd-fuse file system /run/user/1000/gvfs\n",
+         "1", "", Result::Kind::error,
          failed + u"lsof: WARNING: can't stat() fuse.gvfsd-fuse file system /run/user/1000/gvfs\n"_s},
         {"status 1 with listing text", "p12\n", "", "1", "", Result::Kind::error, failed + u"p12\n"_s},
         {"status 2 with 300 characters", "", long300, "2", "", Result::Kind::error, failed + first240},
@@ -97,8 +95,8 @@ TEST(ListenerScanTest, JudgesTheToolsExit) {
         {"status 0 with invalid UTF-8", "p1\nc\xC3node\nn127.0.0.1:3000\n", "", "0", "", Result::Kind::output,
          u"p1\nc\uFFFDnode\nn127.0.0.1:3000\n"_s},
         {"a byte-order mark is text too", "\xEF\xBB\xBFp1\n", "", "0", "", Result::Kind::output, u"\uFEFFp1\n"_s},
-        {"ended by a signal after a full listing", "p1\ncnode\nn127.0.0.1:3000\n", "", "0", "SEGV",
-         Result::Kind::error, timedOut},
+        {"ended by a signal after a full listing", "p1\ncnode\nn127.0.0.1:3000\n", "", "0", "SEGV", Result::Kind::error,
+         timedOut},
         {"ended by a signal while silent", "", "", "1", "TERM", Result::Kind::error, timedOut},
     };
     for (const Case& c : cases) {
@@ -152,8 +150,7 @@ TEST(ListenerScanTest, AToolThatCannotStartGivesTheSystemsReason) {
 
 TEST(ListenerScanTest, ProductionUsesTheSystemToolAndTheStandardLimits) {
     const ListenerScan scan;
-    const QString expected =
-        QFile::exists(u"/usr/bin/lsof"_s) ? u"/usr/bin/lsof"_s : u"/usr/sbin/lsof"_s;
+    const QString expected = QFile::exists(u"/usr/bin/lsof"_s) ? u"/usr/bin/lsof"_s : u"/usr/sbin/lsof"_s;
     EXPECT_EQ(scan.toolPath(), expected);
     EXPECT_EQ(ListenerScan::standardToolPath(), expected);
     EXPECT_EQ(scan.limits().timeLimit, 5000ms);

@@ -7,14 +7,14 @@
 #include <QByteArray>
 #include <QScopeGuard>
 
-#include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;

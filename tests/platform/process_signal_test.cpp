@@ -4,19 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstddef>
-#include <linux/audit.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
 #include <optional>
-#include <sys/prctl.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 

@@ -8,16 +8,16 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <future>
-#include <sys/ptrace.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
