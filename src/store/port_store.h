@@ -5,6 +5,7 @@
 #include "rules/discovery_settings.h"
 #include "service/port_service.h"
 
+#include <QCoroFwd>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -93,7 +94,16 @@ Q_SIGNALS:
     void willChange();
 
 private:
-    // Implementation details are the store's own; see port_store.cpp.
+    // Notifies, then assigns: observers are told before every change of a published field.
+    template <typename T>
+    void publish(T& field, T value);
+    void callOnLayoutChange();
+
+    QCoro::Task<void> runRefreshPasses();
+    QCoro::Task<void> runStop(ProcessIdentity identity, bool force);
+    void applyProjectFolder(const QString& key, const QString& folder);
+    void saveProjectOverrides();
+
     std::unique_ptr<PortService> service_;
     platform::SettingsStore& settings_;
     FolderChooser folderChooser_;
@@ -109,6 +119,11 @@ private:
     bool showingDiscoverySettings_ = false;
 
     std::function<void()> onLayoutChange_;
+    // A refresh task exists from the request that created it until its last pass ends; no
+    // handle is kept because no task is ever cancelled.
+    bool refreshTaskRunning_ = false;
+    // Requests made while a task runs collapse into this one further pass.
+    bool refreshAgain_ = false;
     ProjectOverrides projectOverrides_;
 };
 
