@@ -35,6 +35,14 @@ struct FolderChoiceRequest {
 using FolderChooser =
     std::function<void(const FolderChoiceRequest& request, std::function<void(std::optional<QString>)> answer)>;
 
+// Waits of the stop path: time for the process to exit before the list is refreshed. Fixed
+// in the app; tests may shorten them. (Declared outside PortStore so that it can be a default
+// argument of the store's constructor.)
+struct StopDelays {
+    std::chrono::nanoseconds afterPolite{1'200'000'000};
+    std::chrono::nanoseconds afterForced{250'000'000};
+};
+
 // The one application state that the views read and drive. Lives on the main thread; every
 // field is read and written there, so it takes no locks.
 //
@@ -44,11 +52,7 @@ class PortStore : public QObject {
     Q_OBJECT
 
 public:
-    // Waits of the stop path. Fixed in the app; tests may shorten them.
-    struct StopDelays {
-        std::chrono::nanoseconds afterPolite{1'200'000'000};
-        std::chrono::nanoseconds afterForced{250'000'000};
-    };
+    using StopDelays = vantu::StopDelays;
 
     // Loads the discovery settings and the project folder overrides from `settings` (which
     // must outlive the store); starts no scan.
