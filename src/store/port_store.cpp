@@ -122,8 +122,8 @@ double PortStore::bodyHeight() const {
 }
 
 double PortStore::popoverHeight() const {
-    const double height = bodyHeight() + ListGeometry::headerHeight + ListGeometry::footerDividerHeight +
-                          ListGeometry::footerHeight;
+    const double height =
+        bodyHeight() + ListGeometry::headerHeight + ListGeometry::footerDividerHeight + ListGeometry::footerHeight;
     return errorMessage_ ? height + ListGeometry::errorLineHeight : height;
 }
 
@@ -146,7 +146,8 @@ void PortStore::refresh() {
     refreshTaskRunning_ = true;
     // The body starts on the next event-loop turn, never inside this call: requests made
     // before it starts are served by its first pass. Dropped if the store is gone by then.
-    QMetaObject::invokeMethod(this, [this] { runRefreshPasses(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { runRefreshPasses(); }, Qt::QueuedConnection);
 }
 
 QCoro::Task<void> PortStore::runRefreshPasses() {
@@ -182,9 +183,8 @@ QCoro::Task<void> PortStore::runRefreshPasses() {
             Q_EMIT willChange();
             forceAvailable_.intersect(listed);
         } else {
-            publish(errorMessage_, std::optional<QString>(
-                                       outcome ? errorDescription(std::get<ServiceError>(*outcome))
-                                               : interruptedScanMessage()));
+            publish(errorMessage_, std::optional<QString>(outcome ? errorDescription(std::get<ServiceError>(*outcome))
+                                                                  : interruptedScanMessage()));
         }
 
         publish(isRefreshing_, false);
@@ -231,7 +231,8 @@ void PortStore::stop(const Listener& listener) {
     if (!self) {
         return;
     }
-    QMetaObject::invokeMethod(this, [this, identity, force] { runStop(identity, force); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, identity, force] { runStop(identity, force); }, Qt::QueuedConnection);
 }
 
 QCoro::Task<void> PortStore::runStop(ProcessIdentity identity, bool force) {
@@ -255,8 +256,8 @@ QCoro::Task<void> PortStore::runStop(ProcessIdentity identity, bool force) {
         }
         refresh();
     } else {
-        publish(errorMessage_, std::optional<QString>(outcome ? (*outcome)->errorDescription()
-                                                              : interruptedStopMessage()));
+        publish(errorMessage_,
+                std::optional<QString>(outcome ? (*outcome)->errorDescription() : interruptedStopMessage()));
         callOnLayoutChange();
         if (!self) {
             co_return;
@@ -274,7 +275,8 @@ void PortStore::chooseProjectFolder(const Listener& listener) {
     }
     const FolderChoiceRequest request{
         .title = tr("Choose Project Folder"),
-        .message = tr("Use this folder to identify %1 on port %2.").arg(listener.command, QString::number(listener.port)),
+        .message =
+            tr("Use this folder to identify %1 on port %2.").arg(listener.command, QString::number(listener.port)),
         .prompt = tr("Use Project"),
         .startFolder = listener.project ? listener.project->directory : listener.workingDirectory.value_or(QString()),
     };

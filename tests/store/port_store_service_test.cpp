@@ -56,8 +56,7 @@ protected:
 };
 
 TEST_F(StoreServiceTest, ARealServerIsListedWithItsProjectAndStoppedPolitely) {
-    SpawnedListener server =
-        SpawnedListener::start({.workingDirectory = project, .commandName = u"node"_s});
+    SpawnedListener server = SpawnedListener::start({.workingDirectory = project, .commandName = u"node"_s});
     refreshToTheEnd();
     ASSERT_FALSE(store->errorMessage().has_value()) << store->errorMessage()->toStdString();
     const std::optional<Listener> listener = shown(server);

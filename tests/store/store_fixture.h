@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QtCore/qtestsupport_core.h>
 #include <QCoreApplication>
 #include <QTemporaryDir>
-#include <QtCore/qtestsupport_core.h>
 
 #include <chrono>
 #include <functional>
