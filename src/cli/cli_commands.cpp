@@ -117,7 +117,7 @@ int stopPort(uint16_t port, const QList<Listener>& snapshot, const CliArguments&
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             context.err << portText << u" is still in use after "_s
-                        << std::chrono::duration_cast<std::chrono::milliseconds>(context.releaseWait).count() / 1000.0
+                        << QString::number(static_cast<double>(context.releaseWait.count()) / 1000.0)
                         << (arguments.force ? u" s."_s : u" s. Try again with --force."_s) << Qt::endl;
             return kFailed;
         }

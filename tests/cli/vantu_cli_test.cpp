@@ -24,20 +24,20 @@ namespace {
 
 using test::SpawnedListener;
 
-struct Run {
+struct CliRun {
     int exitCode = -1;
     QString out;
     QString err;
 };
 
-Run runCli(const QStringList& arguments) {
+CliRun runCli(const QStringList& arguments) {
     QProcess process;
     process.start(QStringLiteral(VANTU_CLI_PATH), arguments);
     if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished();
     }
-    return Run{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+    return CliRun{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
                QString::fromUtf8(process.readAllStandardError())};
 }
 
@@ -71,7 +71,7 @@ protected:
 TEST_F(VantuCliTest, ListShowsADevServerWithItsProject) {
     const QString folder = makeProject(root_, u"cli-site"_s);
     SpawnedListener node = SpawnedListener::start({.workingDirectory = folder, .commandName = u"node"_s});
-    const Run run = runCli({u"list"_s});
+    const CliRun run = runCli({u"list"_s});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QString line = run.out.split(u'\n').filter(QString::number(node.port()) + u"  "_s).value(0);
     EXPECT_TRUE(line.contains(u"cli-site"_s)) << run.out.toStdString();
@@ -82,7 +82,7 @@ TEST_F(VantuCliTest, ListShowsADevServerWithItsProject) {
 TEST_F(VantuCliTest, JsonHoldsTheSameFacts) {
     const QString folder = makeProject(root_, u"json-site"_s);
     SpawnedListener node = SpawnedListener::start({.workingDirectory = folder, .commandName = u"node"_s});
-    const Run run = runCli({u"list"_s, u"--json"_s});
+    const CliRun run = runCli({u"list"_s, u"--json"_s});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(run.out.toUtf8(), &error);
@@ -108,17 +108,17 @@ TEST_F(VantuCliTest, AllShowsWhatTheDefaultHides) {
     const QString plain = QFileInfo(root_.path()).canonicalFilePath();
     SpawnedListener other = SpawnedListener::start({.workingDirectory = plain});
     const QString port = QString::number(other.port());
-    const Run shown = runCli({u"list"_s});
+    const CliRun shown = runCli({u"list"_s});
     ASSERT_EQ(shown.exitCode, 0);
     EXPECT_FALSE(shown.out.contains(u' ' + port + u"  "_s)) << shown.out.toStdString();
-    const Run all = runCli({u"list"_s, u"--all"_s});
+    const CliRun all = runCli({u"list"_s, u"--all"_s});
     ASSERT_EQ(all.exitCode, 0);
     EXPECT_TRUE(all.out.contains(port + u"  "_s + QString::number(other.pid()))) << all.out.toStdString();
 }
 
 TEST_F(VantuCliTest, StopFreesThePortOfACooperativeServer) {
     SpawnedListener node = SpawnedListener::start({.commandName = u"node"_s});
-    const Run run = runCli({u"stop"_s, QString::number(node.port())});
+    const CliRun run = runCli({u"stop"_s, QString::number(node.port())});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(u"is free."_s)) << run.out.toStdString();
     EXPECT_TRUE(node.waitForExit(std::chrono::seconds(10)));
@@ -127,19 +127,19 @@ TEST_F(VantuCliTest, StopFreesThePortOfACooperativeServer) {
 TEST_F(VantuCliTest, ForceFreesAServerThatIgnoresTerm) {
     SpawnedListener stubborn = SpawnedListener::start({.ignoreTerm = true, .commandName = u"node"_s});
     const QString port = QString::number(stubborn.port());
-    const Run polite = runCli({u"stop"_s, port});
+    const CliRun polite = runCli({u"stop"_s, port});
     EXPECT_EQ(polite.exitCode, 2);
     EXPECT_TRUE(polite.err.contains(u"still in use"_s)) << polite.err.toStdString();
     EXPECT_FALSE(stubborn.hasExited());
 
-    const Run forced = runCli({u"stop"_s, u"--force"_s, port});
+    const CliRun forced = runCli({u"stop"_s, u"--force"_s, port});
     EXPECT_EQ(forced.exitCode, 0) << forced.err.toStdString();
     EXPECT_TRUE(stubborn.waitForExit(std::chrono::seconds(10)));
 }
 
 TEST_F(VantuCliTest, NothingOnThePort) {
     const uint16_t port = freePort();
-    const Run run = runCli({u"stop"_s, QString::number(port)});
+    const CliRun run = runCli({u"stop"_s, QString::number(port)});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err.trimmed(), u"Nothing is listening on port "_s + QString::number(port) + u'.');
 }
@@ -150,7 +150,7 @@ TEST_F(VantuCliTest, AnotherUsersServerIsRefusedAndSurvives) {
     }
     SpawnedListener foreign = SpawnedListener::start({.commandName = u"node"_s, .user = u"nobody"_s});
     for (const QStringList& extra : {QStringList{}, QStringList{u"--force"_s}}) {
-        const Run run = runCli(QStringList{u"stop"_s, QString::number(foreign.port())} + extra);
+        const CliRun run = runCli(QStringList{u"stop"_s, QString::number(foreign.port())} + extra);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_TRUE(run.err.contains(u"Only your own processes can be stopped."_s)) << run.err.toStdString();
     }
@@ -158,7 +158,7 @@ TEST_F(VantuCliTest, AnotherUsersServerIsRefusedAndSurvives) {
 }
 
 TEST_F(VantuCliTest, BadArgumentsAreUsageErrors) {
-    const Run run = runCli({u"stop"_s, u"http"_s});
+    const CliRun run = runCli({u"stop"_s, u"http"_s});
     EXPECT_EQ(run.exitCode, 64);
     EXPECT_EQ(run.err.trimmed(), u"vantu-cli: Invalid port \u2018http\u2019. Use a number from 1 to 65535."_s);
     EXPECT_EQ(runCli({u"--help"_s}).exitCode, 0);
