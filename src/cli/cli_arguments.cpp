@@ -1,0 +1,108 @@
+#include "cli/cli_arguments.h"
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu::cli {
+namespace {
+
+// A port is written as plain decimal digits, 1 to 65535; nothing else is guessed at.
+std::optional<uint16_t> parsePort(const QString& text) {
+    if (text.isEmpty() || text.size() > 5) {
+        return std::nullopt;
+    }
+    uint32_t value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<uint32_t>(c.unicode() - u'0');
+    }
+    if (value == 0 || value > 65535) {
+        return std::nullopt;
+    }
+    return static_cast<uint16_t>(value);
+}
+
+}  // namespace
+
+std::variant<CliArguments, UsageError> parseArguments(const QStringList& arguments) {
+    CliArguments parsed;
+    if (arguments.isEmpty()) {
+        return UsageError{u"No command given. Try \u2018vantu-cli --help\u2019."_s};
+    }
+    const QString& command = arguments.front();
+    if (command == u"--help" || command == u"-h" || command == u"help") {
+        parsed.command = CliArguments::Command::help;
+        return parsed;
+    }
+    if (command == u"--version" || command == u"-V") {
+        parsed.command = CliArguments::Command::version;
+        return parsed;
+    }
+    if (command == u"list") {
+        parsed.command = CliArguments::Command::list;
+    } else if (command == u"stop") {
+        parsed.command = CliArguments::Command::stop;
+    } else {
+        return UsageError{u"Unknown command \u2018"_s + command + u"\u2019. Try \u2018vantu-cli --help\u2019."_s};
+    }
+
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (argument == u"--help" || argument == u"-h") {
+            parsed.command = CliArguments::Command::help;
+            return parsed;
+        }
+        if (argument == u"--all") {
+            parsed.all = true;
+        } else if (argument == u"--json" && parsed.command == CliArguments::Command::list) {
+            parsed.json = true;
+        } else if (argument == u"--force" && parsed.command == CliArguments::Command::stop) {
+            parsed.force = true;
+        } else if (argument.startsWith(u'-') && !argument.isEmpty() && argument.size() > 1 &&
+                   !argument.at(1).isDigit()) {
+            return UsageError{u"Unknown option \u2018"_s + argument + u"\u2019 for \u2018"_s + command + u"\u2019."_s};
+        } else if (parsed.command == CliArguments::Command::stop) {
+            const auto port = parsePort(argument);
+            if (!port) {
+                return UsageError{u"Invalid port \u2018"_s + argument + u"\u2019. Use a number from 1 to 65535."_s};
+            }
+            if (!parsed.ports.contains(*port)) {
+                parsed.ports.append(*port);
+            }
+        } else {
+            return UsageError{u"Unexpected argument \u2018"_s + argument + u"\u2019 for \u2018list\u2019."_s};
+        }
+    }
+    if (parsed.command == CliArguments::Command::stop && parsed.ports.isEmpty()) {
+        return UsageError{u"Name at least one port to stop, e.g. \u2018vantu-cli stop 3000\u2019."_s};
+    }
+    return parsed;
+}
+
+QString usageText() {
+    return uR"(Usage:
+  vantu-cli list [--all] [--json]
+  vantu-cli stop PORT... [--force] [--all]
+  vantu-cli --help | --version
+
+Lists the development servers you are running, with the project each belongs to, and stops
+them safely: only your own processes, and only the very process that was found listening.
+
+list       Shows what the tray app would show, under your discovery settings.
+  --all    Every listening socket of yours, dev server or not.
+  --json   One JSON array instead of a table.
+
+stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 seconds for
+           the port to be released and says whether it was.
+  --force  Sends SIGKILL instead.
+  --all    Also stops processes of yours that are not dev servers.
+
+Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan or a stop failed, or
+a port was not released; 64 the command line was not understood.
+)"_s;
+}
+
+}  // namespace vantu::cli

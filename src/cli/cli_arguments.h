@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <variant>
+
+namespace vantu::cli {
+
+// What the user asked vantu-cli to do.
+struct CliArguments {
+    enum class Command { help, version, list, stop };
+    Command command = Command::help;
+    bool all = false;
+    bool json = false;
+    bool force = false;
+    QList<uint16_t> ports;
+};
+
+// The command line could not be understood; `message` says why, in one line.
+struct UsageError {
+    QString message;
+};
+
+// Parses the arguments that follow the program name.
+std::variant<CliArguments, UsageError> parseArguments(const QStringList& arguments);
+
+QString usageText();
+
+}  // namespace vantu::cli

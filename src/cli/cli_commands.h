@@ -1,0 +1,35 @@
+#pragma once
+
+#include "cli/cli_arguments.h"
+#include "rules/discovery_settings.h"
+#include "service/port_service.h"
+
+#include <QTextStream>
+
+#include <chrono>
+
+namespace vantu::cli {
+
+enum ExitCode : int {
+    kDone = 0,
+    kNothingToDo = 1,
+    kFailed = 2,
+    kUsage = 64,
+};
+
+// What a command works with: the service, the user's own settings and folder choices, and
+// where it writes.
+struct CliContext {
+    const PortService& service;
+    DiscoverySettings settings;
+    ProjectOverrides overrides;
+    QTextStream& out;
+    QTextStream& err;
+    // How long `stop` waits for a port to be released after the signal.
+    std::chrono::milliseconds releaseWait{3000};
+};
+
+int runList(const CliArguments& arguments, CliContext& context);
+int runStop(const CliArguments& arguments, CliContext& context);
+
+}  // namespace vantu::cli

@@ -1,0 +1,97 @@
+#include "cli/listener_report.h"
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu::cli {
+namespace {
+
+QJsonValue optionalText(const std::optional<QString>& text) {
+    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
+}
+
+}  // namespace
+
+QString formatTable(const QList<Listener>& listeners) {
+    constexpr size_t kColumns = 5;
+    QList<std::array<QString, kColumns>> rows;
+    rows.append({u"PORT"_s, u"PID"_s, u"COMMAND"_s, u"PROJECT"_s, u"FOLDER"_s});
+    for (const Listener& listener : listeners) {
+        rows.append({QString::number(listener.port), QString::number(listener.pid), listener.command,
+                     listener.project ? listener.project->name : u"-"_s,
+                     listener.project ? listener.project->directory : listener.workingDirectory.value_or(u"-"_s)});
+    }
+    std::array<qsizetype, kColumns> widths{};
+    for (const auto& row : rows) {
+        for (size_t column = 0; column < kColumns; ++column) {
+            widths[column] = std::max(widths[column], row[column].size());
+        }
+    }
+    QString table;
+    for (const auto& row : rows) {
+        QString line;
+        for (size_t column = 0; column < kColumns; ++column) {
+            // Numbers read best right-aligned; the last column needs no padding.
+            if (column < 2) {
+                line += row[column].rightJustified(widths[column]) + u"  "_s;
+            } else if (column + 1 < kColumns) {
+                line += row[column].leftJustified(widths[column]) + u"  "_s;
+            } else {
+                line += row[column];
+            }
+        }
+        table += line + u'\n';
+    }
+    return table;
+}
+
+QJsonArray toJson(const QList<Listener>& listeners) {
+    QJsonArray array;
+    for (const Listener& listener : listeners) {
+        QJsonObject object{
+            {u"port"_s, listener.port},
+            {u"pid"_s, listener.pid},
+            {u"command"_s, listener.command},
+            {u"displayName"_s, listener.displayName()},
+            {u"detail"_s, listener.detail()},
+            {u"workingDirectory"_s, optionalText(listener.workingDirectory)},
+            {u"canTerminate"_s, listener.canTerminate()},
+        };
+        if (listener.project) {
+            const ProjectMetadata& project = *listener.project;
+            object.insert(u"project"_s, QJsonObject{
+                                            {u"name"_s, project.name},
+                                            {u"directory"_s, project.directory},
+                                            {u"manifest"_s, optionalText(project.manifest)},
+                                            {u"nameSource"_s, project.nameSource()},
+                                            {u"hasProjectEvidence"_s, project.hasProjectEvidence},
+                                            {u"isUserSelected"_s, project.isUserSelected},
+                                        });
+        } else {
+            object.insert(u"project"_s, QJsonValue::Null);
+        }
+        if (listener.identity) {
+            const ProcessIdentity& identity = *listener.identity;
+            // Start times can exceed what a JSON number holds exactly in some readers; the
+            // seconds fit comfortably, the microseconds always do.
+            object.insert(u"identity"_s, QJsonObject{
+                                             {u"pid"_s, identity.pid},
+                                             {u"userID"_s, static_cast<qint64>(identity.userID)},
+                                             {u"startSeconds"_s, static_cast<qint64>(identity.startSeconds)},
+                                             {u"startMicroseconds"_s, static_cast<qint64>(identity.startMicroseconds)},
+                                         });
+        } else {
+            object.insert(u"identity"_s, QJsonValue::Null);
+        }
+        array.append(object);
+    }
+    return array;
+}
+
+}  // namespace vantu::cli

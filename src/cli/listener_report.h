@@ -1,0 +1,18 @@
+#pragma once
+
+#include "core/listener.h"
+
+#include <QJsonArray>
+#include <QList>
+#include <QString>
+
+namespace vantu::cli {
+
+// A plain-text table: port, pid, command, project, project folder. One header line, then
+// one line per listener; columns padded to their widest cell.
+QString formatTable(const QList<Listener>& listeners);
+
+// Every fact the app knows about each listener, for scripts.
+QJsonArray toJson(const QList<Listener>& listeners);
+
+}  // namespace vantu::cli

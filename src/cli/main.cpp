@@ -1,0 +1,74 @@
+// vantu-cli: list and stop your development servers from a terminal, with the same safety
+// checks and the same settings as the tray app.
+#include "cli/cli_arguments.h"
+#include "cli/cli_commands.h"
+#include "platform/settings_store.h"
+#include "rules/discovery_settings.h"
+#include "service/port_service.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <QVariantMap>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The folder choices made in the app, taken whole only when every value is a path.
+vantu::ProjectOverrides loadProjectOverrides(const vantu::platform::SettingsStore& store) {
+    const QVariant stored = store.value(u"discovery.projectFolders"_s);
+    if (stored.typeId() != QMetaType::QVariantMap) {
+        return {};
+    }
+    vantu::ProjectOverrides overrides;
+    const QVariantMap map = stored.toMap();
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        if (it.value().typeId() != QMetaType::QString) {
+            return {};
+        }
+        overrides.insert(it.key(), it.value().toString());
+    }
+    return overrides;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"vantu-cli"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(VANTU_VERSION));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    const auto parsed = vantu::cli::parseArguments(QCoreApplication::arguments().mid(1));
+    if (const auto* usage = std::get_if<vantu::cli::UsageError>(&parsed)) {
+        err << u"vantu-cli: "_s << usage->message << Qt::endl;
+        return vantu::cli::kUsage;
+    }
+    const auto& arguments = std::get<vantu::cli::CliArguments>(parsed);
+    switch (arguments.command) {
+        case vantu::cli::CliArguments::Command::help:
+            out << vantu::cli::usageText();
+            return vantu::cli::kDone;
+        case vantu::cli::CliArguments::Command::version:
+            out << u"vantu-cli "_s << QCoreApplication::applicationVersion() << Qt::endl;
+            return vantu::cli::kDone;
+        case vantu::cli::CliArguments::Command::list:
+        case vantu::cli::CliArguments::Command::stop:
+            break;
+    }
+
+    const vantu::platform::SettingsStore store(vantu::platform::SettingsStore::standardPath());
+    const vantu::PortService service;
+    vantu::cli::CliContext context{
+        .service = service,
+        .settings = vantu::DiscoverySettings::load(store),
+        .overrides = loadProjectOverrides(store),
+        .out = out,
+        .err = err,
+    };
+    return arguments.command == vantu::cli::CliArguments::Command::list ? vantu::cli::runList(arguments, context)
+                                                                         : vantu::cli::runStop(arguments, context);
+}

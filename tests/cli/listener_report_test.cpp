@@ -1,0 +1,57 @@
+#include "cli/listener_report.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonObject>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu::cli {
+namespace {
+
+QList<Listener> sample() {
+    Listener node{.pid = 4312, .port = 5173, .command = u"node"_s, .identity = ProcessIdentity{4312, 501, 1700000000, 7}};
+    node.workingDirectory = u"/home/a/site/web"_s;
+    node.project = ProjectMetadata{u"my-app"_s, u"/home/a/site"_s, u"/home/a/site/package.json"_s, true, false};
+    Listener bare{.pid = 77, .port = 50000, .command = u"ruby"_s};
+    return {node, bare};
+}
+
+TEST(ListenerReportTest, TableAlignsColumnsAndMarksMissingValues) {
+    EXPECT_EQ(formatTable(sample()),
+              u" PORT   PID  COMMAND  PROJECT  FOLDER\n"
+              u" 5173  4312  node     my-app   /home/a/site\n"
+              u"50000    77  ruby     -        -\n"_s);
+}
+
+TEST(ListenerReportTest, JsonCarriesEveryFact) {
+    const QJsonArray array = toJson(sample());
+    ASSERT_EQ(array.size(), 2);
+    const QJsonObject node = array.at(0).toObject();
+    EXPECT_EQ(node[u"port"_s].toInt(), 5173);
+    EXPECT_EQ(node[u"pid"_s].toInt(), 4312);
+    EXPECT_EQ(node[u"command"_s].toString(), u"node"_s);
+    EXPECT_EQ(node[u"displayName"_s].toString(), u"my-app"_s);
+    EXPECT_EQ(node[u"detail"_s].toString(), u"node \u00B7 PID 4312"_s);
+    EXPECT_EQ(node[u"workingDirectory"_s].toString(), u"/home/a/site/web"_s);
+    EXPECT_FALSE(node[u"canTerminate"_s].toBool());  // uid 501 is not the test's user
+    const QJsonObject project = node[u"project"_s].toObject();
+    EXPECT_EQ(project[u"name"_s].toString(), u"my-app"_s);
+    EXPECT_EQ(project[u"directory"_s].toString(), u"/home/a/site"_s);
+    EXPECT_EQ(project[u"manifest"_s].toString(), u"/home/a/site/package.json"_s);
+    EXPECT_EQ(project[u"nameSource"_s].toString(), u"Name from package.json"_s);
+    EXPECT_TRUE(project[u"hasProjectEvidence"_s].toBool());
+    const QJsonObject identity = node[u"identity"_s].toObject();
+    EXPECT_EQ(identity[u"startSeconds"_s].toInteger(), 1700000000);
+    EXPECT_EQ(identity[u"startMicroseconds"_s].toInteger(), 7);
+    EXPECT_EQ(identity[u"userID"_s].toInteger(), 501);
+
+    const QJsonObject bare = array.at(1).toObject();
+    EXPECT_TRUE(bare[u"project"_s].isNull());
+    EXPECT_TRUE(bare[u"identity"_s].isNull());
+    EXPECT_TRUE(bare[u"workingDirectory"_s].isNull());
+    EXPECT_EQ(bare[u"displayName"_s].toString(), u"ruby"_s);
+}
+
+}  // namespace
+}  // namespace vantu::cli
