@@ -120,14 +120,15 @@ int millisecondsUntil(Clock::duration left) {
     return static_cast<int>(std::clamp<decltype(count)>(count, 0, INT_MAX));
 }
 
-// Drains what is available now; false at end of file or on a hard error.
-bool readAvailable(int fd, QByteArray& into) {
+// Reads what one call gives; false at end of file or on a hard error. One read per wake-up,
+// so a child that writes without pause cannot keep the loop from its deadlines.
+bool readSome(int fd, QByteArray& into) {
     char buffer[16384];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n > 0) {
             into.append(buffer, n);
-            continue;
+            return true;
         }
         if (n < 0 && errno == EINTR) {
             continue;
@@ -257,7 +258,7 @@ std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, c
                 report->readEnd.reset();
             }
         }
-        if (output->readEnd.valid() && !readAvailable(output->readEnd.get(), result.output)) {
+        if (output->readEnd.valid() && !readSome(output->readEnd.get(), result.output)) {
             output->readEnd.reset();
         }
     }

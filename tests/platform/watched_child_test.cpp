@@ -144,6 +144,13 @@ TEST(WatchedChildTest, HangingToolsEndByTheWatchdogsSignals) {
     }
 }
 
+TEST(WatchedChildTest, AToolThatNeverStopsWritingStillMeetsTheDeadline) {
+    const ChildExit exit = runToEnd("floods_output", WatchdogLimits{50ms, 200ms, 300ms});
+    EXPECT_EQ(exit.reason, ChildExit::Reason::signalled);
+    EXPECT_EQ(exit.signalNumber, SIGTERM);
+    EXPECT_TRUE(exit.output.startsWith("p4312 cnode n127.0.0.1:3000\n"));
+}
+
 TEST(WatchedChildTest, ASignalFromAnyoneElseCountsAsASignal) {
     ScopedEnvironment environment;
     environment.set("VANTU_FAKE_STDOUT", "p1\ncnode\nn127.0.0.1:3000\n");
