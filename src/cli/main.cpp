@@ -5,35 +5,14 @@
 #include "platform/settings_store.h"
 #include "rules/discovery_settings.h"
 #include "service/port_service.h"
+#include "service/project_overrides.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
-#include <QVariantMap>
 
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// The folder choices made in the app, taken whole only when every value is a path.
-vantu::ProjectOverrides loadProjectOverrides(const vantu::platform::SettingsStore& store) {
-    const QVariant stored = store.value(u"discovery.projectFolders"_s);
-    if (stored.typeId() != QMetaType::QVariantMap) {
-        return {};
-    }
-    vantu::ProjectOverrides overrides;
-    const QVariantMap map = stored.toMap();
-    for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        if (it.value().typeId() != QMetaType::QString) {
-            return {};
-        }
-        overrides.insert(it.key(), it.value().toString());
-    }
-    return overrides;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -65,7 +44,7 @@ int main(int argc, char** argv) {
     vantu::cli::CliContext context{
         .service = service,
         .settings = vantu::DiscoverySettings::load(store),
-        .overrides = loadProjectOverrides(store),
+        .overrides = vantu::ProjectOverridesStorage::load(store),
         .out = out,
         .err = err,
     };

@@ -2,6 +2,7 @@
 
 #include "platform/settings_store.h"
 #include "rules/development_port_filter.h"
+#include "service/project_overrides.h"
 #include "store/list_geometry.h"
 
 #include <QCoroTask>
@@ -11,7 +12,6 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QTimer>
-#include <QVariantMap>
 
 #include <coroutine>
 #include <utility>
@@ -65,24 +65,6 @@ QCoro::Task<void> sleepPrecisely(std::chrono::nanoseconds duration) {
     co_await timer;
 }
 
-// A stored map is used only when every value in it is a path; anything else is ignored
-// whole rather than half-applied.
-ProjectOverrides loadProjectOverrides(const platform::SettingsStore& settings) {
-    const QVariant stored = settings.value(PortStore::kProjectFoldersKey);
-    if (stored.typeId() != QMetaType::QVariantMap) {
-        return {};
-    }
-    const QVariantMap map = stored.toMap();
-    ProjectOverrides overrides;
-    for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        if (it.value().typeId() != QMetaType::QString) {
-            return {};
-        }
-        overrides.insert(it.key(), it.value().toString());
-    }
-    return overrides;
-}
-
 QString interruptedScanMessage() {
     return u"Port scan was interrupted. Try refreshing."_s;
 }
@@ -101,7 +83,7 @@ PortStore::PortStore(std::unique_ptr<PortService> service, platform::SettingsSto
       folderChooser_(std::move(folderChooser)),
       delays_(delays),
       discoverySettings_(DiscoverySettings::load(settings)),
-      projectOverrides_(loadProjectOverrides(settings)) {}
+      projectOverrides_(ProjectOverridesStorage::load(settings)) {}
 
 PortStore::~PortStore() = default;
 
@@ -309,13 +291,7 @@ void PortStore::resetProjectFolder(const Listener& listener) {
 }
 
 void PortStore::saveProjectOverrides() {
-    // The whole map replaces the stored one; an empty map stays an empty object, so the key
-    // is never removed.
-    QVariantMap stored;
-    for (auto it = projectOverrides_.cbegin(); it != projectOverrides_.cend(); ++it) {
-        stored.insert(it.key(), it.value());
-    }
-    settings_.setValue(kProjectFoldersKey, stored);
+    ProjectOverridesStorage::save(settings_, projectOverrides_);
 }
 
 }  // namespace vantu

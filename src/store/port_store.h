@@ -60,7 +60,6 @@ public:
               StopDelays delays = {}, QObject* parent = nullptr);
     ~PortStore() override;
 
-    static inline const QString kProjectFoldersKey = QStringLiteral("discovery.projectFolders");
 
     // Published state.
     [[nodiscard]] const QList<Listener>& listeners() const { return listeners_; }

@@ -1,5 +1,7 @@
 #include "store_fixture.h"
 
+#include "service/project_overrides.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -49,7 +51,7 @@ protected:
         if (!file.open(QIODevice::ReadOnly)) {
             return QJsonValue(QJsonValue::Undefined);
         }
-        return QJsonDocument::fromJson(file.readAll()).object().value(PortStore::kProjectFoldersKey);
+        return QJsonDocument::fromJson(file.readAll()).object().value(ProjectOverridesStorage::kKey);
     }
 
     void writeSettingsFile(const QByteArray& json) {

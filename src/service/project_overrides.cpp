@@ -1,0 +1,33 @@
+#include "service/project_overrides.h"
+
+#include "platform/settings_store.h"
+
+#include <QVariantMap>
+
+namespace vantu::ProjectOverridesStorage {
+
+ProjectOverrides load(const platform::SettingsStore& settings) {
+    const QVariant stored = settings.value(kKey);
+    if (stored.typeId() != QMetaType::QVariantMap) {
+        return {};
+    }
+    const QVariantMap map = stored.toMap();
+    ProjectOverrides overrides;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        if (it.value().typeId() != QMetaType::QString) {
+            return {};
+        }
+        overrides.insert(it.key(), it.value().toString());
+    }
+    return overrides;
+}
+
+void save(platform::SettingsStore& settings, const ProjectOverrides& overrides) {
+    QVariantMap stored;
+    for (auto it = overrides.cbegin(); it != overrides.cend(); ++it) {
+        stored.insert(it.key(), it.value());
+    }
+    settings.setValue(kKey, stored);
+}
+
+}  // namespace vantu::ProjectOverridesStorage
