@@ -96,7 +96,8 @@ int main(int argc, char** argv) {
         if (host == "::1" || host == "both") {
             port = boundPort(listenOn(AF_INET6, port));
         }
-        line += " " + std::to_string(port);
+        line += ' ';
+        line += std::to_string(port);
     }
     line += "\n";
     if (::write(STDOUT_FILENO, line.data(), line.size()) < 0) {
