@@ -24,6 +24,9 @@ public:
         std::chrono::milliseconds timeLimit{5000};
         // From that request until it is killed.
         std::chrono::milliseconds gracePeriod{500};
+        // From the kill until the scan gives up waiting: a tool stuck in uninterruptible sleep
+        // outlives SIGKILL, and must not hold up every later refresh.
+        std::chrono::milliseconds abandonAfter{500};
     };
 
     // The system's listing tool at its fixed absolute path, with the standard limits.

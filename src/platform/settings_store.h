@@ -27,8 +27,10 @@ public:
     // an invalid QVariant when the key was never written or the file could not be read.
     [[nodiscard]] QVariant value(const QString& key) const;
 
-    // Stores the value and writes the file at once (atomically). Reports nothing: a
-    // preference that cannot be written is not worth interrupting the user for.
+    // Stores the value and writes the file at once (atomically); an invalid QVariant removes
+    // the key. Reports nothing: a preference that cannot be written is not worth interrupting
+    // the user for. A file that is not a JSON object reads as empty and is left alone until
+    // such a write, which first keeps a copy of it as "<file>.damaged".
     void setValue(const QString& key, const QVariant& value);
 
     [[nodiscard]] QString filePath() const;

@@ -5,6 +5,7 @@
 #include "rules/discovery_settings.h"
 #include "service/port_service.h"
 
+#include <QCoroFwd>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -34,6 +35,14 @@ struct FolderChoiceRequest {
 using FolderChooser =
     std::function<void(const FolderChoiceRequest& request, std::function<void(std::optional<QString>)> answer)>;
 
+// Waits of the stop path: time for the process to exit before the list is refreshed. Fixed
+// in the app; tests may shorten them. (Declared outside PortStore so that it can be a default
+// argument of the store's constructor.)
+struct StopDelays {
+    std::chrono::nanoseconds afterPolite{1'200'000'000};
+    std::chrono::nanoseconds afterForced{250'000'000};
+};
+
 // The one application state that the views read and drive. Lives on the main thread; every
 // field is read and written there, so it takes no locks.
 //
@@ -43,11 +52,7 @@ class PortStore : public QObject {
     Q_OBJECT
 
 public:
-    // Waits of the stop path. Fixed in the app; tests may shorten them.
-    struct StopDelays {
-        std::chrono::nanoseconds afterPolite{1'200'000'000};
-        std::chrono::nanoseconds afterForced{250'000'000};
-    };
+    using StopDelays = vantu::StopDelays;
 
     // Loads the discovery settings and the project folder overrides from `settings` (which
     // must outlive the store); starts no scan.
@@ -93,7 +98,16 @@ Q_SIGNALS:
     void willChange();
 
 private:
-    // Implementation details are the store's own; see port_store.cpp.
+    // Notifies, then assigns: observers are told before every change of a published field.
+    template <typename T>
+    void publish(T& field, T value);
+    void callOnLayoutChange();
+
+    QCoro::Task<void> runRefreshPasses();
+    QCoro::Task<void> runStop(ProcessIdentity identity, bool force);
+    void applyProjectFolder(const QString& key, const QString& folder);
+    void saveProjectOverrides();
+
     std::unique_ptr<PortService> service_;
     platform::SettingsStore& settings_;
     FolderChooser folderChooser_;
@@ -109,6 +123,11 @@ private:
     bool showingDiscoverySettings_ = false;
 
     std::function<void()> onLayoutChange_;
+    // A refresh task exists from the request that created it until its last pass ends; no
+    // handle is kept because no task is ever cancelled.
+    bool refreshTaskRunning_ = false;
+    // Requests made while a task runs collapse into this one further pass.
+    bool refreshAgain_ = false;
     ProjectOverrides projectOverrides_;
 };
 

@@ -1,0 +1,91 @@
+#include "core/listener_scan.h"
+
+#include "platform/watched_child.h"
+
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QStringList>
+#include <QTextBoundaryFinder>
+
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu {
+namespace {
+
+// TCP sockets in the LISTEN state, numeric addresses and ports, field output with the
+// process id, command and name fields.
+const QStringList& toolArguments() {
+    static const QStringList arguments{u"-iTCP"_s, u"-sTCP:LISTEN"_s, u"-n"_s, u"-P"_s, u"-Fpcn"_s};
+    return arguments;
+}
+
+// The tool exits with this status when no socket matched.
+constexpr int kNothingMatched = 1;
+// Longest part of the tool's output carried into an error, in user-perceived characters.
+constexpr int kDetailLength = 240;
+
+QString decode(const QByteArray& bytes) {
+    // Invalid sequences become U+FFFD; a leading byte-order mark is kept like any other text.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
+// The first `count` grapheme clusters: an accent or an emoji sequence is never cut apart.
+QString firstCharacters(const QString& text, int count) {
+    QTextBoundaryFinder boundaries(QTextBoundaryFinder::Grapheme, text);
+    qsizetype end = 0;
+    for (int taken = 0; taken < count; ++taken) {
+        const qsizetype next = boundaries.toNextBoundary();
+        if (next < 0) {
+            return text;
+        }
+        end = next;
+    }
+    return text.first(end);
+}
+
+}  // namespace
+
+ListenerScan::ListenerScan() : ListenerScan(standardToolPath(), Limits{}) {}
+
+ListenerScan::ListenerScan(QString toolPath, Limits limits) : toolPath_(std::move(toolPath)), limits_(limits) {}
+
+QString ListenerScan::standardToolPath() {
+    // Debian installs the tool in /usr/bin, other systems in /usr/sbin. Never a search of
+    // PATH: whoever controls the environment must not choose what runs.
+    static const QString candidates[] = {u"/usr/bin/lsof"_s, u"/usr/sbin/lsof"_s};
+    for (const QString& candidate : candidates) {
+        if (QFileInfo::exists(candidate)) {
+            return candidate;
+        }
+    }
+    // Launching it fails, and that failure names the missing file.
+    return candidates[0];
+}
+
+std::variant<ScanOutcome, ServiceError> ListenerScan::run() const {
+    const auto run = platform::runWatchedChild(
+        toolPath_, toolArguments(),
+        platform::WatchdogLimits{limits_.timeLimit, limits_.gracePeriod, limits_.abandonAfter});
+    if (const auto* failure = std::get_if<platform::LaunchFailure>(&run)) {
+        return ServiceError{LaunchError{failure->description}};
+    }
+    const auto& exit = std::get<platform::ChildExit>(run);
+    // Ended by a signal, whoever sent it, or never seen to end: the listing is not to be
+    // trusted whatever it says.
+    if (exit.reason != platform::ChildExit::Reason::exited) {
+        return ServiceError{PortServiceError::scanTimedOut()};
+    }
+    QString output = decode(exit.output);
+    if (exit.exitStatus == kNothingMatched && output.trimmed().isEmpty()) {
+        return ScanOutcome{std::nullopt};
+    }
+    if (exit.exitStatus != 0) {
+        return ServiceError{PortServiceError::scanFailed(firstCharacters(output, kDetailLength))};
+    }
+    return ScanOutcome{std::move(output)};
+}
+
+}  // namespace vantu

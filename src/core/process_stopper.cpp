@@ -1,0 +1,35 @@
+#include "core/process_stopper.h"
+
+#include "platform/process_signal.h"
+
+#include <cerrno>
+#include <csignal>
+
+namespace vantu::ProcessStopper {
+
+std::optional<PortServiceError> stop(const ProcessIdentity& identity, bool force) {
+    if (!identity.canTerminate()) {
+        return PortServiceError::protectedProcess();
+    }
+    // Pin the process first, then prove it is the one that was discovered: a pid recycled
+    // before the pin shows a different start time below, and one recycled after it can no
+    // longer be reached through the pin.
+    auto pinned = platform::PinnedProcess::pin(identity.pid);
+    if (const int* error = std::get_if<int>(&pinned)) {
+        if (*error == ESRCH) {
+            return PortServiceError::processChanged();
+        }
+        return PortServiceError::signalFailed(*error);
+    }
+    const auto current = ProcessIdentity::read(identity.pid);
+    if (!current || *current != identity) {
+        return PortServiceError::processChanged();
+    }
+    const int error = std::get<platform::PinnedProcess>(pinned).sendSignal(force ? SIGKILL : SIGTERM);
+    if (error != 0) {
+        return PortServiceError::signalFailed(error);
+    }
+    return std::nullopt;
+}
+
+}  // namespace vantu::ProcessStopper

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <variant>
+
+namespace vantu::platform {
+
+// When the watchdog of one child run steps in, each measured from the step before.
+struct WatchdogLimits {
+    // From launch until the child is asked to terminate (SIGTERM).
+    std::chrono::milliseconds terminateAfter{5000};
+    // From that request until it is killed (SIGKILL).
+    std::chrono::milliseconds killAfter{500};
+    // From the kill until the run stops waiting. A child in uninterruptible sleep outlives
+    // SIGKILL; it is then left to a background reaper instead of blocking the caller.
+    std::chrono::milliseconds abandonAfter{500};
+};
+
+// How a watched child ended, and everything it wrote.
+struct ChildExit {
+    enum class Reason {
+        exited,     // by itself, with `exitStatus`
+        signalled,  // by `signalNumber`, from the watchdog or anyone else
+        abandoned,  // it (or a process holding its output pipe) outlived the kill
+    };
+    Reason reason = Reason::exited;
+    int exitStatus = 0;
+    int signalNumber = 0;
+    // Standard output and standard error, interleaved as written.
+    QByteArray output;
+    // Whether the watchdog asked it to terminate, and whether it then killed it.
+    bool terminateSent = false;
+    bool killSent = false;
+};
+
+// The child could not be started; the system's own words for why.
+struct LaunchFailure {
+    QString description;
+};
+
+// Runs `program` (an absolute path, never searched for) with `arguments`, standard input
+// from the null device, standard output and error into one pipe, the environment and
+// working directory inherited. Reads the pipe to its end, then waits for the exit, all
+// under the watchdog. The child leads its own process group and the watchdog signals that
+// group, so helpers the child started cannot keep the pipe open past a kill. The child's
+// soft open-file limit is clamped to 1024. Blocks the calling thread; shares nothing with
+// other runs.
+std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, const QStringList& arguments,
+                                                       const WatchdogLimits& limits);
+
+}  // namespace vantu::platform

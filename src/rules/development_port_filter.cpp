@@ -1,0 +1,118 @@
+#include "rules/development_port_filter.h"
+
+#include "platform/process.h"
+
+namespace vantu::DevelopmentPortFilter {
+namespace {
+
+constexpr QStringView kRuntimeNames[] = {
+    u"node",  u"nodejs", u"bun",   u"deno", u"ruby",        u"php",   u"java",    u"dotnet",
+    u"go",    u"npm",    u"npx",   u"pnpm", u"yarn",        u"vite",  u"uvicorn", u"gunicorn",
+    u"flask", u"django", u"rails", u"puma", u"http-server", u"httpd",
+};
+
+// Interpreters installed under a versioned name: python3.12, ruby3.2, php8.
+constexpr QStringView kVersionedRuntimePrefixes[] = {u"python", u"ruby", u"php"};
+
+// System services that listen on ports of their own and are never development servers.
+constexpr QStringView kDeniedCommandPrefixes[] = {u"controlce", u"figma"};
+constexpr QStringView kDeniedCommands[] = {u"rapportd", u"sharingd"};
+
+constexpr QStringView kDeniedPathPrefixes[] = {u"/system/", u"/usr/libexec/", u"/usr/sbin/"};
+constexpr QStringView kApplicationBundleMarker = u".app/";
+
+bool isVersionSuffix(QStringView rest) {
+    for (const QChar c : rest) {
+        if (!(c >= u'0' && c <= u'9') && c != u'.') {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isDeniedCommand(QStringView command) {
+    for (const QStringView prefix : kDeniedCommandPrefixes) {
+        if (command.startsWith(prefix)) {
+            return true;
+        }
+    }
+    for (const QStringView name : kDeniedCommands) {
+        if (command == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isDeniedPath(QStringView lowerCasedPath) {
+    for (const QStringView prefix : kDeniedPathPrefixes) {
+        if (lowerCasedPath.startsWith(prefix)) {
+            return true;
+        }
+    }
+    return lowerCasedPath.contains(kApplicationBundleMarker);
+}
+
+}  // namespace
+
+bool isDevelopmentRuntime(const QString& lowerCasedName) {
+    for (const QStringView name : kRuntimeNames) {
+        if (lowerCasedName == name) {
+            return true;
+        }
+    }
+    if (lowerCasedName.startsWith(u"next-server")) {
+        return true;
+    }
+    for (const QStringView prefix : kVersionedRuntimePrefixes) {
+        if (lowerCasedName.startsWith(prefix) && isVersionSuffix(QStringView(lowerCasedName).sliced(prefix.size()))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isAutomaticCandidate(const Listener& listener, const std::optional<QString>& executablePath) {
+    // Only the user's own processes, never pid 0 or 1 and never this app itself.
+    if (!listener.canTerminate()) {
+        return false;
+    }
+    const QString command = listener.command.toLower();
+    if (isDeniedCommand(command)) {
+        return false;
+    }
+    if (isDevelopmentRuntime(command)) {
+        return true;
+    }
+    const std::optional<QString> path = executablePath ? executablePath : platform::executablePath(listener.pid);
+    if (!path || path->isEmpty()) {
+        return false;
+    }
+    return !isDeniedPath(path->toLower());
+}
+
+bool includes(const Listener& listener, const DiscoverySettings& settings,
+              const std::optional<QString>& executablePath) {
+    if (!listener.canTerminate()) {
+        return false;
+    }
+    // Hide rules win over everything, include rules over automatic detection.
+    if (settings.excluded().contains(listener.port)) {
+        return false;
+    }
+    if (settings.included().contains(listener.port)) {
+        return true;
+    }
+    if (!settings.automatic() || !isAutomaticCandidate(listener, executablePath)) {
+        return false;
+    }
+    if (isDevelopmentRuntime(listener.command.toLower())) {
+        return true;
+    }
+    if (listener.project && listener.project->hasProjectEvidence) {
+        return true;
+    }
+    return listener.project && listener.project->isUserSelected;
+}
+
+}  // namespace vantu::DevelopmentPortFilter

@@ -1,0 +1,26 @@
+#include "service/port_service.h"
+
+#include "core/process_stopper.h"
+#include "service/snapshot_assembly.h"
+
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace vantu {
+
+QFuture<SnapshotResult> PortService::snapshot(const DiscoverySettings& settings,
+                                              const ProjectOverrides& overrides) const {
+    // The task owns copies of everything it uses: the caller may change its settings or go
+    // away while the scan runs.
+    return QtConcurrent::run(QThreadPool::globalInstance(),
+                             [scan = scan_, settings, overrides]() -> SnapshotResult {
+                                 return SnapshotAssembly::assemble(scan.run(), settings, overrides);
+                             });
+}
+
+QFuture<StopResult> PortService::stop(const ProcessIdentity& identity, bool force) const {
+    return QtConcurrent::run(QThreadPool::globalInstance(),
+                             [identity, force]() -> StopResult { return ProcessStopper::stop(identity, force); });
+}
+
+}  // namespace vantu

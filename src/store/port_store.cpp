@@ -1,0 +1,293 @@
+#include "store/port_store.h"
+
+#include "platform/settings_store.h"
+#include "rules/development_port_filter.h"
+#include "store/list_geometry.h"
+
+#include <QCoroFuture>
+#include <QCoroTask>
+#include <QCoroTimer>
+#include <QFuture>
+#include <QMetaObject>
+#include <QPointer>
+#include <QTimer>
+#include <QVariantMap>
+
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu {
+namespace {
+
+// The background work's result, or nullopt when the work was abandoned (cancelled or
+// thrown) instead of finishing: the awaiting task must still end its pass or its stop.
+template <typename T>
+QFuture<std::optional<T>> settled(QFuture<T> future) {
+    return future.then(QtFuture::Launch::Sync, [](T value) { return std::optional<T>(std::move(value)); })
+        .onFailed([] { return std::optional<T>(); })
+        .onCanceled([] { return std::optional<T>(); });
+}
+
+// The stop path's waits are part of the behaviour the user sees, so they must not come
+// early: a coarse timer may fire up to 5% ahead of time.
+QCoro::Task<void> sleepPrecisely(std::chrono::nanoseconds duration) {
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setSingleShot(true);
+    timer.start(std::chrono::ceil<std::chrono::milliseconds>(duration));
+    co_await timer;
+}
+
+// A stored map is used only when every value in it is a path; anything else is ignored
+// whole rather than half-applied.
+ProjectOverrides loadProjectOverrides(const platform::SettingsStore& settings) {
+    const QVariant stored = settings.value(PortStore::kProjectFoldersKey);
+    if (stored.typeId() != QMetaType::QVariantMap) {
+        return {};
+    }
+    const QVariantMap map = stored.toMap();
+    ProjectOverrides overrides;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        if (it.value().typeId() != QMetaType::QString) {
+            return {};
+        }
+        overrides.insert(it.key(), it.value().toString());
+    }
+    return overrides;
+}
+
+QString interruptedScanMessage() {
+    return u"Port scan was interrupted. Try refreshing."_s;
+}
+
+QString interruptedStopMessage() {
+    return u"Couldn’t stop process: the request was interrupted."_s;
+}
+
+}  // namespace
+
+PortStore::PortStore(std::unique_ptr<PortService> service, platform::SettingsStore& settings,
+                     FolderChooser folderChooser, StopDelays delays, QObject* parent)
+    : QObject(parent),
+      service_(service ? std::move(service) : std::make_unique<PortService>()),
+      settings_(settings),
+      folderChooser_(std::move(folderChooser)),
+      delays_(delays),
+      discoverySettings_(DiscoverySettings::load(settings)),
+      projectOverrides_(loadProjectOverrides(settings)) {}
+
+PortStore::~PortStore() = default;
+
+template <typename T>
+void PortStore::publish(T& field, T value) {
+    Q_EMIT willChange();
+    field = std::move(value);
+}
+
+double PortStore::bodyHeight() const {
+    if (showingDiscoverySettings_) {
+        return ListGeometry::settingsBodyHeight;
+    }
+    if (listeners_.isEmpty()) {
+        return ListGeometry::emptyBodyHeight;
+    }
+    return ListGeometry::heightFor(listeners_.size());
+}
+
+double PortStore::popoverHeight() const {
+    const double height = bodyHeight() + ListGeometry::headerHeight + ListGeometry::footerDividerHeight +
+                          ListGeometry::footerHeight;
+    return errorMessage_ ? height + ListGeometry::errorLineHeight : height;
+}
+
+void PortStore::setOnLayoutChange(std::function<void()> callback) {
+    onLayoutChange_ = std::move(callback);
+}
+
+void PortStore::callOnLayoutChange() {
+    // A copy, so that a callback which replaces the hook does not destroy itself mid-call.
+    if (const std::function<void()> callback = onLayoutChange_) {
+        callback();
+    }
+}
+
+void PortStore::refresh() {
+    if (refreshTaskRunning_) {
+        refreshAgain_ = true;
+        return;
+    }
+    refreshTaskRunning_ = true;
+    // The body starts on the next event-loop turn, never inside this call: requests made
+    // before it starts are served by its first pass. Dropped if the store is gone by then.
+    QMetaObject::invokeMethod(this, [this] { runRefreshPasses(); }, Qt::QueuedConnection);
+}
+
+QCoro::Task<void> PortStore::runRefreshPasses() {
+    const QPointer<PortStore> self(this);
+    do {
+        refreshAgain_ = false;
+        publish(isRefreshing_, true);
+
+        // Settings and overrides as they are when the pass starts; the service copies them.
+        const std::optional<SnapshotResult> outcome =
+            co_await settled(service_->snapshot(discoverySettings_, projectOverrides_));
+        if (!self) {
+            co_return;
+        }
+
+        if (outcome && std::holds_alternative<QList<Listener>>(*outcome)) {
+            QList<Listener> shown;
+            QSet<ProcessIdentity> listed;
+            for (const Listener& listener : std::get<QList<Listener>>(*outcome)) {
+                // The settings may have changed while the scan ran; the current ones decide.
+                if (!DevelopmentPortFilter::includes(listener, discoverySettings_)) {
+                    continue;
+                }
+                if (listener.identity) {
+                    listed.insert(*listener.identity);
+                }
+                shown.append(listener);
+            }
+            publish(listeners_, std::move(shown));
+            publish(hasSnapshot_, true);
+            publish(errorMessage_, std::optional<QString>());
+            // A force offer outlives a refresh only while its process is still listed.
+            Q_EMIT willChange();
+            forceAvailable_.intersect(listed);
+        } else {
+            publish(errorMessage_, std::optional<QString>(
+                                       outcome ? errorDescription(std::get<ServiceError>(*outcome))
+                                               : interruptedScanMessage()));
+        }
+
+        publish(isRefreshing_, false);
+        callOnLayoutChange();
+        if (!self) {
+            co_return;
+        }
+    } while (refreshAgain_);
+    refreshTaskRunning_ = false;
+}
+
+void PortStore::toggleDiscoverySettings() {
+    publish(showingDiscoverySettings_, !showingDiscoverySettings_);
+    callOnLayoutChange();
+}
+
+void PortStore::updateDiscoverySettings(const DiscoverySettings& settings) {
+    settings.save(settings_);
+    publish(discoverySettings_, settings);
+    publish(showingDiscoverySettings_, false);
+    const QPointer<PortStore> self(this);
+    callOnLayoutChange();
+    if (self) {
+        refresh();
+    }
+}
+
+void PortStore::stop(const Listener& listener) {
+    if (!listener.identity) {
+        return;
+    }
+    const ProcessIdentity identity = *listener.identity;
+    // The only guard against two stops of one process: checked and set in one main-thread
+    // turn, so no second request can slip in between.
+    if (stopping_.contains(identity)) {
+        return;
+    }
+    const bool force = forceAvailable_.contains(identity);
+    Q_EMIT willChange();
+    stopping_.insert(identity);
+    publish(errorMessage_, std::optional<QString>());
+    const QPointer<PortStore> self(this);
+    callOnLayoutChange();
+    if (!self) {
+        return;
+    }
+    QMetaObject::invokeMethod(this, [this, identity, force] { runStop(identity, force); }, Qt::QueuedConnection);
+}
+
+QCoro::Task<void> PortStore::runStop(ProcessIdentity identity, bool force) {
+    const QPointer<PortStore> self(this);
+    const std::optional<StopResult> outcome = co_await settled(service_->stop(identity, force));
+    if (!self) {
+        co_return;
+    }
+
+    if (outcome && !outcome->has_value()) {
+        // Give the process time to exit before the one refresh that decides whether it has.
+        co_await sleepPrecisely(force ? delays_.afterForced : delays_.afterPolite);
+        if (!self) {
+            co_return;
+        }
+        // In one turn: the row leaves the stopping state and, after a polite stop, offers
+        // the forced kill, while the refresh that decides whether the row stays is on its way.
+        if (!force) {
+            Q_EMIT willChange();
+            forceAvailable_.insert(identity);
+        }
+        refresh();
+    } else {
+        publish(errorMessage_, std::optional<QString>(outcome ? (*outcome)->errorDescription()
+                                                              : interruptedStopMessage()));
+        callOnLayoutChange();
+        if (!self) {
+            co_return;
+        }
+    }
+
+    Q_EMIT willChange();
+    stopping_.remove(identity);
+}
+
+void PortStore::chooseProjectFolder(const Listener& listener) {
+    const std::optional<QString> key = listener.projectOverrideKey();
+    if (!key || !folderChooser_) {
+        return;
+    }
+    const FolderChoiceRequest request{
+        .title = tr("Choose Project Folder"),
+        .message = tr("Use this folder to identify %1 on port %2.").arg(listener.command, QString::number(listener.port)),
+        .prompt = tr("Use Project"),
+        .startFolder = listener.project ? listener.project->directory : listener.workingDirectory.value_or(QString()),
+    };
+    // The chooser may answer long after this call, or after the store is gone: it holds the
+    // store only weakly, and the answer is applied on the store's own thread.
+    const QPointer<PortStore> self(this);
+    folderChooser_(request, [self, key = *key](const std::optional<QString>& folder) {
+        if (!folder || folder->isEmpty() || !self) {
+            return;
+        }
+        QMetaObject::invokeMethod(
+            self.data(), [self, key, path = *folder] { self->applyProjectFolder(key, path); }, Qt::QueuedConnection);
+    });
+}
+
+void PortStore::applyProjectFolder(const QString& key, const QString& folder) {
+    projectOverrides_.insert(key, folder);
+    saveProjectOverrides();
+    refresh();
+}
+
+void PortStore::resetProjectFolder(const Listener& listener) {
+    const std::optional<QString> key = listener.projectOverrideKey();
+    if (!key) {
+        return;
+    }
+    projectOverrides_.remove(*key);
+    saveProjectOverrides();
+    refresh();
+}
+
+void PortStore::saveProjectOverrides() {
+    // The whole map replaces the stored one; an empty map stays an empty object, so the key
+    // is never removed.
+    QVariantMap stored;
+    for (auto it = projectOverrides_.cbegin(); it != projectOverrides_.cend(); ++it) {
+        stored.insert(it.key(), it.value());
+    }
+    settings_.setValue(kProjectFoldersKey, stored);
+}
+
+}  // namespace vantu

@@ -1,0 +1,204 @@
+#include "core/process_identity.h"
+#include "project/project_resolver.h"
+#include "service/port_service.h"
+#include "service/snapshot_assembly.h"
+#include "spawned_listener.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoroFuture>
+#include <QCoroTask>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace vantu {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+// A temporary folder under the private home folder, so that no walk up leaves the test.
+class Folder {
+public:
+    Folder() : dir_(QDir::homePath() + u"/service-XXXXXX"_s) {}
+    [[nodiscard]] QString path(const QString& relative) const { return QDir::cleanPath(dir_.path() + u'/' + relative); }
+    QString make(const QString& relative) const {
+        QDir().mkpath(path(relative));
+        return path(relative);
+    }
+    QString write(const QString& relative, const QByteArray& content, bool executable = false) const {
+        QFile file(path(relative));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        file.close();
+        if (executable) {
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        return path(relative);
+    }
+    // A stand-in for the listing tool: a shell script with this body.
+    QString tool(const QString& name, const QByteArray& body) const {
+        return write(name, "#!/bin/sh\n" + body, true);
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+const Listener* find(const QList<Listener>& listeners, pid_t pid, uint16_t port) {
+    for (const Listener& listener : listeners) {
+        if (listener.pid == pid && listener.port == port) {
+            return &listener;
+        }
+    }
+    return nullptr;
+}
+
+QList<Listener> listenersOf(const SnapshotResult& result) {
+    if (const auto* error = std::get_if<ServiceError>(&result)) {
+        ADD_FAILURE() << "snapshot failed: " << errorDescription(*error).toStdString();
+        return {};
+    }
+    return std::get<QList<Listener>>(result);
+}
+
+TEST(PortServiceTest, FindsRealListenersWithTheirProjects) {
+    Folder folder;
+    const QString site = folder.make(u"site/server"_s);
+    folder.write(u"site/package.json"_s, R"({"name": "my-app"})");
+    const QString repo = folder.make(u"repo/.git"_s).chopped(5);
+    test::SpawnedListener twoPorts = test::SpawnedListener::start({.host = u"both"_s, .ports = {0, 0}, .workingDirectory = site});
+    test::SpawnedListener sameFolder = test::SpawnedListener::start({.workingDirectory = site});
+    test::SpawnedListener inRepo = test::SpawnedListener::start({.workingDirectory = repo});
+
+    const QList<Listener> listeners = listenersOf(PortService().snapshot(DiscoverySettings::defaults()).result());
+
+    const ProjectMetadata myApp{.name = u"my-app"_s,
+                                .directory = folder.path(u"site"_s),
+                                .manifest = folder.path(u"site/package.json"_s),
+                                .hasProjectEvidence = true};
+    const ProjectMetadata repoProject{.name = u"repo"_s, .directory = repo, .hasProjectEvidence = true};
+    struct Expected {
+        pid_t pid;
+        uint16_t port;
+        QString workingDirectory;
+        ProjectMetadata project;
+    };
+    const Expected expected[] = {
+        {twoPorts.pid(), twoPorts.ports().at(0), site, myApp},
+        {twoPorts.pid(), twoPorts.ports().at(1), site, myApp},
+        {sameFolder.pid(), sameFolder.port(), site, myApp},
+        {inRepo.pid(), inRepo.port(), repo, repoProject},
+    };
+    for (const auto& e : expected) {
+        const Listener* listener = find(listeners, e.pid, e.port);
+        ASSERT_NE(listener, nullptr) << e.port;
+        EXPECT_EQ(listener->identity, ProcessIdentity::read(e.pid));
+        EXPECT_EQ(listener->workingDirectory, e.workingDirectory);
+        EXPECT_EQ(listener->project, e.project);
+    }
+    for (qsizetype i = 1; i < listeners.size(); ++i) {
+        const Listener& a = listeners.at(i - 1);
+        const Listener& b = listeners.at(i);
+        EXPECT_TRUE(a.port < b.port || (a.port == b.port && a.pid <= b.pid)) << "sorted by port, then pid";
+    }
+}
+
+TEST(PortServiceTest, AListenerThatExitsBeforeItsProjectIsResolvedGetsNone) {
+    Folder folder;
+    const QString site = folder.make(u"site"_s);
+    folder.write(u"site/package.json"_s, R"({"name": "my-app"})");
+    test::SpawnedListener leaving = test::SpawnedListener::start({.workingDirectory = site});
+    test::SpawnedListener staying = test::SpawnedListener::start({.workingDirectory = site});
+
+    // The real scan and parse, then the process exits just before the resolver runs.
+    const auto result = SnapshotAssembly::assemble(
+        ListenerScan().run(), DiscoverySettings::defaults(), {},
+        [&](QList<Listener> listeners, const QMap<QString, QString>& overrides, const DiscoverySettings& settings) {
+            leaving.kill();
+            return ProjectResolver::enrich(std::move(listeners), overrides, settings);
+        });
+    const QList<Listener> listeners = listenersOf(result);
+
+    const Listener* gone = find(listeners, leaving.pid(), leaving.port());
+    ASSERT_NE(gone, nullptr);
+    EXPECT_TRUE(gone->identity.has_value()) << "it was alive when the listing was parsed";
+    EXPECT_EQ(gone->project, std::nullopt);
+    EXPECT_EQ(gone->workingDirectory, std::nullopt);
+    const Listener* alive = find(listeners, staying.pid(), staying.port());
+    ASSERT_NE(alive, nullptr);
+    EXPECT_EQ(alive->project.value_or(ProjectMetadata{}).name, u"my-app"_s);
+}
+
+TEST(PortServiceTest, NothingListeningIsAnEmptyList) {
+    Folder folder;
+    const PortService service(ListenerScan(folder.tool(u"quiet"_s, "printf '\\n  \\n'\nexit 1\n"), {}));
+    const SnapshotResult result = service.snapshot(DiscoverySettings::defaults()).result();
+    ASSERT_TRUE(std::holds_alternative<QList<Listener>>(result));
+    EXPECT_TRUE(std::get<QList<Listener>>(result).isEmpty());
+}
+
+TEST(PortServiceTest, AFailingToolIsTheSnapshotsError) {
+    Folder folder;
+    const PortService failing(ListenerScan(folder.tool(u"failing"_s, "echo 'lsof: boom'\nexit 2\n"), {}));
+    const SnapshotResult result = failing.snapshot(DiscoverySettings::defaults()).result();
+    ASSERT_TRUE(std::holds_alternative<ServiceError>(result));
+    EXPECT_EQ(std::get<ServiceError>(result), ServiceError{PortServiceError::scanFailed(u"lsof: boom\n"_s)});
+
+    const PortService missing(ListenerScan(folder.path(u"no-such-tool"_s), {}));
+    const SnapshotResult launch = missing.snapshot(DiscoverySettings::defaults()).result();
+    ASSERT_TRUE(std::holds_alternative<ServiceError>(launch));
+    EXPECT_TRUE(std::holds_alternative<LaunchError>(std::get<ServiceError>(launch)));
+}
+
+TEST(PortServiceTest, TheSnapshotKeepsTheChoicesItWasGiven) {
+    Folder folder;
+    const QString site = folder.make(u"site"_s);
+    folder.write(u"site/package.json"_s, R"({"name": "my-app"})");
+    const QString chosen = folder.make(u"chosen"_s);
+    test::SpawnedListener child = test::SpawnedListener::start({.workingDirectory = site});
+    // A tool that answers late, naming the child as a system service that only an include
+    // rule makes worth identifying.
+    const QByteArray listing = "p" + QByteArray::number(child.pid()) + "\ncsharingd\nn127.0.0.1:" +
+                               QByteArray::number(child.port()) + "\n";
+    const PortService service(ListenerScan(folder.tool(u"slow"_s, "sleep 0.5\nprintf '" + listing + "'\n"), {}));
+    const QString key = QStringList{u"sharingd"_s, site, QString::number(child.port())}.join(QChar(0x1F));
+
+    QFuture<SnapshotResult> running;
+    {
+        auto settings = std::make_unique<DiscoverySettings>(
+            std::get<DiscoverySettings>(DiscoverySettings::create(true, QString::number(child.port()), {})));
+        auto overrides = std::make_unique<ProjectOverrides>(ProjectOverrides{{key, chosen}});
+        running = service.snapshot(*settings, *overrides);
+        // Changed and gone before the task reads them.
+        *settings = DiscoverySettings::defaults();
+        overrides->clear();
+    }
+    const QList<Listener> listeners = listenersOf(running.result());
+    ASSERT_EQ(listeners.size(), 1);
+    EXPECT_EQ(listeners.at(0).workingDirectory, site);
+    EXPECT_EQ(listeners.at(0).project, (ProjectMetadata{u"chosen"_s, chosen, std::nullopt, true, true}));
+}
+
+TEST(PortServiceTest, TheStoreCanAwaitASnapshotAndAStop) {
+    Folder folder;
+    test::SpawnedListener child = test::SpawnedListener::start({.workingDirectory = folder.make(u"app"_s)});
+    const PortService service;
+    const auto identity = ProcessIdentity::read(child.pid());
+    ASSERT_TRUE(identity.has_value());
+
+    auto run = [&]() -> QCoro::Task<std::pair<SnapshotResult, StopResult>> {
+        SnapshotResult snapshot = co_await service.snapshot(DiscoverySettings::defaults());
+        StopResult stopped = co_await service.stop(*identity, false);
+        co_return std::pair{std::move(snapshot), std::move(stopped)};
+    };
+    const auto [snapshot, stopped] = QCoro::waitFor(run());
+
+    EXPECT_NE(find(listenersOf(snapshot), child.pid(), child.port()), nullptr);
+    EXPECT_EQ(stopped, std::nullopt);
+    EXPECT_TRUE(child.waitForExit(std::chrono::seconds(10)));
+    EXPECT_EQ(service.stop(*identity, false).result(), StopResult{PortServiceError::processChanged()});
+}
+
+}  // namespace
+}  // namespace vantu

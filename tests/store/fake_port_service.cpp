@@ -1,0 +1,69 @@
+#include "fake_port_service.h"
+
+#include <stdexcept>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu::test {
+namespace {
+
+template <typename T>
+void settle(const std::shared_ptr<QPromise<T>>& promise, T value) {
+    if (promise->future().isFinished()) {
+        throw std::logic_error("request already settled");
+    }
+    promise->addResult(std::move(value));
+    promise->finish();
+}
+
+}  // namespace
+
+void FakePortService::Record::finishSnapshot(size_t index, const QList<Listener>& listeners) {
+    settle(snapshots.at(index).promise, SnapshotResult(listeners));
+}
+
+void FakePortService::Record::failSnapshot(size_t index, const ServiceError& error) {
+    settle(snapshots.at(index).promise, SnapshotResult(error));
+}
+
+void FakePortService::Record::finishStop(size_t index) {
+    settle(stops.at(index).promise, StopResult());
+}
+
+void FakePortService::Record::failStop(size_t index, const PortServiceError& error) {
+    settle(stops.at(index).promise, StopResult(error));
+}
+
+void FakePortService::Record::cancelOpenRequests() {
+    for (const SnapshotRequest& request : snapshots) {
+        if (!request.promise->future().isFinished()) {
+            request.promise->future().cancel();
+            request.promise->finish();
+        }
+    }
+    for (const StopRequest& request : stops) {
+        if (!request.promise->future().isFinished()) {
+            request.promise->future().cancel();
+            request.promise->finish();
+        }
+    }
+}
+
+QFuture<SnapshotResult> FakePortService::snapshot(const DiscoverySettings& settings,
+                                                  const ProjectOverrides& overrides) const {
+    auto promise = std::make_shared<QPromise<SnapshotResult>>();
+    promise->start();
+    record_->snapshots.push_back({settings, overrides, promise});
+    record_->events.append(u"snapshot"_s);
+    return promise->future();
+}
+
+QFuture<StopResult> FakePortService::stop(const ProcessIdentity& identity, bool force) const {
+    auto promise = std::make_shared<QPromise<StopResult>>();
+    promise->start();
+    record_->stops.push_back({identity, force, promise});
+    record_->events.append(force ? u"stop force"_s : u"stop"_s);
+    return promise->future();
+}
+
+}  // namespace vantu::test

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "service/port_service.h"
+
+#include <QFuture>
+#include <QPromise>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace vantu::test {
+
+// A service whose scans and stops end only when the test says so, and how it says. The test
+// keeps the shared record; the store owns the service.
+class FakePortService : public PortService {
+public:
+    struct SnapshotRequest {
+        DiscoverySettings settings;
+        ProjectOverrides overrides;
+        std::shared_ptr<QPromise<SnapshotResult>> promise;
+    };
+    struct StopRequest {
+        ProcessIdentity identity;
+        bool force = false;
+        std::shared_ptr<QPromise<StopResult>> promise;
+    };
+
+    struct Record {
+        std::vector<SnapshotRequest> snapshots;
+        std::vector<StopRequest> stops;
+        // "snapshot" and "stop" in the order the requests arrived; tests may add their own
+        // entries to see what happened in between.
+        QStringList events;
+
+        void finishSnapshot(size_t index, const QList<Listener>& listeners);
+        void failSnapshot(size_t index, const ServiceError& error);
+        void finishStop(size_t index);
+        void failStop(size_t index, const PortServiceError& error);
+        // Ends every request still open as abandoned work, the way a thread pool does.
+        void cancelOpenRequests();
+    };
+
+    explicit FakePortService(std::shared_ptr<Record> record) : record_(std::move(record)) {}
+
+    [[nodiscard]] QFuture<SnapshotResult> snapshot(const DiscoverySettings& settings,
+                                                   const ProjectOverrides& overrides) const override;
+    [[nodiscard]] QFuture<StopResult> stop(const ProcessIdentity& identity, bool force) const override;
+
+private:
+    std::shared_ptr<Record> record_;
+};
+
+}  // namespace vantu::test

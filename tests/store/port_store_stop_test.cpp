@@ -1,0 +1,211 @@
+#include "store_fixture.h"
+
+#include <QElapsedTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu::test {
+namespace {
+
+// One process on two ports, and another process.
+class StopTest : public StoreFixture {
+protected:
+    void SetUp() override {
+        makeStore();
+        refreshWith({first, second, other});
+        notifications = 0;
+        layoutChanges = 0;
+    }
+
+    // Stops `listener`, lets the signal succeed, and waits for the stop's task to end.
+    void stopSucceeding(const Listener& listener) {
+        const size_t index = service->stops.size();
+        store->stop(listener);
+        ASSERT_TRUE(waitUntil([&] { return service->stops.size() > index; }));
+        service->finishStop(index);
+        ASSERT_TRUE(waitUntil([&] { return !store->stopping().contains(*listener.identity); }));
+    }
+
+    // Ends the refresh that a finished stop asked for with this list.
+    void answerRefresh(const QList<Listener>& listeners) {
+        const int layouts = layoutChanges;
+        ASSERT_TRUE(waitUntil([&] {
+            return !service->snapshots.empty() && !service->snapshots.back().promise->future().isFinished();
+        }));
+        service->finishSnapshot(service->snapshots.size() - 1, listeners);
+        ASSERT_TRUE(waitUntil([&] { return layoutChanges > layouts; }));
+    }
+
+    const Listener first = devListener(4200101, 3000);
+    const Listener second = devListener(4200101, 3001);
+    const Listener other = devListener(4200202, 4000);
+    const ProcessIdentity process = *first.identity;
+};
+
+TEST_F(StopTest, AListenerWithoutIdentityIsIgnored) {
+    Listener unknown = first;
+    unknown.identity.reset();
+    store->stop(unknown);
+    drainEvents();
+    EXPECT_TRUE(service->stops.empty());
+    EXPECT_TRUE(store->stopping().isEmpty());
+    EXPECT_EQ(notifications, 0);
+    EXPECT_EQ(layoutChanges, 0);
+}
+
+TEST_F(StopTest, BothRowsOfAProcessStopTogetherAndASecondRequestIsIgnored) {
+    store->stop(first);
+    EXPECT_TRUE(store->stopping().contains(*first.identity));
+    EXPECT_TRUE(store->stopping().contains(*second.identity));
+    EXPECT_FALSE(store->stopping().contains(*other.identity));
+    EXPECT_EQ(layoutChanges, 1);
+    EXPECT_EQ(notifications, 2);  // stopping, errorMessage
+
+    store->stop(second);
+    store->stop(first);
+    EXPECT_EQ(notifications, 2);
+    EXPECT_EQ(layoutChanges, 1);
+
+    // Another process stops side by side.
+    store->stop(other);
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 2; }));
+    drainEvents();
+    ASSERT_EQ(service->stops.size(), 2U);
+    EXPECT_EQ(service->stops[0].identity, process);
+    EXPECT_FALSE(service->stops[0].force);
+    EXPECT_EQ(service->stops[1].identity, *other.identity);
+}
+
+TEST_F(StopTest, APoliteStopOffersForceThenRefreshesAndTheNextStopIsForced) {
+    store->stop(first);
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
+    EXPECT_TRUE(store->forceAvailable().isEmpty());
+    service->finishStop(0);
+
+    // The offer, the end of the stopping state and the refresh request come together.
+    ASSERT_TRUE(waitUntil([&] { return store->forceAvailable().contains(process); }));
+    EXPECT_FALSE(store->stopping().contains(process));
+    ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() == 2; }));
+    EXPECT_EQ(layoutChanges, 1) << "only the acceptance; the refresh reports its own layout";
+
+    // The process ignored the polite signal: it is still listed and keeps the offer.
+    answerRefresh({first, second, other});
+    EXPECT_TRUE(store->forceAvailable().contains(process));
+    EXPECT_EQ(store->listeners().size(), 3);
+
+    // The next stop, from either row of the process, is forced.
+    store->stop(second);
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 2; }));
+    EXPECT_TRUE(service->stops[1].force);
+    EXPECT_EQ(service->stops[1].identity, process);
+    service->finishStop(1);
+    ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() == 3; }));
+    EXPECT_FALSE(store->stopping().contains(process));
+    EXPECT_TRUE(store->forceAvailable().contains(process)) << "a forced stop leaves the offer to the refresh";
+
+    answerRefresh({other});
+    EXPECT_TRUE(store->forceAvailable().isEmpty());
+    EXPECT_EQ(store->listeners(), QList<Listener>{other});
+}
+
+TEST_F(StopTest, AProcessThatExitsLosesItsRowsAndItsForceOffer) {
+    stopSucceeding(first);
+    EXPECT_TRUE(store->forceAvailable().contains(process));
+    answerRefresh({other});
+    EXPECT_TRUE(store->forceAvailable().isEmpty());
+    EXPECT_EQ(store->listeners(), QList<Listener>{other});
+}
+
+TEST_F(StopTest, OnlySuccessfulRefreshesWithdrawForceOffers) {
+    stopSucceeding(first);
+    stopSucceeding(other);
+    answerRefresh({first, second, other});
+    ASSERT_EQ(store->forceAvailable(), (QSet<ProcessIdentity>{process, *other.identity}));
+
+    refreshFailing(PortServiceError::scanTimedOut());
+    EXPECT_EQ(store->forceAvailable(), (QSet<ProcessIdentity>{process, *other.identity}));
+
+    // The pid now names a newer process: a different identity, so the offer goes.
+    Listener restarted = other;
+    restarted.identity->startSeconds += 5;
+    refreshWith({first, restarted});
+    EXPECT_EQ(store->forceAvailable(), QSet<ProcessIdentity>{process});
+}
+
+TEST_F(StopTest, AFailedStopShowsItsMessageAndRequestsNoRefresh) {
+    store->stop(first);
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
+    service->failStop(0, PortServiceError::processChanged());
+    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    EXPECT_EQ(store->errorMessage(), u"This process has exited or changed. Refresh and try again."_s);
+    EXPECT_EQ(layoutChanges, 2);
+    EXPECT_EQ(notifications, 4);  // stopping, errorMessage; errorMessage, stopping
+    EXPECT_TRUE(store->forceAvailable().isEmpty()) << "a failed polite stop offers no force";
+    drainEvents();
+    EXPECT_EQ(service->snapshots.size(), 1U);
+    EXPECT_EQ(store->listeners().size(), 3);
+}
+
+TEST_F(StopTest, AFailedForcedStopKeepsTheForceOffer) {
+    stopSucceeding(first);
+    answerRefresh({first, second, other});
+    store->stop(first);
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 2; }));
+    ASSERT_TRUE(service->stops[1].force);
+    service->failStop(1, PortServiceError::protectedProcess());
+    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    EXPECT_EQ(store->errorMessage(), u"Only your own processes can be stopped."_s);
+    EXPECT_TRUE(store->forceAvailable().contains(process));
+}
+
+TEST_F(StopTest, AcceptingAStopClearsAnEarlierError) {
+    refreshFailing(PortServiceError::scanTimedOut());
+    ASSERT_TRUE(store->errorMessage().has_value());
+    const int layouts = layoutChanges;
+    store->stop(first);
+    EXPECT_FALSE(store->errorMessage().has_value());
+    EXPECT_EQ(layoutChanges, layouts + 1);
+}
+
+TEST_F(StopTest, AStoreDestroyedMidwayLeavesItsTasksHarmless) {
+    store->stop(first);
+    store->stop(other);
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 2; }));
+    service->finishStop(0);
+    store->refresh();
+    drainEvents();
+    destroyStore();
+    service->finishStop(1);
+    drainEvents();
+    // The wait after the first stop ends with nobody to tell.
+    QTest::qWait(100);
+    EXPECT_EQ(service->snapshots.size(), 2U);
+}
+
+// With the app's own waits: the offer never comes before the polite wait has passed, nor
+// the refresh after a forced stop before its shorter wait.
+TEST_F(StopTest, TheRealWaitsComeBetweenTheSignalAndWhatFollows) {
+    makeStore(StopDelays{});
+
+    store->stop(first);
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
+    QElapsedTimer clock;
+    clock.start();
+    service->finishStop(0);
+    ASSERT_TRUE(waitUntil([&] { return store->forceAvailable().contains(process); }));
+    EXPECT_GE(clock.elapsed(), 1190);
+    answerRefresh({first, other});
+    ASSERT_EQ(store->listeners().size(), 2);
+
+    const size_t scans = service->snapshots.size();
+    store->stop(first);
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 2; }));
+    ASSERT_TRUE(service->stops[1].force);
+    clock.restart();
+    service->finishStop(1);
+    ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() > scans; }));
+    EXPECT_GE(clock.elapsed(), 240);
+}
+
+}  // namespace
+}  // namespace vantu::test
