@@ -21,6 +21,11 @@ void ElidedLabel::setText(const QString& text) {
     update();
 }
 
+void ElidedLabel::setAlignment(Qt::Alignment alignment) {
+    alignment_ = alignment;
+    update();
+}
+
 ElidedLabel::Layout ElidedLabel::layoutFor(int width) const {
     Layout result;
     if (text_.isEmpty() || width <= 0) {
@@ -81,7 +86,8 @@ void ElidedLabel::paintEvent(QPaintEvent* /*event*/) {
     const int blockHeight = metrics.lineSpacing() * static_cast<int>(layout.lines.size());
     int y = (height() - blockHeight) / 2 + metrics.ascent();
     for (const QString& line : layout.lines) {
-        painter.drawText(0, y, line);
+        const QRect lineBox(0, y - metrics.ascent(), width(), metrics.height());
+        painter.drawText(lineBox, static_cast<int>(alignment_ | Qt::AlignVCenter), line);
         y += metrics.lineSpacing();
     }
 }

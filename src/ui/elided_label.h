@@ -17,6 +17,8 @@ public:
     ElidedLabel(int maxLines, const QFont& font, Appearance::Level level, QWidget* parent = nullptr);
 
     [[nodiscard]] const QString& text() const { return text_; }
+    // Horizontal placement of each line; leading by default.
+    void setAlignment(Qt::Alignment alignment);
     void setText(const QString& text);
 
     // The lines as drawn at the current width.
@@ -39,6 +41,7 @@ private:
 
     int maxLines_;
     Appearance::Level level_;
+    Qt::Alignment alignment_ = Qt::AlignLeading;
     QString text_;
 };
 
