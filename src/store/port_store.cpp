@@ -4,15 +4,16 @@
 #include "rules/development_port_filter.h"
 #include "store/list_geometry.h"
 
-#include <QCoroFuture>
 #include <QCoroTask>
 #include <QCoroTimer>
 #include <QFuture>
+#include <QFutureWatcher>
 #include <QMetaObject>
 #include <QPointer>
 #include <QTimer>
 #include <QVariantMap>
 
+#include <coroutine>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -20,14 +21,39 @@ using namespace Qt::StringLiterals;
 namespace vantu {
 namespace {
 
-// The background work's result, or nullopt when the work was abandoned (cancelled or
-// thrown) instead of finishing: the awaiting task must still end its pass or its stop.
+// Awaits background work without ever throwing into the awaiting task: the result, or
+// nullopt when the work was abandoned (cancelled, or it threw) instead of finishing, so that
+// the task can still end its pass or its stop.
 template <typename T>
-QFuture<std::optional<T>> settled(QFuture<T> future) {
-    return future.then(QtFuture::Launch::Sync, [](T value) { return std::optional<T>(std::move(value)); })
-        .onFailed([] { return std::optional<T>(); })
-        .onCanceled([] { return std::optional<T>(); });
-}
+class Settled {
+public:
+    explicit Settled(QFuture<T> future) : future_(std::move(future)) {}
+
+    [[nodiscard]] bool await_ready() const { return future_.isFinished(); }
+
+    void await_suspend(std::coroutine_handle<> task) {
+        auto* watcher = new QFutureWatcher<T>();
+        QObject::connect(watcher, &QFutureWatcherBase::finished, watcher, [watcher, task] {
+            watcher->deleteLater();
+            task.resume();
+        });
+        watcher->setFuture(future_);
+    }
+
+    std::optional<T> await_resume() {
+        if (future_.isCanceled() || future_.resultCount() == 0) {
+            return std::nullopt;
+        }
+        try {
+            return future_.result();
+        } catch (...) {
+            return std::nullopt;
+        }
+    }
+
+private:
+    QFuture<T> future_;
+};
 
 // The stop path's waits are part of the behaviour the user sees, so they must not come
 // early: a coarse timer may fire up to 5% ahead of time.
@@ -96,8 +122,8 @@ double PortStore::bodyHeight() const {
 }
 
 double PortStore::popoverHeight() const {
-    const double height = bodyHeight() + ListGeometry::headerHeight + ListGeometry::footerDividerHeight +
-                          ListGeometry::footerHeight;
+    const double height =
+        bodyHeight() + ListGeometry::headerHeight + ListGeometry::footerDividerHeight + ListGeometry::footerHeight;
     return errorMessage_ ? height + ListGeometry::errorLineHeight : height;
 }
 
@@ -120,7 +146,8 @@ void PortStore::refresh() {
     refreshTaskRunning_ = true;
     // The body starts on the next event-loop turn, never inside this call: requests made
     // before it starts are served by its first pass. Dropped if the store is gone by then.
-    QMetaObject::invokeMethod(this, [this] { runRefreshPasses(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { runRefreshPasses(); }, Qt::QueuedConnection);
 }
 
 QCoro::Task<void> PortStore::runRefreshPasses() {
@@ -131,7 +158,7 @@ QCoro::Task<void> PortStore::runRefreshPasses() {
 
         // Settings and overrides as they are when the pass starts; the service copies them.
         const std::optional<SnapshotResult> outcome =
-            co_await settled(service_->snapshot(discoverySettings_, projectOverrides_));
+            co_await Settled(service_->snapshot(discoverySettings_, projectOverrides_));
         if (!self) {
             co_return;
         }
@@ -156,9 +183,8 @@ QCoro::Task<void> PortStore::runRefreshPasses() {
             Q_EMIT willChange();
             forceAvailable_.intersect(listed);
         } else {
-            publish(errorMessage_, std::optional<QString>(
-                                       outcome ? errorDescription(std::get<ServiceError>(*outcome))
-                                               : interruptedScanMessage()));
+            publish(errorMessage_, std::optional<QString>(outcome ? errorDescription(std::get<ServiceError>(*outcome))
+                                                                  : interruptedScanMessage()));
         }
 
         publish(isRefreshing_, false);
@@ -205,12 +231,13 @@ void PortStore::stop(const Listener& listener) {
     if (!self) {
         return;
     }
-    QMetaObject::invokeMethod(this, [this, identity, force] { runStop(identity, force); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, identity, force] { runStop(identity, force); }, Qt::QueuedConnection);
 }
 
 QCoro::Task<void> PortStore::runStop(ProcessIdentity identity, bool force) {
     const QPointer<PortStore> self(this);
-    const std::optional<StopResult> outcome = co_await settled(service_->stop(identity, force));
+    const std::optional<StopResult> outcome = co_await Settled(service_->stop(identity, force));
     if (!self) {
         co_return;
     }
@@ -229,8 +256,8 @@ QCoro::Task<void> PortStore::runStop(ProcessIdentity identity, bool force) {
         }
         refresh();
     } else {
-        publish(errorMessage_, std::optional<QString>(outcome ? (*outcome)->errorDescription()
-                                                              : interruptedStopMessage()));
+        publish(errorMessage_,
+                std::optional<QString>(outcome ? (*outcome)->errorDescription() : interruptedStopMessage()));
         callOnLayoutChange();
         if (!self) {
             co_return;
@@ -248,7 +275,8 @@ void PortStore::chooseProjectFolder(const Listener& listener) {
     }
     const FolderChoiceRequest request{
         .title = tr("Choose Project Folder"),
-        .message = tr("Use this folder to identify %1 on port %2.").arg(listener.command, QString::number(listener.port)),
+        .message =
+            tr("Use this folder to identify %1 on port %2.").arg(listener.command, QString::number(listener.port)),
         .prompt = tr("Use Project"),
         .startFolder = listener.project ? listener.project->directory : listener.workingDirectory.value_or(QString()),
     };

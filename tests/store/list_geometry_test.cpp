@@ -14,9 +14,8 @@ TEST(ListGeometryTest, HeightGrowsByARowUntilTheCeiling) {
         bool scrolls;
     };
     const Case cases[] = {
-        {0, 16, false},   {1, 62, false},   {2, 108, false},  {3, 154, false},
-        {4, 200, false},  {5, 246, false},  {6, 292, false},  {7, 300, true},
-        {8, 300, true},   {100, 300, true}, {-1, 16, false},  {-50, 16, false},
+        {0, 16, false},  {1, 62, false}, {2, 108, false}, {3, 154, false},  {4, 200, false}, {5, 246, false},
+        {6, 292, false}, {7, 300, true}, {8, 300, true},  {100, 300, true}, {-1, 16, false}, {-50, 16, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.count);

@@ -56,8 +56,7 @@ protected:
 };
 
 TEST_F(StoreServiceTest, ARealServerIsListedWithItsProjectAndStoppedPolitely) {
-    SpawnedListener server =
-        SpawnedListener::start({.workingDirectory = project, .commandName = u"node"_s});
+    SpawnedListener server = SpawnedListener::start({.workingDirectory = project, .commandName = u"node"_s});
     refreshToTheEnd();
     ASSERT_FALSE(store->errorMessage().has_value()) << store->errorMessage()->toStdString();
     const std::optional<Listener> listener = shown(server);
@@ -68,7 +67,7 @@ TEST_F(StoreServiceTest, ARealServerIsListedWithItsProjectAndStoppedPolitely) {
 
     store->stop(*listener);
     EXPECT_TRUE(store->stopping().contains(*listener->identity));
-    ASSERT_TRUE(server.waitForExit(std::chrono::seconds(30)));
+    ASSERT_TRUE(waitUntil([&] { return server.hasExited(); }));
     // The refresh after the polite wait finds it gone and withdraws the force offer.
     ASSERT_TRUE(waitUntil([&] {
         return store->stopping().isEmpty() && !store->isRefreshing() && !shown(server) &&
@@ -94,7 +93,7 @@ TEST_F(StoreServiceTest, AServerIgnoringThePoliteSignalIsOfferedAndGivenTheForce
     EXPECT_FALSE(server.hasExited());
 
     store->stop(*listener);
-    ASSERT_TRUE(server.waitForExit(std::chrono::seconds(30)));
+    ASSERT_TRUE(waitUntil([&] { return server.hasExited(); }));
     ASSERT_TRUE(waitUntil([&] {
         return store->stopping().isEmpty() && !store->isRefreshing() && !shown(server) &&
                store->forceAvailable().isEmpty();

@@ -29,9 +29,8 @@ protected:
     // Ends the refresh that a finished stop asked for with this list.
     void answerRefresh(const QList<Listener>& listeners) {
         const int layouts = layoutChanges;
-        ASSERT_TRUE(waitUntil([&] {
-            return !service->snapshots.empty() && !service->snapshots.back().promise->future().isFinished();
-        }));
+        ASSERT_TRUE(waitUntil(
+            [&] { return !service->snapshots.empty() && !service->snapshots.back().promise->future().isFinished(); }));
         service->finishSnapshot(service->snapshots.size() - 1, listeners);
         ASSERT_TRUE(waitUntil([&] { return layoutChanges > layouts; }));
     }
@@ -77,6 +76,8 @@ TEST_F(StopTest, BothRowsOfAProcessStopTogetherAndASecondRequestIsIgnored) {
 }
 
 TEST_F(StopTest, APoliteStopOffersForceThenRefreshesAndTheNextStopIsForced) {
+    service->events.clear();
+    QObject::connect(store.get(), &PortStore::willChange, [this] { service->events.append(u"notify"_s); });
     store->stop(first);
     ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
     EXPECT_TRUE(store->forceAvailable().isEmpty());
@@ -87,6 +88,10 @@ TEST_F(StopTest, APoliteStopOffersForceThenRefreshesAndTheNextStopIsForced) {
     EXPECT_FALSE(store->stopping().contains(process));
     ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() == 2; }));
     EXPECT_EQ(layoutChanges, 1) << "only the acceptance; the refresh reports its own layout";
+    // Accepted: stopping, errorMessage, layout. Signalled and waited: forceAvailable,
+    // stopping. Then the refresh's pass: isRefreshing, and its scan.
+    EXPECT_EQ(service->events, (QStringList{u"notify"_s, u"notify"_s, u"layout"_s, u"stop"_s, u"notify"_s, u"notify"_s,
+                                            u"notify"_s, u"snapshot"_s}));
 
     // The process ignored the polite signal: it is still listed and keeps the offer.
     answerRefresh({first, second, other});
@@ -118,6 +123,7 @@ TEST_F(StopTest, AProcessThatExitsLosesItsRowsAndItsForceOffer) {
 
 TEST_F(StopTest, OnlySuccessfulRefreshesWithdrawForceOffers) {
     stopSucceeding(first);
+    answerRefresh({first, second, other});
     stopSucceeding(other);
     answerRefresh({first, second, other});
     ASSERT_EQ(store->forceAvailable(), (QSet<ProcessIdentity>{process, *other.identity}));

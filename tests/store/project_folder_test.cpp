@@ -14,12 +14,12 @@ protected:
     void SetUp() override { makeStore(); }
 
     // Picks `folder` in the chooser for the listener, and ends the refresh that follows.
-    void choose(const Listener& listener, const QString& folder) {
+    void choose(const Listener& listener, const QString& chosen) {
         const size_t calls = chooserCalls.size();
         const size_t scans = service->snapshots.size();
         store->chooseProjectFolder(listener);
         ASSERT_EQ(chooserCalls.size(), calls + 1);
-        chooserCalls.back().answer(folder);
+        chooserCalls.back().answer(chosen);
         ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() > scans; }));
         service->finishSnapshot(service->snapshots.size() - 1, {});
     }

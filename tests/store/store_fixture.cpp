@@ -18,7 +18,7 @@ Listener devListener(int32_t pid, uint16_t port, const QString& command, std::op
 }
 
 StoreFixture::StoreFixture() {
-    EXPECT_TRUE(folder.isValid());
+    EXPECT_TRUE(tempFolder.isValid());
     settings = std::make_unique<platform::SettingsStore>(settingsPath());
 }
 

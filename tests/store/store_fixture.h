@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QtCore/qtestsupport_core.h>
 #include <QCoreApplication>
 #include <QTemporaryDir>
-#include <QtCore/qtestsupport_core.h>
 
 #include <chrono>
 #include <functional>
@@ -61,9 +61,9 @@ protected:
     void refreshFailing(const ServiceError& error);
     [[nodiscard]] bool passesEnded(int count) const { return layoutChanges == count; }
 
-    [[nodiscard]] QString settingsPath() const { return folder.filePath(QStringLiteral("vantu.json")); }
+    [[nodiscard]] QString settingsPath() const { return tempFolder.filePath(QStringLiteral("vantu.json")); }
 
-    QTemporaryDir folder;
+    QTemporaryDir tempFolder;
     std::unique_ptr<platform::SettingsStore> settings;
     std::shared_ptr<FakePortService::Record> service = std::make_shared<FakePortService::Record>();
     std::vector<ChooserCall> chooserCalls;
