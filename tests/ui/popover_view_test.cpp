@@ -259,6 +259,7 @@ TEST_F(PopoverViewTest, SettingsPanelKeepsFooterAndErrorLine) {
 }
 
 TEST_F(PopoverViewTest, SettingsValidationNamesTheLoneHyphenAndStoresNothing) {
+    view->show();
     store->toggleDiscoverySettings();
     settle();
     DiscoveryPreferencesView* panel = preferences();
@@ -280,6 +281,7 @@ TEST_F(PopoverViewTest, SettingsValidationNamesTheLoneHyphenAndStoresNothing) {
 }
 
 TEST_F(PopoverViewTest, CancelDropsTheEdits) {
+    view->show();
     store->toggleDiscoverySettings();
     settle();
     preferences()->findChild<QLineEdit*>(u"excluded"_s)->setText(u"9229"_s);

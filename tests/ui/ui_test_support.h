@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <ostream>
 
 class QWidget;
 class QImage;
@@ -31,3 +32,8 @@ Listener ownListener(int32_t pid, uint16_t port, const QString& command);
 Listener projectListener(int32_t pid, uint16_t port, const QString& command, const QString& projectName);
 
 }  // namespace vantu::test
+
+// Readable test failures for texts.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
