@@ -1,5 +1,6 @@
 #include "app/test_report.h"
 
+#include "store/port_store.h"
 #include "ui/app_delegate.h"
 #include "ui/popover_view.h"
 #include "ui/popover_window.h"
@@ -50,6 +51,11 @@ TestReport::TestReport(const QString& path, AppDelegate& delegate) : file_(path)
         }
     });
     connect(popover.view(), &PopoverView::rebuilt, this, [this, &popover] {
+        const bool refreshing = delegate_.store().isRefreshing();
+        if (refreshing && !wasRefreshing_) {
+            write(u"scanning"_s);
+        }
+        wasRefreshing_ = refreshing;
         if (popover.isVisible()) {
             writeRows();
         }

@@ -9,8 +9,8 @@ namespace vantu {
 class AppDelegate;
 
 // What the app shows, written line by line to a file for the end-to-end test and the
-// benchmark script: icon clicks, the popover opening and closing, its first painted frame
-// and its rows with the place of each Stop button. Enabled only by a hidden command-line flag.
+// benchmark script: icon clicks, the popover opening and closing, its first painted frame,
+// the start of each scan, and the rows with the place of each Stop button. Enabled only by a hidden command-line flag.
 class TestReport : public QObject {
     Q_OBJECT
 
@@ -24,6 +24,7 @@ private:
     QFile file_;
     AppDelegate& delegate_;
     bool awaitingPaint_ = false;
+    bool wasRefreshing_ = false;
 };
 
 }  // namespace vantu
