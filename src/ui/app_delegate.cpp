@@ -59,7 +59,9 @@ void AppDelegate::installStatusItem() {
     statusItem_->setToolTip(tr("Vantu \u2014 Development ports"));
     recolourIcon();
     connect(statusItem_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) {
+        // A click soon after the one that closed the popover arrives as a double click; it is
+        // still one click on the icon.
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
             Q_EMIT iconActivated();
             togglePopover();
         }

@@ -85,9 +85,7 @@ bool PopoverWindow::placementIgnored() {
 }
 
 void PopoverWindow::dismiss() {
-    dismissing_ = true;
     hide();
-    dismissing_ = false;
 }
 
 std::optional<qint64> PopoverWindow::sinceClosedByUser() const {
@@ -113,9 +111,6 @@ void PopoverWindow::showEvent(QShowEvent* event) {
 
 void PopoverWindow::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    if (mode_ == Mode::popup && !dismissing_) {
-        closedByUser_.start();
-    }
     Q_EMIT hidden();
 }
 
@@ -128,8 +123,12 @@ void PopoverWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool PopoverWindow::event(QEvent* event) {
+    // The stand-in for a popup closes when it loses activation. When that happened because
+    // the user clicked the tray icon, the icon's own click arrives a moment later and must
+    // not reopen it. (A real popup grabs the pointer, so that click never reaches the icon.)
     if (event->type() == QEvent::WindowDeactivate && mode_ == Mode::popup && !windowFlags().testFlag(Qt::Popup) &&
         isVisible()) {
+        closedByUser_.start();
         hide();
     }
     return QWidget::event(event);

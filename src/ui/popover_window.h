@@ -32,10 +32,10 @@ public:
     void setContentHeight(int height);
     // Shows the popup next to the icon at `anchor` (screen coordinates).
     void showAt(const QRect& anchor);
-    // Hides it on the app's own initiative (a click on the icon), not the user clicking away.
+    // Hides it on the app's own initiative (a click on the icon).
     void dismiss();
-    // Milliseconds since the popup last closed by a click elsewhere or by losing activation;
-    // nullopt if it never did.
+    // Milliseconds since the popover last closed by losing activation (where it cannot be a
+    // real popup); nullopt if it never did.
     [[nodiscard]] std::optional<qint64> sinceClosedByUser() const;
 
 Q_SIGNALS:
@@ -57,7 +57,6 @@ private:
     std::function<void()> quit_;
     Mode mode_ = Mode::popup;
     std::optional<QRect> anchor_;
-    bool dismissing_ = false;
     QElapsedTimer closedByUser_;
 };
 

@@ -144,4 +144,21 @@ sleep 1.5
 [ "$(count scanning)" -eq "$scans" ] || fail "closing the popover started a scan"
 [ "$(tail -n 1 "$work/report")" = "hidden" ] || fail "the popover reopened after closing: $(tail -n 3 "$work/report")"
 say "popover closed by the icon"
+
+# --- Open, close and at once open again: the click that reopens comes quickly enough after
+# the one that closed to count as a double click, and still opens the popover (and scans).
+shown_before="$(count shown)"
+xdotool click 1
+shown_again() { [ "$(count shown)" -gt "$shown_before" ]; }
+wait_for "the popover to reopen" shown_again
+hidden_before="$(count hidden)"
+xdotool click 1
+closed_again() { [ "$(count hidden)" -gt "$hidden_before" ]; }
+wait_for "the popover to close once more" closed_again
+shown_before="$(count shown)"
+xdotool click 1
+wait_for "the popover to reopen at once" shown_again
+# (Two openings this close together may share one scan: the store merges the requests.)
+[ "$(count scanning)" -gt "$scans" ] || fail "reopening did not scan"
+say "quick close and reopen"
 echo "PASS"
