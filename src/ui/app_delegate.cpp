@@ -15,10 +15,11 @@ using namespace Qt::StringLiterals;
 
 namespace vantu {
 
-AppDelegate::AppDelegate(std::unique_ptr<PortStore> store, QObject* parent)
+AppDelegate::AppDelegate(std::unique_ptr<PortStore> store, std::function<void()> quit, QObject* parent)
     : QObject(parent),
       store_(std::move(store)),
-      popover_(std::make_unique<PopoverWindow>(*store_, [] { QCoreApplication::quit(); })) {
+      popover_(std::make_unique<PopoverWindow>(
+          *store_, quit ? std::move(quit) : std::function<void()>([] { QCoreApplication::quit(); }))) {
     trayWatch_.setInterval(2000);
     connect(&trayWatch_, &QTimer::timeout, this, [this] {
         if (QSystemTrayIcon::isSystemTrayAvailable()) {

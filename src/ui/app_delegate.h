@@ -7,6 +7,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace vantu {
@@ -20,7 +21,8 @@ class AppDelegate : public QObject {
     Q_OBJECT
 
 public:
-    explicit AppDelegate(std::unique_ptr<PortStore> store, QObject* parent = nullptr);
+    // `quit` ends the app (by default the event loop's quit).
+    explicit AppDelegate(std::unique_ptr<PortStore> store, std::function<void()> quit = {}, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     // Installs the tray item (or, without a tray, shows the panel as a window), builds the

@@ -59,8 +59,7 @@ QString actionWord(bool canForce) {
 
 }  // namespace
 
-PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::function<void()> stop,
-                 QWidget* parent)
+PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::function<void()> stop, QWidget* parent)
     : QWidget(parent), listener_(listener), isStopping_(isStopping), canForce_(canForce), stop_(std::move(stop)) {
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(&accessibleFactory);

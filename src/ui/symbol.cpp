@@ -60,8 +60,7 @@ QStringList themeNames(Symbol symbol) {
         case Symbol::arrowClockwise:
             return {u"view-refresh-symbolic"_s, u"view-refresh"_s};
         case Symbol::sliderHorizontal3:
-            return {u"configure-symbolic"_s, u"preferences-other-symbolic"_s, u"configure"_s,
-                    u"preferences-system"_s};
+            return {u"configure-symbolic"_s, u"preferences-other-symbolic"_s, u"configure"_s, u"preferences-system"_s};
         case Symbol::network:
             return {u"network-workgroup-symbolic"_s, u"network-wired-symbolic"_s, u"network-workgroup"_s,
                     u"network-wired"_s};

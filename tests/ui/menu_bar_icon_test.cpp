@@ -1,5 +1,5 @@
-#include "ui/appearance.h"
 #include "ui/menu_bar_icon.h"
+#include "ui/appearance.h"
 #include "ui_test_support.h"
 
 #include <gtest/gtest.h>

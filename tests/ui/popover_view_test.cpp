@@ -166,8 +166,8 @@ TEST_F(PopoverViewTest, RowsKeepHoverAcrossUpdatesAndFollowTheStoreOrder) {
     PortRow* second = view->rows()[1];
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(second, &enter);
-    refreshWith({ownListener(4100, 2000, u"node"_s), ownListener(4312, 3000, u"node"_s),
-                 ownListener(4400, 5173, u"node"_s)});
+    refreshWith(
+        {ownListener(4100, 2000, u"node"_s), ownListener(4312, 3000, u"node"_s), ownListener(4400, 5173, u"node"_s)});
     ASSERT_EQ(view->rows().size(), 3);
     EXPECT_EQ(view->rows()[2], second);
     EXPECT_TRUE(second->isHovered());
@@ -267,7 +267,9 @@ TEST_F(PopoverViewTest, SettingsValidationNamesTheLoneHyphenAndStoresNothing) {
     panel->findChild<QLineEdit*>(u"included"_s)->setText(u"20000 - 20100"_s);
     QTest::mouseClick(panel->findChild<QPushButton*>(u"saveButton"_s), Qt::LeftButton);
     settle();
-    const QString expected = QString::fromUtf8("Invalid port \xE2\x80\x98-\xE2\x80\x99. Use 1\xE2\x80\x93" "65535 or an ascending range.");
+    const QString expected = QString::fromUtf8(
+        "Invalid port \xE2\x80\x98-\xE2\x80\x99. Use 1\xE2\x80\x93"
+        "65535 or an ascending range.");
     EXPECT_EQ(panel->validationError(), expected);
     auto* error = panel->findChild<QLabel*>(u"validationError"_s);
     EXPECT_TRUE(error->isVisibleTo(panel));

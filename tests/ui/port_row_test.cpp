@@ -1,7 +1,7 @@
+#include "ui/port_row.h"
 #include "ui/appearance.h"
 #include "ui/elided_label.h"
 #include "ui/port_badge.h"
-#include "ui/port_row.h"
 #include "ui/stop_button.h"
 #include "ui/symbol_view.h"
 #include "ui_test_support.h"
@@ -109,7 +109,8 @@ TEST(PortRowTest, StopShowsOnlyUnderThePointer) {
 TEST(PortRowTest, KeyboardFocusRevealsTheButton) {
     QWidget window;
     window.resize(290, 200);
-    auto* row = new PortRow(ownListener(4312, 3000, u"node"_s), false, false, [] {}, &window);
+    auto* row = new PortRow(
+        ownListener(4312, 3000, u"node"_s), false, false, [] {}, &window);
     // Away from the pointer, which rests at the screen's corner.
     row->setGeometry(0, 120, 290, 46);
     window.show();
@@ -147,8 +148,7 @@ TEST(PortRowTest, TooltipsAndAccessibleLabels) {
     // Five digits, never grouped.
     EXPECT_EQ(button->accessibleName(), u"Stop my-app, node, port 50000, PID 4312"_s);
     EXPECT_EQ(harness.row.findChild<PortBadge*>(u"portBadge"_s)->text(), u"50000"_s);
-    EXPECT_EQ(harness.row.findChild<QWidget*>(u"nameBlock"_s)->toolTip(),
-              harness.row.listener().helpText());
+    EXPECT_EQ(harness.row.findChild<QWidget*>(u"nameBlock"_s)->toolTip(), harness.row.listener().helpText());
     EXPECT_EQ(harness.row.findChild<ElidedLabel*>(u"displayName"_s)->text(), u"my-app"_s);
     EXPECT_EQ(harness.row.findChild<ElidedLabel*>(u"detail"_s)->text(), QString::fromUtf8("node \xC2\xB7 PID 4312"));
 
@@ -231,13 +231,16 @@ TEST(PortRowTest, Screenshots) {
         canvas.setPalette(dark ? test::darkPalette() : test::lightPalette());
         canvas.setAutoFillBackground(true);
         canvas.resize(290, 46 * 3);
-        auto* hovered = new PortRow(projectListener(4312, 5173, u"node"_s, u"my-app"_s), false, false, [] {}, &canvas);
+        auto* hovered = new PortRow(
+            projectListener(4312, 5173, u"node"_s, u"my-app"_s), false, false, [] {}, &canvas);
         hovered->setGeometry(0, 0, 290, 46);
-        auto* forced = new PortRow(projectListener(4400, 3000, u"node"_s, u"api-server"_s), false, true, [] {}, &canvas);
+        auto* forced = new PortRow(
+            projectListener(4400, 3000, u"node"_s, u"api-server"_s), false, true, [] {}, &canvas);
         forced->setGeometry(0, 46, 290, 46);
         Listener other = ownListener(881, 50000, u"postgres"_s);
         other.identity->userID += 1;
-        auto* locked = new PortRow(other, false, false, [] {}, &canvas);
+        auto* locked = new PortRow(
+            other, false, false, [] {}, &canvas);
         locked->setGeometry(0, 92, 290, 46);
         canvas.show();
         hover(*hovered, true);

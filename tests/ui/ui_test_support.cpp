@@ -81,8 +81,8 @@ QString saveScreenshot(QWidget& widget, const QString& name) {
 
 Listener ownListener(int32_t pid, uint16_t port, const QString& command) {
     const ProcessIdentity identity{pid, static_cast<uint32_t>(::getuid()), 1'700'000'000, 42};
-    return Listener{.pid = pid, .port = port, .command = command, .identity = identity, .project = {},
-                    .workingDirectory = {}};
+    return Listener{
+        .pid = pid, .port = port, .command = command, .identity = identity, .project = {}, .workingDirectory = {}};
 }
 
 Listener projectListener(int32_t pid, uint16_t port, const QString& command, const QString& projectName) {
