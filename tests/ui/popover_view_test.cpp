@@ -346,17 +346,22 @@ TEST_F(PopoverViewTest, Screenshots) {
         refreshWith(threeListeners());
         view->resize(view->width(), naturalHeight());
         view->show();
+        settle();
+        // As the popover opens: focus on the panel itself, no button ringed.
+        view->setFocus();
         test::saveScreenshot(*view, dark ? u"popover-list-dark"_s : u"popover-list-light"_s);
     }
     view->setPalette(lightPalette());
     refreshWith({});
     startRefresh();
     view->resize(view->width(), naturalHeight());
+    view->setFocus();
     test::saveScreenshot(*view, u"popover-scanning-light"_s);
     service->failSnapshot(service->snapshots.size() - 1, PortServiceError::scanTimedOut());
     ASSERT_TRUE(waitUntil([&] { return store->errorMessage().has_value(); }));
     settle();
     view->resize(view->width(), naturalHeight());
+    view->setFocus();
     test::saveScreenshot(*view, u"popover-unavailable-light"_s);
 }
 

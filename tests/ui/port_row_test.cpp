@@ -242,7 +242,10 @@ TEST(PortRowTest, Screenshots) {
         auto* locked = new PortRow(
             other, false, false, [] {}, &canvas);
         locked->setGeometry(0, 92, 290, 46);
+        canvas.setFocusPolicy(Qt::StrongFocus);
         canvas.show();
+        test::processEvents();
+        canvas.setFocus();
         hover(*hovered, true);
         ASSERT_TRUE(waitUntil([&] { return hovered->actionButton()->opacity() == 1.0; }));
         test::saveScreenshot(canvas, dark ? u"rows-hover-force-lock-dark"_s : u"rows-hover-force-lock-light"_s);
