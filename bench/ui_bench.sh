@@ -86,6 +86,7 @@ rss_start="$(rss_kib)"
 latencies=()
 for ((cycle = 1; cycle <= cycles; cycle++)); do
   painted_before="$(count painted)"
+  scans_before="$(count scanning)"
   hidden_before="$(count hidden)"
   start="$(date +%s%N)"
   xdotool mousemove "$icon_x" "$icon_y" click 1
@@ -94,8 +95,7 @@ for ((cycle = 1; cycle <= cycles; cycle++)); do
   painted_at="$(grep '^painted ' "$work/report" | tail -n 1 | cut -d' ' -f2)"
   latencies+=($(((painted_at - start) / 1000)))
   # Let the refresh that the opening started finish before closing again.
-  scan_done() { [ "$(tail -n 1 "$work/report")" = "end" ]; }
-  sleep 0.3
+  scan_done() { [ "$(count scanning)" -gt "$scans_before" ] && [ "$(count scanned)" -eq "$(count scanning)" ]; }
   wait_for "the refresh" scan_done
   xdotool click 1
   closed() { [ "$(count hidden)" -gt "$hidden_before" ]; }

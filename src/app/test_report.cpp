@@ -37,6 +37,8 @@ TestReport::TestReport(const QString& path, AppDelegate& delegate) : file_(path)
     file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text | QIODevice::Unbuffered);
     PopoverWindow& popover = delegate.popover();
     connect(&delegate, &AppDelegate::iconActivated, this, [this] { write(u"activated "_s + wallClockNanoseconds()); });
+    connect(&delegate, &AppDelegate::dockedChanged, this,
+            [this](bool docked) { write(docked ? u"tray docked"_s : u"tray window"_s); });
     connect(&popover, &PopoverWindow::shown, this, [this, &popover] {
         awaitingPaint_ = true;
         const QRect frame = popover.frameGeometry();
@@ -51,14 +53,15 @@ TestReport::TestReport(const QString& path, AppDelegate& delegate) : file_(path)
         }
     });
     connect(popover.view(), &PopoverView::rebuilt, this, [this, &popover] {
-        const bool refreshing = delegate_.store().isRefreshing();
-        if (refreshing && !wasRefreshing_) {
-            write(u"scanning"_s);
-        }
-        wasRefreshing_ = refreshing;
+        // The rows first: once a reader sees a scan end, the rows it found are already written.
         if (popover.isVisible()) {
             writeRows();
         }
+        const bool refreshing = delegate_.store().isRefreshing();
+        if (refreshing != wasRefreshing_) {
+            write(refreshing ? u"scanning"_s : u"scanned"_s);
+        }
+        wasRefreshing_ = refreshing;
     });
 }
 

@@ -68,6 +68,7 @@ void AppDelegate::installStatusItem() {
         }
     });
     statusItem_->show();
+    Q_EMIT dockedChanged(true);
     // An XEmbed tray icon is a widget of ours: give it the name screen readers announce.
     // (A StatusNotifierItem host reads the tooltip instead.)
     for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -86,6 +87,7 @@ void AppDelegate::showWithoutTray() {
     popover_->show();
     popover_->activateWindow();
     trayWatch_.start();
+    Q_EMIT dockedChanged(false);
 }
 
 void AppDelegate::dockIntoTray() {

@@ -44,6 +44,8 @@ public:
 Q_SIGNALS:
     // A click on the tray icon arrived.
     void iconActivated();
+    // The panel moved into the tray (true) or, for want of one, into a window (false).
+    void dockedChanged(bool docked);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

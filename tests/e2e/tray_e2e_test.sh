@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Drives the real tray app under Xvfb with an XEmbed tray (trayer): a dev server runs in a
-# project folder, a click on the tray icon shows it by its project name, a click on Stop ends
-# the process and removes the row, and a click on the icon closes the popover again.
+# Drives the real tray app under Xvfb with an XEmbed tray (trayer). Started before any tray,
+# the app says so and shows its panel as a window; once trayer runs, it docks into the tray.
+# A dev server runs in a project folder; a click on the tray icon shows it by its project
+# name, a click on Stop ends the process and removes the row, and a click on the icon closes
+# the popover again.
 #
 #   tray_e2e_test.sh VANTU TEST_LISTENER [SCREENSHOT_DIR]
 #
@@ -66,13 +68,7 @@ fi
 export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
 say "X server on $DISPLAY"
 
-# --- The tray: trayer along the top edge.
-trayer --edge top --align right --widthtype request --height 28 --SetDockType true >"$work/trayer.log" 2>&1 &
-pids+=($!)
-tray_up() { xdotool search --class trayer >/dev/null 2>&1; }
-wait_for "the tray" tray_up
-
-# --- A dev server: the test listener started as "node" in a project with a package.json.
+# --- A dev server: the test listener, started as "node", in a project with a package.json.
 project="$work/projects/e2e-site"
 mkdir -p "$project" "$work/bin" "$work/home" "$work/config"
 printf '{"name":"e2e-site"}\n' >"$project/package.json"
@@ -85,32 +81,64 @@ wait_for "the dev server to listen" listener_ready
 port="$(awk '/^PORT/ {print $2}' "$work/listener.out")"
 say "dev server pid $listener on port $port"
 
-# --- The app, with its own home and settings.
-HOME="$work/home" XDG_CONFIG_HOME="$work/config" "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
-pids+=($!)
-icon_window() { xdotool search --onlyvisible --class vantu 2>/dev/null | head -n 1; }
-icon_docked() { [ -n "$(icon_window)" ]; }
-wait_for "the tray icon" icon_docked
-grep -q 'no system tray' "$work/vantu.log" && fail "the app did not find the tray"
-eval "$(xdotool getwindowgeometry --shell "$(icon_window)")"
-icon_x=$((X + WIDTH / 2)); icon_y=$((Y + HEIGHT / 2)); icon_bottom=$((Y + HEIGHT))
-say "tray icon at ${X},${Y} ${WIDTH}x${HEIGHT}"
-
 # The last block of rows the app reported.
 last_rows() { awk '/^rows /{block=""; inblock=1; next} /^end$/{inblock=0; last=block; next} inblock{block=block $0 "\n"} END{printf "%s", last}' "$work/report"; }
 row_of_site() { last_rows | awk -F'\t' -v port="$port" '$1 == "row " port && $2 == "e2e-site"'; }
-count() { grep -c "^$1" "$work/report" || true; }
+count() { grep -c "^$1" "$work/report" 2>/dev/null || true; }
+# Every scan started has ended.
+scans_settled() { [ "$(count scanning)" -eq "$(count scanned)" ]; }
+
+# Only this dev server is shown: automatic detection off, its port included. The machine
+# may run other servers of the same user, and a test must never stop those.
+mkdir -p "$work/config/vantu"
+printf '{"discovery.automatic": false, "discovery.included": "%s"}\n' "$port" >"$work/config/vantu/vantu.json"
+
+# --- The app before there is a tray: it says so in one line and shows the panel as a window.
+HOME="$work/home" XDG_CONFIG_HOME="$work/config" "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
+pids+=($!)
+in_window() { grep -q '^tray window' "$work/report" 2>/dev/null && [ "$(count shown)" -ge 1 ]; }
+wait_for "the panel in a window" in_window
+[ "$(grep -c 'no system tray' "$work/vantu.log")" -eq 1 ] || fail "expected one line about the missing tray"
+panel_window() { xdotool search --onlyvisible --class vantu 2>/dev/null | head -n 1; }
+[ -n "$(panel_window)" ] || fail "the panel window is not visible"
+say "no tray: $(grep 'no system tray' "$work/vantu.log")"
+
+# --- A tray appears (trayer along the top edge): the panel moves into it.
+trayer --edge top --align right --widthtype request --height 28 --SetDockType true >"$work/trayer.log" 2>&1 &
+pids+=($!)
+docked() { grep -q '^tray docked' "$work/report"; }
+wait_for "the app to dock into the tray" docked
+# The icon: the one visible window of the app, small and square.
+icon_window() {
+  local window
+  for window in $(xdotool search --onlyvisible --class vantu 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    if [ "$WIDTH" -le 64 ] && [ "$HEIGHT" -le 64 ]; then echo "$window"; return; fi
+  done
+}
+icon_shown() { [ -n "$(icon_window)" ]; }
+wait_for "the tray icon" icon_shown
+panel_hidden() { [ "$(count hidden)" -ge 1 ]; }
+wait_for "the window to give way to the tray" panel_hidden
+eval "$(xdotool getwindowgeometry --shell "$(icon_window)")"
+icon_x=$((X + WIDTH / 2)); icon_y=$((Y + HEIGHT / 2)); icon_bottom=$((Y + HEIGHT))
+say "docked: tray icon at ${X},${Y} ${WIDTH}x${HEIGHT}"
+wait_for "the first scan to end" scans_settled
 
 # --- Open the popover: it lists the dev server by its project name.
+scans="$(count scanning)"
+shown_before="$(count shown)"
 xdotool mousemove "$icon_x" "$icon_y" click 1
-shown_visible() { [ "$(count shown)" -ge 1 ]; }
+shown_visible() { [ "$(count shown)" -gt "$shown_before" ]; }
 wait_for "the popover" shown_visible
 read -r _ pop_x pop_y pop_w pop_h < <(grep '^shown ' "$work/report" | tail -n 1)
 [ "$pop_w" -eq 290 ] || fail "popover width $pop_w, expected 290"
 [ "$pop_y" -ge "$icon_bottom" ] || fail "popover at y=$pop_y does not hang below the icon (bottom $icon_bottom)"
 site_listed() { [ -n "$(row_of_site)" ]; }
 wait_for "the row of e2e-site" site_listed
-[ "$(count scanning)" -eq 1 ] || fail "opening the popover should scan once, saw $(count scanning)"
+wait_for "the scan to end" scans_settled
+[ "$(count scanning)" -eq $((scans + 1)) ] || fail "opening the popover should scan once, saw $(($(count scanning) - scans))"
+[ "$(last_rows | grep -c '^row ')" -eq 1 ] || fail "expected only the test's own dev server: $(last_rows)"
 say "row shown: $(row_of_site | tr '\t' ' ')"
 if [ -n "$screenshots" ] && command -v import >/dev/null; then
   mkdir -p "$screenshots"
@@ -136,6 +164,7 @@ wait_for "the row to go" site_removed
 say "row removed"
 
 # --- A click on the icon while the popover is shown closes it, without a scan.
+wait_for "the refresh after the stop to end" scans_settled
 scans="$(count scanning)"
 xdotool mousemove "$icon_x" "$icon_y" click 1
 hidden_after_click() { [ "$(tail -n 1 "$work/report")" = "hidden" ]; }
