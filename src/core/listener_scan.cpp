@@ -28,7 +28,8 @@ constexpr int kDetailLength = 240;
 
 QString decode(const QByteArray& bytes) {
     // Invalid sequences become U+FFFD; a leading byte-order mark is kept like any other text.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     return decoder.decode(bytes);
 }
 

@@ -1,10 +1,10 @@
 #include "platform/process_signal.h"
 
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace vantu::platform {
 
@@ -26,9 +26,8 @@ std::variant<PinnedProcess, int> PinnedProcess::pin(int32_t pid) {
 }
 
 int PinnedProcess::sendSignal(int signalNumber) const {
-    const long rc = pidfd_.valid()
-                        ? ::syscall(SYS_pidfd_send_signal, pidfd_.get(), signalNumber, nullptr, 0U)
-                        : ::kill(static_cast<pid_t>(pid_), signalNumber);
+    const long rc = pidfd_.valid() ? ::syscall(SYS_pidfd_send_signal, pidfd_.get(), signalNumber, nullptr, 0U)
+                                   : ::kill(static_cast<pid_t>(pid_), signalNumber);
     return rc == 0 ? 0 : errno;
 }
 

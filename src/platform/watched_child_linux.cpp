@@ -5,18 +5,18 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <fcntl.h>
 #include <optional>
-#include <poll.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 extern char** environ;

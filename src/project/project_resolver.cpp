@@ -215,9 +215,13 @@ std::optional<QJsonObject> readPackage(const QString& path) {
     if (!bytes) {
         return std::nullopt;
     }
+    return parsePackage(*bytes);
+}
+
+std::optional<QJsonObject> parsePackage(const QByteArray& bytes) {
     // The parser bounds nesting depth itself, so a hostile file cannot exhaust the stack.
     QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(*bytes, &error);
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
         return std::nullopt;
     }

@@ -4,6 +4,7 @@
 #include "core/project_metadata.h"
 #include "rules/discovery_settings.h"
 
+#include <QByteArray>
 #include <QJsonObject>
 #include <QList>
 #include <QMap>
@@ -57,6 +58,8 @@ std::optional<ProjectMetadata> resolve(const QString& folder, const QStringList&
 // The top-level object of a package.json of at most kMaxPackageBytes; absent when the file is
 // missing, not a regular file, too large, unreadable, not JSON, or not an object.
 std::optional<QJsonObject> readPackage(const QString& path);
+// The top-level object of package.json content; absent when it is not a JSON object.
+std::optional<QJsonObject> parsePackage(const QByteArray& bytes);
 
 // A name fit to show: control and format characters removed, white space trimmed, at most
 // kMaxNameLength user-perceived characters. Absent when nothing is left.

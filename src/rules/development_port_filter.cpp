@@ -14,7 +14,7 @@ constexpr QStringView kRuntimeNames[] = {
 // Interpreters installed under a versioned name: python3.12, ruby3.2, php8.
 constexpr QStringView kVersionedRuntimePrefixes[] = {u"python", u"ruby", u"php"};
 
-// System services that listen on ports of their own and are never development servers.
+// Programs that hold local ports of their own and are never development servers.
 constexpr QStringView kDeniedCommandPrefixes[] = {u"controlce", u"figma"};
 constexpr QStringView kDeniedCommands[] = {u"rapportd", u"sharingd"};
 
@@ -53,6 +53,22 @@ bool isDeniedPath(QStringView lowerCasedPath) {
     return lowerCasedPath.contains(kApplicationBundleMarker);
 }
 
+// The candidate tests that follow the ownership check, which the caller has made.
+bool isOwnedCandidate(const Listener& listener, const QString& lowerCasedCommand,
+                      const std::optional<QString>& executablePath) {
+    if (isDeniedCommand(lowerCasedCommand)) {
+        return false;
+    }
+    if (isDevelopmentRuntime(lowerCasedCommand)) {
+        return true;
+    }
+    const std::optional<QString> path = executablePath ? executablePath : platform::executablePath(listener.pid);
+    if (!path || path->isEmpty()) {
+        return false;
+    }
+    return !isDeniedPath(path->toLower());
+}
+
 }  // namespace
 
 bool isDevelopmentRuntime(const QString& lowerCasedName) {
@@ -74,21 +90,7 @@ bool isDevelopmentRuntime(const QString& lowerCasedName) {
 
 bool isAutomaticCandidate(const Listener& listener, const std::optional<QString>& executablePath) {
     // Only the user's own processes, never pid 0 or 1 and never this app itself.
-    if (!listener.canTerminate()) {
-        return false;
-    }
-    const QString command = listener.command.toLower();
-    if (isDeniedCommand(command)) {
-        return false;
-    }
-    if (isDevelopmentRuntime(command)) {
-        return true;
-    }
-    const std::optional<QString> path = executablePath ? executablePath : platform::executablePath(listener.pid);
-    if (!path || path->isEmpty()) {
-        return false;
-    }
-    return !isDeniedPath(path->toLower());
+    return listener.canTerminate() && isOwnedCandidate(listener, listener.command.toLower(), executablePath);
 }
 
 bool includes(const Listener& listener, const DiscoverySettings& settings,
@@ -103,10 +105,14 @@ bool includes(const Listener& listener, const DiscoverySettings& settings,
     if (settings.included().contains(listener.port)) {
         return true;
     }
-    if (!settings.automatic() || !isAutomaticCandidate(listener, executablePath)) {
+    if (!settings.automatic()) {
         return false;
     }
-    if (isDevelopmentRuntime(listener.command.toLower())) {
+    const QString command = listener.command.toLower();
+    if (!isOwnedCandidate(listener, command, executablePath)) {
+        return false;
+    }
+    if (isDevelopmentRuntime(command)) {
         return true;
     }
     if (listener.project && listener.project->hasProjectEvidence) {

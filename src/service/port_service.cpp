@@ -12,10 +12,9 @@ QFuture<SnapshotResult> PortService::snapshot(const DiscoverySettings& settings,
                                               const ProjectOverrides& overrides) const {
     // The task owns copies of everything it uses: the caller may change its settings or go
     // away while the scan runs.
-    return QtConcurrent::run(QThreadPool::globalInstance(),
-                             [scan = scan_, settings, overrides]() -> SnapshotResult {
-                                 return SnapshotAssembly::assemble(scan.run(), settings, overrides);
-                             });
+    return QtConcurrent::run(QThreadPool::globalInstance(), [scan = scan_, settings, overrides]() -> SnapshotResult {
+        return SnapshotAssembly::assemble(scan.run(), settings, overrides);
+    });
 }
 
 QFuture<StopResult> PortService::stop(const ProcessIdentity& identity, bool force) const {

@@ -6,9 +6,8 @@
 namespace vantu::SnapshotAssembly {
 
 std::variant<QList<Listener>, ServiceError> assemble(std::variant<ScanOutcome, ServiceError> scanned,
-                                                    const DiscoverySettings& settings,
-                                                    const QMap<QString, QString>& overrides,
-                                                    const Enricher& enrich) {
+                                                     const DiscoverySettings& settings,
+                                                     const QMap<QString, QString>& overrides, const Enricher& enrich) {
     if (auto* error = std::get_if<ServiceError>(&scanned)) {
         return std::move(*error);
     }

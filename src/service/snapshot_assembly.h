@@ -24,9 +24,9 @@ using Enricher =
 // identifying anything), or every listener of the listing with its project. `enrich` is the
 // project resolver unless a test watches the hand-off.
 std::variant<QList<Listener>, ServiceError> assemble(std::variant<ScanOutcome, ServiceError> scanned,
-                                                    const DiscoverySettings& settings,
-                                                    const QMap<QString, QString>& overrides,
-                                                    const Enricher& enrich = {});
+                                                     const DiscoverySettings& settings,
+                                                     const QMap<QString, QString>& overrides,
+                                                     const Enricher& enrich = {});
 
 }  // namespace SnapshotAssembly
 }  // namespace vantu

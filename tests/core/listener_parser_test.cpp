@@ -155,7 +155,7 @@ TEST(ListenerParserTest, SamePidWithDifferentIdentitiesGivesTwoRows) {
 }
 
 TEST(ListenerParserTest, InvalidUtf8DecodesWithoutHarm) {
-    const QByteArray raw("p10\nc\xFF\xFEnode\nn*:3000\nn*:30\xC3\x28\n", 32);
+    const QByteArray raw("p10\nc\xFF\xFEnode\nn*:3000\nn*:30\xC3\x28\n");
     const auto listeners = ListenerParser::parse(QString::fromUtf8(raw), [](int32_t pid) { return identityFor(pid); });
     ASSERT_EQ(listeners.size(), 1);
     EXPECT_EQ(listeners.front().port, 3000);

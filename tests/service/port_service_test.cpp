@@ -1,6 +1,6 @@
+#include "service/port_service.h"
 #include "core/process_identity.h"
 #include "project/project_resolver.h"
-#include "service/port_service.h"
 #include "service/snapshot_assembly.h"
 #include "spawned_listener.h"
 
@@ -37,9 +37,7 @@ public:
         return path(relative);
     }
     // A stand-in for the listing tool: a shell script with this body.
-    QString tool(const QString& name, const QByteArray& body) const {
-        return write(name, "#!/bin/sh\n" + body, true);
-    }
+    QString tool(const QString& name, const QByteArray& body) const { return write(name, "#!/bin/sh\n" + body, true); }
 
 private:
     QTemporaryDir dir_;
@@ -67,7 +65,8 @@ TEST(PortServiceTest, FindsRealListenersWithTheirProjects) {
     const QString site = folder.make(u"site/server"_s);
     folder.write(u"site/package.json"_s, R"({"name": "my-app"})");
     const QString repo = folder.make(u"repo/.git"_s).chopped(5);
-    test::SpawnedListener twoPorts = test::SpawnedListener::start({.host = u"both"_s, .ports = {0, 0}, .workingDirectory = site});
+    test::SpawnedListener twoPorts =
+        test::SpawnedListener::start({.host = u"both"_s, .ports = {0, 0}, .workingDirectory = site});
     test::SpawnedListener sameFolder = test::SpawnedListener::start({.workingDirectory = site});
     test::SpawnedListener inRepo = test::SpawnedListener::start({.workingDirectory = repo});
 
@@ -159,8 +158,8 @@ TEST(PortServiceTest, TheSnapshotKeepsTheChoicesItWasGiven) {
     test::SpawnedListener child = test::SpawnedListener::start({.workingDirectory = site});
     // A tool that answers late, naming the child as a system service that only an include
     // rule makes worth identifying.
-    const QByteArray listing = "p" + QByteArray::number(child.pid()) + "\ncsharingd\nn127.0.0.1:" +
-                               QByteArray::number(child.port()) + "\n";
+    const QByteArray listing =
+        "p" + QByteArray::number(child.pid()) + "\ncsharingd\nn127.0.0.1:" + QByteArray::number(child.port()) + "\n";
     const PortService service(ListenerScan(folder.tool(u"slow"_s, "sleep 0.5\nprintf '" + listing + "'\n"), {}));
     const QString key = QStringList{u"sharingd"_s, site, QString::number(child.port())}.join(QChar(0x1F));
 

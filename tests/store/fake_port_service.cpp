@@ -1,5 +1,6 @@
 #include "fake_port_service.h"
 
+#include <exception>
 #include <stdexcept>
 
 using namespace Qt::StringLiterals;
@@ -32,6 +33,12 @@ void FakePortService::Record::finishStop(size_t index) {
 
 void FakePortService::Record::failStop(size_t index, const PortServiceError& error) {
     settle(stops.at(index).promise, StopResult(error));
+}
+
+void FakePortService::Record::throwFromSnapshot(size_t index) {
+    const auto& promise = snapshots.at(index).promise;
+    promise->setException(std::make_exception_ptr(std::runtime_error("scan thread failed")));
+    promise->finish();
 }
 
 void FakePortService::Record::cancelOpenRequests() {

@@ -37,6 +37,8 @@ public:
         void failSnapshot(size_t index, const ServiceError& error);
         void finishStop(size_t index);
         void failStop(size_t index, const PortServiceError& error);
+        // Ends the scan with an exception instead of a result.
+        void throwFromSnapshot(size_t index);
         // Ends every request still open as abandoned work, the way a thread pool does.
         void cancelOpenRequests();
     };

@@ -128,6 +128,14 @@ TEST_F(RefreshTest, AnAbandonedScanEndsThePassWithAnErrorLine) {
     // The machinery is idle again, not stuck with a task that never ends.
     refreshWith({});
     EXPECT_TRUE(store->listeners().isEmpty());
+
+    store->refresh();
+    ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() == 4; }));
+    service->throwFromSnapshot(3);
+    ASSERT_TRUE(waitUntil([&] { return passesEnded(4); }));
+    EXPECT_TRUE(store->errorMessage().has_value());
+    refreshWith({});
+    EXPECT_FALSE(store->errorMessage().has_value());
 }
 
 TEST_F(RefreshTest, OnlyTheUsersDevelopmentServersAreKeptInScanOrder) {

@@ -164,6 +164,17 @@ TEST_F(StopTest, AFailedForcedStopKeepsTheForceOffer) {
     EXPECT_TRUE(store->forceAvailable().contains(process));
 }
 
+TEST_F(StopTest, AnAbandonedStopEndsTheStoppingStateWithAnErrorLine) {
+    store->stop(first);
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
+    service->cancelOpenRequests();
+    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    EXPECT_TRUE(store->errorMessage().has_value());
+    EXPECT_TRUE(store->forceAvailable().isEmpty());
+    store->stop(first);
+    EXPECT_TRUE(store->stopping().contains(process)) << "the process can be stopped again";
+}
+
 TEST_F(StopTest, AcceptingAStopClearsAnEarlierError) {
     refreshFailing(PortServiceError::scanTimedOut());
     ASSERT_TRUE(store->errorMessage().has_value());

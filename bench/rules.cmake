@@ -1,0 +1,1 @@
+vantu_add_benchmark(bench_rules rules_bench.cpp vantu_rules)

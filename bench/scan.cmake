@@ -1,0 +1,1 @@
+vantu_add_benchmark(bench_listener_scan listener_scan_bench.cpp vantu_core)

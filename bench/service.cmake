@@ -1,0 +1,1 @@
+vantu_add_benchmark(bench_service_snapshot service_snapshot_bench.cpp vantu_service)

@@ -1,0 +1,1 @@
+vantu_add_fuzzer(fuzz_package_name package_name_fuzz.cpp vantu_project)

@@ -1,0 +1,1 @@
+vantu_add_fuzzer(fuzz_port_rules port_rules_fuzz.cpp vantu_rules)

@@ -1,0 +1,210 @@
+#include "platform/settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <cstdlib>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu::platform {
+namespace {
+
+const QString kFolders = u"discovery.projectFolders"_s;
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    QString path() const { return folder_.filePath(u"nested/vantu/vantu.json"_s); }
+    std::unique_ptr<SettingsStore> open() const { return std::make_unique<SettingsStore>(path()); }
+
+    void writeFile(const QByteArray& bytes) const {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path()).absolutePath()));
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    static QByteArray readFile(const QString& filePath) {
+        QFile file(filePath);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QJsonObject fileObject() const { return QJsonDocument::fromJson(readFile(path())).object(); }
+
+    QTemporaryDir folder_;
+};
+
+TEST_F(SettingsStoreTest, MissingKeysAreMissing) {
+    const auto store = open();
+    EXPECT_FALSE(store->value(u"discovery.automatic"_s).isValid());
+    store->setValue(u"discovery.included"_s, u"3000"_s);
+    EXPECT_FALSE(store->value(u"discovery.automatic"_s).isValid());
+    EXPECT_FALSE(open()->value(u"discovery.automatic"_s).isValid());
+}
+
+TEST_F(SettingsStoreTest, ValuesKeepTheirTypesAcrossRuns) {
+    const QVariantMap folders{{u"a"_s, u"/x"_s}};
+    {
+        const auto store = open();
+        store->setValue(u"flag"_s, false);
+        store->setValue(u"text"_s, u" 80 "_s);
+        store->setValue(u"empty"_s, QString());
+        store->setValue(u"numericText"_s, u"3000"_s);
+        store->setValue(u"trueText"_s, u"true"_s);
+        store->setValue(u"map"_s, folders);
+        store->setValue(u"emptyMap"_s, QVariantMap());
+        // Visible at once through the same store.
+        EXPECT_EQ(store->value(u"flag"_s).typeId(), QMetaType::Bool);
+    }
+    const auto store = open();
+    EXPECT_EQ(store->value(u"flag"_s).typeId(), QMetaType::Bool);
+    EXPECT_FALSE(store->value(u"flag"_s).toBool());
+    EXPECT_EQ(store->value(u"text"_s), QVariant(u" 80 "_s));
+    EXPECT_EQ(store->value(u"empty"_s).typeId(), QMetaType::QString);
+    EXPECT_EQ(store->value(u"numericText"_s).typeId(), QMetaType::QString);
+    EXPECT_EQ(store->value(u"trueText"_s).typeId(), QMetaType::QString);
+    EXPECT_EQ(store->value(u"map"_s).typeId(), QMetaType::QVariantMap);
+    EXPECT_EQ(store->value(u"map"_s).toMap(), folders);
+    EXPECT_EQ(store->value(u"emptyMap"_s).typeId(), QMetaType::QVariantMap);
+    EXPECT_TRUE(store->value(u"emptyMap"_s).toMap().isEmpty());
+}
+
+TEST_F(SettingsStoreTest, MapKeysWithUnitSeparatorsAndSlashesSurvive) {
+    const QString key = QStringLiteral(
+        "node\x1F/home/a/site//web/\x1F"
+        "5173");
+    const QString other = u"/leading/and/trailing/"_s;
+    const QVariantMap folders{{key, u"/home/a/site"_s}, {other, u"/x/\u00E9t\u00E9"_s}};
+    open()->setValue(kFolders, folders);
+    EXPECT_EQ(open()->value(kFolders).toMap(), folders);
+    // The file holds one object under the plain key, with the map's keys verbatim.
+    const QJsonObject stored = fileObject().value(kFolders).toObject();
+    EXPECT_EQ(stored.size(), 2);
+    EXPECT_TRUE(stored.contains(key));
+    EXPECT_TRUE(stored.contains(other));
+}
+
+TEST_F(SettingsStoreTest, NonTextValuesInAMapAreTellable) {
+    writeFile(R"({"discovery.projectFolders": {"a": "/x", "b": 5, "c": true, "d": null, "e": {"f": "/y"}}})");
+    const QVariantMap map = open()->value(kFolders).toMap();
+    ASSERT_EQ(map.size(), 5);
+    EXPECT_EQ(map.value(u"a"_s).typeId(), QMetaType::QString);
+    for (const QString& key : {u"b"_s, u"c"_s, u"d"_s, u"e"_s}) {
+        EXPECT_NE(map.value(key).typeId(), QMetaType::QString) << key.toStdString();
+    }
+}
+
+TEST_F(SettingsStoreTest, WritesGoToDiskAtOnceByReplacingTheFile) {
+    const auto store = open();
+    store->setValue(u"discovery.automatic"_s, false);
+    EXPECT_EQ(fileObject().value(u"discovery.automatic"_s), QJsonValue(false));
+    struct stat before {};
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &before), 0);
+    store->setValue(u"discovery.included"_s, u"3000"_s);
+    EXPECT_EQ(fileObject().value(u"discovery.included"_s), QJsonValue(u"3000"_s));
+    // A new file renamed over the old one: a reader never sees a half-written file.
+    struct stat after {};
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &after), 0);
+    EXPECT_NE(before.st_ino, after.st_ino);
+    // No lock or temporary file is left behind.
+    EXPECT_EQ(QDir(QFileInfo(path()).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{u"vantu.json"_s});
+}
+
+TEST_F(SettingsStoreTest, AnInvalidValueRemovesTheKey) {
+    const auto store = open();
+    store->setValue(u"a"_s, u"1"_s);
+    store->setValue(u"b"_s, u"2"_s);
+    store->setValue(u"a"_s, QVariant());
+    EXPECT_FALSE(store->value(u"a"_s).isValid());
+    EXPECT_FALSE(open()->value(u"a"_s).isValid());
+    EXPECT_EQ(fileObject().keys(), QStringList{u"b"_s});
+}
+
+TEST_F(SettingsStoreTest, TwoStoresOnOneFileKeepEachOthersKeys) {
+    const auto first = open();
+    const auto second = open();
+    first->setValue(u"a"_s, u"1"_s);
+    second->setValue(u"b"_s, u"2"_s);
+    const auto third = open();
+    EXPECT_EQ(third->value(u"a"_s), QVariant(u"1"_s));
+    EXPECT_EQ(third->value(u"b"_s), QVariant(u"2"_s));
+}
+
+TEST_F(SettingsStoreTest, ADamagedFileReadsAsEmptyAndIsLeftAlone) {
+    const QByteArray damaged("{\"discovery.automatic\": false, \"discovery.included\": \"30");
+    writeFile(damaged);
+    {
+        const auto store = open();
+        EXPECT_FALSE(store->value(u"discovery.automatic"_s).isValid());
+        EXPECT_FALSE(store->value(u"discovery.included"_s).isValid());
+    }
+    EXPECT_EQ(readFile(path()), damaged);
+    EXPECT_FALSE(QFile::exists(path() + u".damaged"_s));
+}
+
+TEST_F(SettingsStoreTest, TheFirstWriteKeepsACopyOfADamagedFile) {
+    for (const QByteArray& damaged :
+         {QByteArray("{\"a\": "), QByteArray("[1, 2]"), QByteArray("\"text\""), QByteArray("\x00\x01\x02", 3)}) {
+        writeFile(damaged);
+        const auto store = open();
+        store->setValue(u"discovery.automatic"_s, true);
+        EXPECT_EQ(readFile(path() + u".damaged"_s), damaged);
+        EXPECT_EQ(fileObject().value(u"discovery.automatic"_s), QJsonValue(true));
+        // The next write has a sound file to replace and keeps the copy as it was.
+        store->setValue(u"discovery.included"_s, u"80"_s);
+        EXPECT_EQ(readFile(path() + u".damaged"_s), damaged);
+        EXPECT_EQ(open()->value(u"discovery.automatic"_s), QVariant(true));
+        QFile::remove(path() + u".damaged"_s);
+    }
+}
+
+TEST_F(SettingsStoreTest, AFileDamagedWhileOpenIsKeptBeforeTheNextWrite) {
+    const auto store = open();
+    store->setValue(u"a"_s, u"1"_s);
+    const QByteArray damaged("{\"a\": \"1\", \"b\": ");
+    writeFile(damaged);
+    store->setValue(u"c"_s, u"3"_s);
+    EXPECT_EQ(readFile(path() + u".damaged"_s), damaged);
+    EXPECT_EQ(open()->value(u"c"_s), QVariant(u"3"_s));
+}
+
+TEST_F(SettingsStoreTest, AnEmptyFileIsAnEmptyStore) {
+    writeFile(QByteArray());
+    const auto store = open();
+    EXPECT_FALSE(store->value(u"a"_s).isValid());
+    store->setValue(u"a"_s, u"1"_s);
+    EXPECT_FALSE(QFile::exists(path() + u".damaged"_s));
+    EXPECT_EQ(open()->value(u"a"_s), QVariant(u"1"_s));
+}
+
+TEST(SettingsStandardPathTest, FollowsXdgConfigHome) {
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    ::setenv("XDG_CONFIG_HOME", "/tmp/somewhere/config", 1);
+    EXPECT_EQ(SettingsStore::standardPath(), u"/tmp/somewhere/config/vantu/vantu.json"_s);
+    // A relative or empty value is ignored in favour of ~/.config.
+    for (const char* value : {"relative/config", ""}) {
+        ::setenv("XDG_CONFIG_HOME", value, 1);
+        EXPECT_EQ(SettingsStore::standardPath(), QDir::homePath() + u"/.config/vantu/vantu.json"_s) << value;
+    }
+    ::setenv("XDG_CONFIG_HOME", saved.constData(), 1);
+}
+
+TEST(SettingsStandardPathTest, TheStandardStoreLivesInTheTestsPrivateFolder) {
+    // The shared test main points XDG_CONFIG_HOME at a fresh folder, so this never touches the
+    // user's real settings.
+    SettingsStore store(SettingsStore::standardPath());
+    EXPECT_FALSE(store.value(u"discovery.automatic"_s).isValid());
+    store.setValue(u"discovery.automatic"_s, false);
+    EXPECT_TRUE(QFile::exists(qEnvironmentVariable("XDG_CONFIG_HOME") + u"/vantu/vantu.json"_s));
+    EXPECT_EQ(store.filePath(), SettingsStore::standardPath());
+}
+
+}  // namespace
+}  // namespace vantu::platform

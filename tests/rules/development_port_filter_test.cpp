@@ -1,0 +1,212 @@
+#include "rules/development_port_filter.h"
+
+#include "spawned_listener.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+
+#include <unistd.h>
+#include <limits>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu {
+namespace {
+
+namespace Filter = DevelopmentPortFilter;
+
+// Another process of this user; canTerminate looks only at the stored fields, so the pid
+// need not be alive while an executable path is passed in.
+constexpr int32_t kOtherPid = 4312;
+const QString kUserPath = u"/home/dev/.local/bin/tool"_s;
+
+uint32_t ownUid() {
+    return static_cast<uint32_t>(::getuid());
+}
+
+Listener listener(const QString& command, uint16_t port = 5173, int32_t pid = kOtherPid, uint32_t uid = ownUid()) {
+    return Listener{.pid = pid,
+                    .port = port,
+                    .command = command,
+                    .identity = ProcessIdentity{pid, uid, 1700000000, 7},
+                    .project = {},
+                    .workingDirectory = {}};
+}
+
+ProjectMetadata project(bool evidence, bool userSelected) {
+    return ProjectMetadata{u"site"_s, u"/home/dev/site"_s, std::nullopt, evidence, userSelected};
+}
+
+DiscoverySettings settings(bool automatic, const QString& included = {}, const QString& excluded = {}) {
+    return std::get<DiscoverySettings>(DiscoverySettings::create(automatic, included, excluded));
+}
+
+TEST(DevelopmentPortFilterTest, RuntimeNames) {
+    const std::vector<const char*> runtimes = {
+        "node", "nodejs", "bun", "deno", "ruby", "php", "java", "dotnet", "go", "npm", "npx", "pnpm", "yarn", "vite",
+        "uvicorn", "gunicorn", "flask", "django", "rails", "puma", "http-server", "httpd",
+        // Next.js names its server process after itself and its version.
+        "next-server", "next-server (v14.2.3)",
+        // Versioned interpreters; the version part may be empty or only digits and dots.
+        "python", "python3", "python3.12", "python3.12.1", "python.", "ruby3.2", "php8", "php8.2"};
+    for (const char* name : runtimes) {
+        EXPECT_TRUE(Filter::isDevelopmentRuntime(QString::fromUtf8(name))) << name;
+    }
+    const std::vector<const char*> others = {"",
+                                             "nod",
+                                             "nodemon",
+                                             "node2",
+                                             "go1.21",
+                                             "java8",
+                                             "httpd2",
+                                             "next",
+                                             "next-serve",
+                                             "pythonw",
+                                             "python3w",
+                                             "python-3",
+                                             "python3.12-config",
+                                             "ruby-3.2",
+                                             "php-fpm",
+                                             "phpx",
+                                             "sshd",
+                                             "postgres",
+                                             "python\xE2\x85\xA2",
+                                             "python\xEF\xBC\x93"};
+    for (const char* name : others) {
+        EXPECT_FALSE(Filter::isDevelopmentRuntime(QString::fromUtf8(name))) << name;
+    }
+}
+
+TEST(DevelopmentPortFilterTest, OnlyTheUsersOwnOtherProcessesAreEverShown) {
+    Listener withoutIdentity = listener(u"node"_s);
+    withoutIdentity.identity.reset();
+    const std::vector<std::pair<const char*, Listener>> refused = {
+        {"no identity", withoutIdentity},
+        {"pid 1", listener(u"node"_s, 5173, 1)},
+        {"pid 0", listener(u"node"_s, 5173, 0)},
+        {"negative pid", listener(u"node"_s, 5173, -5)},
+        {"own pid", listener(u"node"_s, 5173, static_cast<int32_t>(::getpid()))},
+        {"other user", listener(u"node"_s, 5173, kOtherPid, ownUid() + 1)},
+    };
+    const DiscoverySettings includingThePort = settings(true, u"5173"_s);
+    for (const auto& [what, refusedListener] : refused) {
+        EXPECT_FALSE(Filter::includes(refusedListener, includingThePort, kUserPath)) << what;
+        EXPECT_FALSE(Filter::includes(refusedListener)) << what;
+        EXPECT_FALSE(Filter::isAutomaticCandidate(refusedListener, kUserPath)) << what;
+    }
+    EXPECT_TRUE(Filter::includes(listener(u"node"_s, 5173, 2), includingThePort, kUserPath));
+}
+
+TEST(DevelopmentPortFilterTest, HideRulesBeatIncludeRules) {
+    const DiscoverySettings both = settings(true, u"5000-6000"_s, u"5173"_s);
+    EXPECT_FALSE(Filter::includes(listener(u"node"_s, 5173), both, kUserPath));
+    EXPECT_TRUE(Filter::includes(listener(u"node"_s, 5174), both, kUserPath));
+    EXPECT_FALSE(Filter::includes(listener(u"node"_s, 5173), settings(true, {}, u"1-65535"_s), kUserPath));
+}
+
+TEST(DevelopmentPortFilterTest, IncludeRulesShowAnyCommandOfTheUser) {
+    const DiscoverySettings including = settings(false, u"631 8000-8010"_s);
+    for (const QString& command : {u"sharingd"_s, u"figma_agent"_s, u"cupsd"_s, u"node"_s}) {
+        EXPECT_TRUE(Filter::includes(listener(command, 8005), including, u"/usr/sbin/cupsd"_s))
+            << command.toStdString();
+    }
+    EXPECT_TRUE(Filter::includes(listener(u"cupsd"_s, 631), including, u"/usr/sbin/cupsd"_s));
+}
+
+TEST(DevelopmentPortFilterTest, AutomaticOffShowsOnlyIncludedPorts) {
+    const DiscoverySettings manual = settings(false, u"3000"_s);
+    EXPECT_TRUE(Filter::includes(listener(u"node"_s, 3000), manual, kUserPath));
+    EXPECT_FALSE(Filter::includes(listener(u"node"_s, 3001), manual, kUserPath));
+    Listener withProject = listener(u"tool"_s, 3001);
+    withProject.project = project(true, true);
+    EXPECT_FALSE(Filter::includes(withProject, manual, kUserPath));
+}
+
+TEST(DevelopmentPortFilterTest, RuntimesAreShownWithoutLookingAtTheirPath) {
+    // A path that would deny the process shows that the path is not consulted for runtimes.
+    for (const QString& command : {u"node"_s, u"Python3.12"_s, u"PYTHON3.12"_s, u"next-server (v15.0.0)"_s}) {
+        EXPECT_TRUE(Filter::isAutomaticCandidate(listener(command), u"/usr/sbin/x"_s)) << command.toStdString();
+        EXPECT_TRUE(Filter::includes(listener(command, 40000), DiscoverySettings::defaults(), u"/usr/sbin/x"_s))
+            << command.toStdString();
+        EXPECT_TRUE(Filter::includes(listener(command, 40000), DiscoverySettings::defaults(), QString()))
+            << command.toStdString();
+    }
+}
+
+TEST(DevelopmentPortFilterTest, DeniedCommandsAreNeverCandidates) {
+    for (const QString& command : {u"figma"_s, u"Figma_agent"_s, u"figmanode"_s, u"ControlCenter"_s, u"controlce"_s,
+                                   u"rapportd"_s, u"SHARINGD"_s}) {
+        EXPECT_FALSE(Filter::isAutomaticCandidate(listener(command), kUserPath)) << command.toStdString();
+        Listener withProject = listener(command);
+        withProject.project = project(true, true);
+        EXPECT_FALSE(Filter::includes(withProject, DiscoverySettings::defaults(), kUserPath)) << command.toStdString();
+    }
+    // Exact names only: a longer name is judged like any other command.
+    EXPECT_TRUE(Filter::isAutomaticCandidate(listener(u"sharingd2"_s), kUserPath));
+    EXPECT_TRUE(Filter::isAutomaticCandidate(listener(u"xfigma"_s), kUserPath));
+}
+
+TEST(DevelopmentPortFilterTest, ExecutablePathsOfTheSystemAreNotCandidates) {
+    const Listener tool = listener(u"pythonw"_s);
+    const std::vector<std::pair<const char*, bool>> paths = {
+        {"/usr/sbin/cupsd", false},
+        {"/USR/SBIN/cupsd", false},
+        {"/usr/libexec/tool", false},
+        {"/System/Library/CoreServices/tool", false},
+        {"/Applications/Editor.app/Contents/MacOS/editor", false},
+        {"/home/dev/Tools.APP/bin/tool", false},
+        {"", false},
+        {"/usr/sbinx/tool", true},
+        {"/usr/sbin", true},
+        {"/usr/bin/pythonw", true},
+        {"/home/dev/my.app", true},
+        {"/home/dev/.appdata/tool", true},
+        {"/systems/tool", true},
+    };
+    for (const auto& [path, candidate] : paths) {
+        EXPECT_EQ(Filter::isAutomaticCandidate(tool, QString::fromUtf8(path)), candidate) << path;
+    }
+}
+
+TEST(DevelopmentPortFilterTest, OtherCandidatesNeedAProject) {
+    const DiscoverySettings defaults = DiscoverySettings::defaults();
+    Listener tool = listener(u"pythonw"_s, 8000);
+    EXPECT_FALSE(Filter::includes(tool, defaults, kUserPath));
+    tool.project = project(false, false);
+    EXPECT_FALSE(Filter::includes(tool, defaults, kUserPath));
+    tool.project = project(false, true);
+    EXPECT_TRUE(Filter::includes(tool, defaults, kUserPath));
+    tool.project = project(true, false);
+    EXPECT_TRUE(Filter::includes(tool, defaults, kUserPath));
+    // A project does not make a system executable a candidate.
+    EXPECT_FALSE(Filter::includes(tool, defaults, u"/usr/libexec/pythonw"_s));
+}
+
+TEST(DevelopmentPortFilterTest, WithoutAPathTheProcessIsAskedForItsExecutable) {
+    // A pid above any kernel's pid limit has no executable to find.
+    Listener gone = listener(u"pythonw"_s, 8000, std::numeric_limits<int32_t>::max());
+    gone.project = project(true, false);
+    EXPECT_FALSE(Filter::isAutomaticCandidate(gone));
+    EXPECT_FALSE(Filter::includes(gone));
+
+    test::SpawnedListener child = test::SpawnedListener::start({.commandName = u"pythonw"_s});
+    const auto identity = ProcessIdentity::read(child.pid());
+    ASSERT_TRUE(identity.has_value());
+    Listener real{.pid = child.pid(),
+                  .port = child.port(),
+                  .command = u"pythonw"_s,
+                  .identity = identity,
+                  .project = project(true, false),
+                  .workingDirectory = {}};
+    // The test listener program lives in the build folder, outside every system folder.
+    ASSERT_FALSE(QFileInfo(test::testListenerProgram()).canonicalFilePath().contains(u".app/"_s));
+    EXPECT_TRUE(Filter::isAutomaticCandidate(real));
+    EXPECT_TRUE(Filter::includes(real));
+    // The same process with a system path passed in is refused: the passed path wins.
+    EXPECT_FALSE(Filter::isAutomaticCandidate(real, u"/usr/sbin/pythonw"_s));
+}
+
+}  // namespace
+}  // namespace vantu
