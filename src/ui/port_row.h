@@ -2,7 +2,6 @@
 
 #include "core/listener.h"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <functional>
