@@ -55,12 +55,11 @@ case "${1:-}" in
   run)
     install_deps
     configure_and_build "$root/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTU_TESTS=OFF -DVANTU_BENCH=OFF
-    app="$root/build/release/src/app/vantu"
-    if [ ! -x "$app" ]; then
-      echo "The tray app is not built yet." >&2
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+      echo "The tray app needs a graphical session (DISPLAY or WAYLAND_DISPLAY is not set)." >&2
       exit 1
     fi
-    exec "$app"
+    exec "$root/build/release/src/app/vantu"
     ;;
   test)
     install_deps

@@ -21,6 +21,12 @@ int main(int argc, char** argv) {
     }
     ::setenv("HOME", home.path().toLocal8Bit().constData(), 1);
     ::setenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit().constData(), 1);
+#ifdef VANTU_TEST_GUI
+    // Widget tests run headless, also when the test list is collected at build time.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+#endif
     TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

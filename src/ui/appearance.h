@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+
+namespace vantu {
+
+// Colours by role and the fonts of the popover, derived from the current palette so that the
+// views follow a light or dark desktop.
+//
+// Font sizes are in device-independent pixels, the unit of every other length in the popover,
+// so text keeps its proportion to the fixed bar heights whatever DPI the desktop reports.
+namespace Appearance {
+
+// A dark appearance is one whose window background is dark.
+bool isDark(const QPalette& palette);
+
+enum class Level { primary, secondary, tertiary };
+
+// Label colours of the first, second and third level.
+QColor label(const QPalette& palette, Level level);
+QColor primary(const QPalette& palette);
+QColor secondary(const QPalette& palette);
+QColor tertiary(const QPalette& palette);
+// The user's highlight colour stands in for the system accent colour.
+QColor accent(const QPalette& palette);
+// The opaque red of the stop button, slightly lighter on dark backgrounds.
+QColor stopRed(const QPalette& palette);
+
+QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal);
+QFont monospacedFont(int pixelSize, QFont::Weight weight = QFont::Normal);
+// "Impact" when installed, otherwise the heaviest weight of the system font.
+QFont wordMarkFont(int pixelSize);
+
+}  // namespace Appearance
+}  // namespace vantu

@@ -1,0 +1,96 @@
+#include "ui/menu_bar_icon.h"
+
+#include "ui/appearance.h"
+
+#include <QCoreApplication>
+#include <QPainter>
+#include <QRawFont>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu {
+namespace {
+
+const QString kWord = u"VANTU"_s;
+
+}  // namespace
+
+MenuBarIcon::MenuBarIcon() : MenuBarIcon(Appearance::wordMarkFont(kFontSize)) {}
+
+MenuBarIcon::MenuBarIcon(const QFont& font) {
+    const QRawFont raw = QRawFont::fromFont(font);
+    fontFamily_ = raw.familyName();
+    // A character the font cannot map keeps glyph 0; only the advances place the glyphs, no
+    // kerning.
+    const QList<quint32> glyphs = raw.glyphIndexesForString(kWord);
+    const QList<QPointF> advances =
+        raw.advancesForGlyphIndexes(glyphs, QRawFont::SeparateAdvances | QRawFont::UseDesignMetrics);
+    double x = 0;
+    for (qsizetype i = 0; i < glyphs.size(); ++i) {
+        const QPainterPath glyph = raw.pathForGlyph(glyphs[i]);
+        if (!glyph.isEmpty()) {
+            outline_.addPath(glyph.translated(x, 0));
+        }
+        x += i < advances.size() ? advances[i].x() : 0;
+    }
+    outline_.setFillRule(Qt::WindingFill);
+}
+
+bool MenuBarIcon::paint(QPainter& painter, const QColor& color) const {
+    return paintOutline(painter, outline_, color);
+}
+
+bool MenuBarIcon::paintOutline(QPainter& painter, const QPainterPath& outline, const QColor& color) {
+    const QRectF bounds = outline.boundingRect();
+    if (!(bounds.width() > 0) || !(bounds.height() > 0)) {
+        return false;
+    }
+    // One scale for both axes: the word fills the box by width or by height, never stretched.
+    const double scale = std::min(kFitBox.height() / bounds.height(), kFitBox.width() / bounds.width());
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(kCentre);
+    painter.scale(scale, scale);
+    painter.translate(-bounds.center());
+    painter.fillPath(outline, color);
+    painter.restore();
+    return true;
+}
+
+QImage MenuBarIcon::image(qreal devicePixelRatio, const QColor& color) const {
+    const QSize pixels = (kImageSize * devicePixelRatio).toSize();
+    QImage result(pixels, QImage::Format_ARGB32_Premultiplied);
+    result.setDevicePixelRatio(devicePixelRatio);
+    result.fill(Qt::transparent);
+    QPainter painter(&result);
+    paint(painter, color);
+    return result;
+}
+
+QIcon MenuBarIcon::trayIcon(const QColor& color) const {
+    QIcon icon;
+    for (const int side : {16, 22, 24, 32, 44, 48, 64}) {
+        QImage square(side, side, QImage::Format_ARGB32_Premultiplied);
+        square.fill(Qt::transparent);
+        QPainter painter(&square);
+        const double scale = side / kImageSize.width();
+        painter.translate(0, (side - kImageSize.height() * scale) / 2);
+        painter.scale(scale, scale);
+        paint(painter, color);
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(square));
+    }
+    return icon;
+}
+
+QColor MenuBarIcon::colorFor(const QPalette& palette) {
+    return Appearance::isDark(palette) ? QColor(Qt::white) : QColor(Qt::black);
+}
+
+QString MenuBarIcon::accessibleDescription() {
+    return QCoreApplication::translate("MenuBarIcon", "%1 word mark").arg(kWord);
+}
+
+}  // namespace vantu

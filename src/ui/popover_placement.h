@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+namespace vantu::PopoverPlacement {
+
+// Space between the tray icon and the popover.
+inline constexpr int kGap = 2;
+
+// Where a popover of `size` opens for a tray icon at `anchor` on a screen whose available area
+// is `screen`: under the icon when the icon is in the upper half of the screen, above it
+// otherwise, centred on it horizontally, and moved inside the screen where it would overhang.
+QPoint topLeft(const QRect& anchor, const QSize& size, const QRect& screen);
+
+}  // namespace vantu::PopoverPlacement

@@ -1,0 +1,293 @@
+#include "ui/popover_view.h"
+
+#include "store/list_geometry.h"
+#include "store/port_store.h"
+#include "ui/appearance.h"
+#include "ui/discovery_preferences_view.h"
+#include "ui/divider.h"
+#include "ui/elided_label.h"
+#include "ui/plain_button.h"
+#include "ui/port_row.h"
+#include "ui/row_list.h"
+#include "ui/spinner.h"
+#include "ui/status_panel.h"
+#include "ui/word_mark_title.h"
+
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QMenu>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu {
+namespace {
+
+constexpr int kHeaderHeight = 40;
+constexpr int kFooterHeight = 30;
+
+int points(double length) {
+    return static_cast<int>(std::lround(length));
+}
+
+// The shortcut as the platform spells it: "⌘R" on macOS, "Ctrl+R" elsewhere.
+QString spelled(const QKeySequence& keys) {
+    return keys.toString(QKeySequence::NativeText);
+}
+
+void addShortcut(QWidget* owner, const QKeySequence& keys, const std::function<void()>& action) {
+    auto* shortcut = new QShortcut(keys, owner);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, owner, action);
+}
+
+}  // namespace
+
+PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* parent)
+    : QWidget(parent), store_(store), quit_(std::move(quit)) {
+    setFixedWidth(points(ListGeometry::width));
+    setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+
+    // Header bar.
+    auto* header = new QWidget(this);
+    header->setObjectName(u"header"_s);
+    header->setFixedHeight(kHeaderHeight);
+    auto* headerLayout = new QHBoxLayout(header);
+    headerLayout->setContentsMargins(12, 0, 12, 0);
+    headerLayout->setSpacing(6);
+    auto* title = new WordMarkTitle(tr("VANTU"), header);
+    title->setObjectName(u"title"_s);
+    headerLayout->addWidget(title, 0, Qt::AlignVCenter);
+    headerLayout->addStretch(1);
+    spinner_ = new Spinner(12, header);
+    spinner_->setObjectName(u"refreshSpinner"_s);
+    spinner_->setAccessibleName(tr("Refreshing ports"));
+    spinner_->hide();
+    headerLayout->addWidget(spinner_, 0, Qt::AlignVCenter);
+
+    const QKeySequence settingsKeys(Qt::CTRL | Qt::Key_Comma);
+    const QKeySequence refreshKeys(Qt::CTRL | Qt::Key_R);
+    const QKeySequence quitKeys(Qt::CTRL | Qt::Key_Q);
+    settingsButton_ = new PlainButton(Symbol::sliderHorizontal3, 13, 24, header);
+    settingsButton_->setObjectName(u"settingsButton"_s);
+    settingsButton_->setToolTip(tr("Discovery settings (%1)").arg(spelled(settingsKeys)));
+    settingsButton_->setAccessibleName(tr("Discovery settings"));
+    refreshButton_ = new PlainButton(Symbol::arrowClockwise, 13, 24, header);
+    refreshButton_->setObjectName(u"refreshButton"_s);
+    refreshButton_->setToolTip(tr("Refresh ports (%1)").arg(spelled(refreshKeys)));
+    refreshButton_->setAccessibleName(tr("Refresh ports"));
+    headerLayout->addWidget(settingsButton_, 0, Qt::AlignVCenter);
+    headerLayout->addWidget(refreshButton_, 0, Qt::AlignVCenter);
+    root->addWidget(header);
+    root->addWidget(new Divider(this));
+
+    // Content area: one panel at a time, its height fixed from the store's figures.
+    contentArea_ = new QWidget(this);
+    contentArea_->setObjectName(u"content"_s);
+    contentStack_ = new QStackedLayout(contentArea_);
+    contentStack_->setContentsMargins(0, 0, 0, 0);
+    statusPanel_ = new StatusPanel(contentArea_);
+    statusPanel_->setObjectName(u"statusPanel"_s);
+    contentStack_->addWidget(statusPanel_);
+    listArea_ = new QScrollArea(contentArea_);
+    listArea_->setObjectName(u"listArea"_s);
+    listArea_->setFrameShape(QFrame::NoFrame);
+    listArea_->setWidgetResizable(true);
+    listArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    listArea_->viewport()->setAutoFillBackground(false);
+    rowList_ = new RowList(listArea_);
+    rowList_->setObjectName(u"rowList"_s);
+    rowList_->setAutoFillBackground(false);
+    listArea_->setWidget(rowList_);
+    contentStack_->addWidget(listArea_);
+    root->addWidget(contentArea_);
+
+    // Error line, present only while there is an error.
+    errorLine_ = new QWidget(this);
+    errorLine_->setObjectName(u"errorLine"_s);
+    errorLine_->setFixedHeight(points(ListGeometry::errorLineHeight));
+    auto* errorLayout = new QHBoxLayout(errorLine_);
+    errorLayout->setContentsMargins(12, 0, 12, 0);
+    errorText_ = new ElidedLabel(3, Appearance::systemFont(10), Appearance::Level::secondary, errorLine_);
+    errorText_->setObjectName(u"errorText"_s);
+    errorLayout->addWidget(errorText_);
+    errorLine_->hide();
+    root->addWidget(errorLine_);
+    root->addWidget(new Divider(this));
+
+    // Footer bar.
+    auto* footer = new QWidget(this);
+    footer->setObjectName(u"footer"_s);
+    footer->setFixedHeight(kFooterHeight);
+    auto* footerLayout = new QHBoxLayout(footer);
+    footerLayout->setContentsMargins(12, 0, 12, 0);
+    count_ = new ElidedLabel(1, Appearance::systemFont(10), Appearance::Level::secondary, footer);
+    count_->setObjectName(u"count"_s);
+    footerLayout->addWidget(count_, 1);
+    auto* quitButton = new PlainButton(tr("Quit"), Appearance::systemFont(10), footer);
+    quitButton->setObjectName(u"quitButton"_s);
+    footerLayout->addWidget(quitButton, 0, Qt::AlignVCenter);
+    root->addWidget(footer);
+
+    const auto toggleSettings = [this] { store_.toggleDiscoverySettings(); };
+    const auto refresh = [this] { store_.refresh(); };
+    const auto quitNow = [this] {
+        if (quit_) {
+            quit_();
+        }
+    };
+    connect(settingsButton_, &QAbstractButton::clicked, this, toggleSettings);
+    connect(refreshButton_, &QAbstractButton::clicked, this, refresh);
+    connect(quitButton, &QAbstractButton::clicked, this, quitNow);
+    addShortcut(this, settingsKeys, toggleSettings);
+    addShortcut(this, refreshKeys, refresh);
+    addShortcut(this, quitKeys, quitNow);
+
+    connect(rowList_, &RowList::contextMenuRequested, this, [this](const Listener& listener, QPoint position) {
+        QMenu* menu = buildContextMenu(listener, this);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(position);
+    });
+    connect(&store_, &PortStore::willChange, this, &PopoverView::scheduleRebuild);
+    rebuild();
+}
+
+PopoverView::~PopoverView() = default;
+
+QList<PortRow*> PopoverView::rows() const {
+    return rowList_->rows();
+}
+
+QMenu* PopoverView::buildContextMenu(const Listener& listener, QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    QAction* choose = menu->addAction(tr("Choose Project Folder\u2026"));
+    choose->setEnabled(listener.projectOverrideKey().has_value());
+    connect(choose, &QAction::triggered, this, [this, listener] { store_.chooseProjectFolder(listener); });
+    if (listener.project && listener.project->isUserSelected) {
+        QAction* reset = menu->addAction(tr("Use Detected Project"));
+        connect(reset, &QAction::triggered, this, [this, listener] { store_.resetProjectFolder(listener); });
+    }
+    return menu;
+}
+
+void PopoverView::scheduleRebuild() {
+    if (rebuildScheduled_) {
+        return;
+    }
+    rebuildScheduled_ = true;
+    // The store announces a change before making it: read it once the change is done.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (rebuildScheduled_) {
+                rebuild();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void PopoverView::rebuild() {
+    rebuildScheduled_ = false;
+    spinner_->setVisible(store_.isRefreshing());
+    updateRows();
+    updateContent();
+    updateErrorLine();
+    updateFooter();
+    Q_EMIT rebuilt();
+}
+
+void PopoverView::showContent(Content content, QWidget* panel, double height) {
+    content_ = content;
+    contentStack_->setCurrentWidget(panel);
+    contentArea_->setFixedHeight(points(height));
+}
+
+void PopoverView::updateContent() {
+    if (store_.showingDiscoverySettings()) {
+        if (preferences_.isNull()) {
+            preferences_ = new DiscoveryPreferencesView(
+                store_.discoverySettings(),
+                [this](const DiscoverySettings& settings) { store_.updateDiscoverySettings(settings); },
+                [this] { store_.toggleDiscoverySettings(); }, contentArea_);
+            preferences_->setObjectName(u"discoveryPreferences"_s);
+            contentStack_->addWidget(preferences_);
+        }
+        showContent(Content::discoverySettings, preferences_, store_.bodyHeight());
+        return;
+    }
+    if (!preferences_.isNull()) {
+        // Closing the panel drops its edits: the next opening starts from the settings in force.
+        contentStack_->removeWidget(preferences_);
+        preferences_->hide();
+        preferences_->deleteLater();
+        preferences_ = nullptr;
+    }
+    const QList<Listener>& listeners = store_.listeners();
+    if (listeners.isEmpty()) {
+        if (store_.isRefreshing()) {
+            statusPanel_->setStatus(Symbol::network, tr("Scanning dev ports\u2026"));
+        } else if (store_.errorMessage()) {
+            statusPanel_->setStatus(Symbol::checkmarkCircle, tr("Ports unavailable"));
+        } else {
+            statusPanel_->setStatus(Symbol::checkmarkCircle, tr("No matching dev servers"));
+        }
+        showContent(Content::status, statusPanel_, store_.bodyHeight());
+        return;
+    }
+    if (ListGeometry::needsScrolling(listeners.size())) {
+        listArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        showContent(Content::scrollingList, listArea_, ListGeometry::ceiling);
+    } else {
+        listArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        listArea_->verticalScrollBar()->setValue(0);
+        showContent(Content::list, listArea_, store_.bodyHeight());
+    }
+}
+
+void PopoverView::updateRows() {
+    QList<RowList::Entry> entries;
+    entries.reserve(store_.listeners().size());
+    for (const Listener& listener : store_.listeners()) {
+        const bool isStopping = listener.identity && store_.stopping().contains(*listener.identity);
+        const bool canForce = listener.identity && store_.forceAvailable().contains(*listener.identity);
+        entries.append({listener, isStopping, canForce, [this, listener] { store_.stop(listener); }});
+    }
+    rowList_->setEntries(entries);
+}
+
+void PopoverView::updateErrorLine() {
+    const std::optional<QString>& message = store_.errorMessage();
+    errorText_->setText(message.value_or(QString()));
+    errorLine_->setToolTip(message.value_or(QString()));
+    errorLine_->setAccessibleName(message.value_or(QString()));
+    errorText_->setAccessibleName(message.value_or(QString()));
+    errorLine_->setVisible(message.has_value());
+}
+
+void PopoverView::updateFooter() {
+    if (!store_.hasSnapshot()) {
+        count_->setText(tr("Development ports"));
+        return;
+    }
+    const qlonglong count = store_.listeners().size();
+    const QString number = QString::number(count);
+    count_->setText(count == 1 ? tr("%1 dev port").arg(number) : tr("%1 dev ports").arg(number));
+}
+
+void PopoverView::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    Q_EMIT painted();
+}
+
+}  // namespace vantu

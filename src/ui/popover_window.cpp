@@ -1,0 +1,137 @@
+#include "ui/popover_window.h"
+
+#include "store/list_geometry.h"
+#include "ui/popover_placement.h"
+#include "ui/popover_view.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu {
+namespace {
+
+Qt::WindowFlags popupFlags() {
+    // A Wayland compositor does not let a parentless popup be placed, nor grab for it: a
+    // frameless tool window that hides when it loses activation stands in.
+    if (QGuiApplication::platformName().startsWith(u"wayland"_s)) {
+        return Qt::Tool | Qt::FramelessWindowHint;
+    }
+    return Qt::Popup | Qt::FramelessWindowHint;
+}
+
+}  // namespace
+
+PopoverWindow::PopoverWindow(PortStore& store, std::function<void()> quit, QWidget* parent)
+    : QWidget(parent, popupFlags()), quit_(quit) {
+    setObjectName(u"popover"_s);
+    setWindowTitle(tr("Vantu"));
+    // A click on the tray icon that closes the popup must not reach the icon again and reopen it.
+    setAttribute(Qt::WA_NoMouseReplay);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    view_ = new PopoverView(store, std::move(quit), this);
+    layout->addWidget(view_);
+    setFocusProxy(view_);
+}
+
+void PopoverWindow::setMode(Mode mode) {
+    if (mode == mode_) {
+        return;
+    }
+    mode_ = mode;
+    anchor_.reset();
+    setWindowFlags(mode == Mode::popup ? popupFlags() : Qt::WindowFlags(Qt::Window));
+}
+
+void PopoverWindow::setContentHeight(int height) {
+    setFixedSize(static_cast<int>(std::lround(ListGeometry::width)), height);
+    if (isVisible() && anchor_) {
+        place();
+    }
+}
+
+void PopoverWindow::showAt(const QRect& anchor) {
+    anchor_ = anchor;
+    place();
+    show();
+    raise();
+    activateWindow();
+    view_->setFocus(Qt::PopupFocusReason);
+}
+
+void PopoverWindow::place() {
+    if (!anchor_ || placementIgnored()) {
+        return;
+    }
+    QScreen* screen = QGuiApplication::screenAt(anchor_->center());
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen != nullptr) {
+        move(PopoverPlacement::topLeft(*anchor_, size(), screen->availableGeometry()));
+    }
+}
+
+bool PopoverWindow::placementIgnored() {
+    return QGuiApplication::platformName().startsWith(u"wayland"_s);
+}
+
+void PopoverWindow::dismiss() {
+    hide();
+}
+
+std::optional<qint64> PopoverWindow::sinceClosedByUser() const {
+    if (!closedByUser_.isValid()) {
+        return std::nullopt;
+    }
+    return closedByUser_.elapsed();
+}
+
+void PopoverWindow::keyPressEvent(QKeyEvent* event) {
+    if (mode_ == Mode::popup && event->key() == Qt::Key_Escape) {
+        event->accept();
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void PopoverWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    Q_EMIT shown();
+}
+
+void PopoverWindow::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    Q_EMIT hidden();
+}
+
+void PopoverWindow::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    // Without a tray this window is the whole app: closing it must not leave it running unseen.
+    if (mode_ == Mode::window && event->isAccepted() && quit_) {
+        quit_();
+    }
+}
+
+bool PopoverWindow::event(QEvent* event) {
+    // The stand-in for a popup closes when it loses activation. When that happened because
+    // the user clicked the tray icon, the icon's own click arrives a moment later and must
+    // not reopen it. (A real popup grabs the pointer, so that click never reaches the icon.)
+    if (event->type() == QEvent::WindowDeactivate && mode_ == Mode::popup && !windowFlags().testFlag(Qt::Popup) &&
+        isVisible()) {
+        closedByUser_.start();
+        hide();
+    }
+    return QWidget::event(event);
+}
+
+}  // namespace vantu

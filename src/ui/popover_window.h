@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QRect>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+namespace vantu {
+
+class PopoverView;
+class PortStore;
+
+// The window that holds the popover view. As a popup it is frameless, opens at the tray icon
+// and closes on a click elsewhere or on Escape. Without a system tray it is an ordinary small
+// window instead, so the app never runs invisibly.
+class PopoverWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class Mode { popup, window };
+
+    PopoverWindow(PortStore& store, std::function<void()> quit, QWidget* parent = nullptr);
+
+    [[nodiscard]] PopoverView* view() const { return view_; }
+    [[nodiscard]] Mode mode() const { return mode_; }
+    // Switches the kind of window; call while hidden.
+    void setMode(Mode mode);
+
+    // Width 290 and the given height; a popup shown at its icon keeps to its anchored edge.
+    void setContentHeight(int height);
+    // Shows the popup next to the icon at `anchor` (screen coordinates).
+    void showAt(const QRect& anchor);
+    // Hides it on the app's own initiative (a click on the icon).
+    void dismiss();
+    // Milliseconds since the popover last closed by losing activation (where it cannot be a
+    // real popup); nullopt if it never did.
+    [[nodiscard]] std::optional<qint64> sinceClosedByUser() const;
+
+Q_SIGNALS:
+    void shown();
+    void hidden();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void place();
+    [[nodiscard]] static bool placementIgnored();
+
+    PopoverView* view_;
+    std::function<void()> quit_;
+    Mode mode_ = Mode::popup;
+    std::optional<QRect> anchor_;
+    QElapsedTimer closedByUser_;
+};
+
+}  // namespace vantu

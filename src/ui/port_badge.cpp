@@ -1,0 +1,46 @@
+#include "ui/port_badge.h"
+
+#include "ui/appearance.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace vantu {
+
+PortBadge::PortBadge(uint16_t port, QWidget* parent) : QWidget(parent), port_(port) {
+    setFixedSize(48, 24);
+    setFont(Appearance::monospacedFont(11, QFont::Bold));
+    setAccessibleName(text());
+}
+
+void PortBadge::setPort(uint16_t port) {
+    if (port == port_) {
+        return;
+    }
+    port_ = port;
+    setAccessibleName(text());
+    update();
+}
+
+QString PortBadge::text() const {
+    return QString::number(port_);
+}
+
+double PortBadge::fillOpacity() const {
+    return Appearance::isDark(palette()) ? 0.2 : 0.15;
+}
+
+void PortBadge::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor fill = Appearance::accent(palette());
+    fill.setAlphaF(static_cast<float>(fillOpacity()));
+    QPainterPath background;
+    background.addRoundedRect(QRectF(rect()), 5, 5);
+    painter.fillPath(background, fill);
+    painter.setPen(Appearance::accent(palette()));
+    painter.setFont(font());
+    painter.drawText(rect(), Qt::AlignCenter, text());
+}
+
+}  // namespace vantu

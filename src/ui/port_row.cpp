@@ -1,0 +1,289 @@
+#include "ui/port_row.h"
+
+#include "store/list_geometry.h"
+#include "ui/appearance.h"
+#include "ui/elided_label.h"
+#include "ui/port_badge.h"
+#include "ui/spinner.h"
+#include "ui/stop_button.h"
+#include "ui/symbol_view.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QEnterEvent>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPropertyAnimation>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+#include <QVariantAnimation>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu {
+namespace {
+
+constexpr int kSlotWidth = 51;
+const QEasingCurve kEaseOut(QEasingCurve::OutQuad);
+
+// Exposes the row as one container whose children stay reachable, with the row's single
+// named action.
+class PortRowAccessible : public QAccessibleWidget {
+public:
+    explicit PortRowAccessible(PortRow* row) : QAccessibleWidget(row, QAccessible::Grouping) {}
+
+    QStringList actionNames() const override { return {row()->actionName()}; }
+    QString localizedActionName(const QString& name) const override { return name; }
+    void doAction(const QString& name) override {
+        if (name == row()->actionName()) {
+            row()->performAction();
+        }
+    }
+    QStringList keyBindingsForAction(const QString& /*name*/) const override { return {}; }
+
+private:
+    PortRow* row() const { return static_cast<PortRow*>(widget()); }
+};
+
+QAccessibleInterface* accessibleFactory(const QString& /*className*/, QObject* object) {
+    if (auto* row = qobject_cast<PortRow*>(object)) {
+        return new PortRowAccessible(row);
+    }
+    return nullptr;
+}
+
+QString actionWord(bool canForce) {
+    return canForce ? PortRow::tr("Force quit") : PortRow::tr("Stop");
+}
+
+}  // namespace
+
+PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::function<void()> stop, QWidget* parent)
+    : QWidget(parent), listener_(listener), isStopping_(isStopping), canForce_(canForce), stop_(std::move(stop)) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(&accessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled)
+
+    setFixedHeight(static_cast<int>(ListGeometry::rowHeight));
+    setAttribute(Qt::WA_Hover);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(8, 6, 8, 6);
+    layout->setSpacing(8);
+
+    badge_ = new PortBadge(listener.port, this);
+    badge_->setObjectName(u"portBadge"_s);
+    layout->addWidget(badge_, 0, Qt::AlignVCenter);
+
+    nameBlock_ = new QWidget(this);
+    nameBlock_->setObjectName(u"nameBlock"_s);
+    auto* names = new QVBoxLayout(nameBlock_);
+    names->setContentsMargins(0, 0, 0, 0);
+    names->setSpacing(2);
+    name_ = new ElidedLabel(1, Appearance::systemFont(12), Appearance::Level::primary, nameBlock_);
+    name_->setObjectName(u"displayName"_s);
+    detail_ = new ElidedLabel(1, Appearance::monospacedFont(10), Appearance::Level::secondary, nameBlock_);
+    detail_->setObjectName(u"detail"_s);
+    names->addStretch();
+    names->addWidget(name_);
+    names->addWidget(detail_);
+    names->addStretch();
+    layout->addWidget(nameBlock_, 1);
+
+    auto* slotBox = new QWidget(this);
+    slotBox->setObjectName(u"actionSlot"_s);
+    slotBox->setFixedWidth(kSlotWidth);
+    slotLayout_ = new QStackedLayout(slotBox);
+    slotLayout_->setContentsMargins(0, 0, 0, 0);
+
+    auto* spinnerBox = new QWidget(slotBox);
+    auto* spinnerLayout = new QHBoxLayout(spinnerBox);
+    spinnerLayout->setContentsMargins(0, 0, 0, 0);
+    spinner_ = new Spinner(16, spinnerBox);
+    spinner_->setObjectName(u"stopSpinner"_s);
+    spinnerLayout->addWidget(spinner_, 0, Qt::AlignCenter);
+    slotLayout_->addWidget(spinnerBox);
+
+    auto* buttonBox = new QWidget(slotBox);
+    auto* buttonLayout = new QHBoxLayout(buttonBox);
+    buttonLayout->setContentsMargins(0, 0, 0, 0);
+    button_ = new StopButton(buttonBox);
+    button_->setObjectName(u"actionButton"_s);
+    button_->installEventFilter(this);
+    connect(button_, &QAbstractButton::clicked, this, [this] {
+        if (stop_) {
+            stop_();
+        }
+    });
+    buttonLayout->addWidget(button_, 0, Qt::AlignCenter);
+    slotLayout_->addWidget(buttonBox);
+
+    lock_ = new SymbolView(Symbol::lockFill, 11, 1.0, Appearance::Level::tertiary, slotBox);
+    lock_->setObjectName(u"lockSymbol"_s);
+    lock_->setToolTip(tr("This process is protected or belongs to another user."));
+    slotLayout_->addWidget(lock_);
+    layout->addWidget(slotBox);
+
+    hoverAnimation_ = new QVariantAnimation(this);
+    hoverAnimation_->setDuration(kFadeMilliseconds);
+    hoverAnimation_->setEasingCurve(kEaseOut);
+    connect(hoverAnimation_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        hoverProgress_ = value.toDouble();
+        update();
+    });
+    buttonAnimation_ = new QPropertyAnimation(button_, "opacity", this);
+    buttonAnimation_->setDuration(kFadeMilliseconds);
+    buttonAnimation_->setEasingCurve(kEaseOut);
+
+    applyState();
+    animate(true);
+}
+
+PortRow::~PortRow() = default;
+
+void PortRow::setState(const Listener& listener, bool isStopping, bool canForce) {
+    const bool showedAction = showAction();
+    listener_ = listener;
+    isStopping_ = isStopping;
+    canForce_ = canForce;
+    applyState();
+    if (showAction() != showedAction) {
+        animate(false);
+    }
+}
+
+void PortRow::setStopAction(std::function<void()> stop) {
+    stop_ = std::move(stop);
+}
+
+PortRow::Slot PortRow::slot() const {
+    if (isStopping_) {
+        return Slot::spinner;
+    }
+    if (listener_.canTerminate()) {
+        return Slot::actionButton;
+    }
+    return Slot::lock;
+}
+
+QString PortRow::actionName() const {
+    return actionWord(canForce_);
+}
+
+void PortRow::performAction() {
+    if (listener_.canTerminate() && !isStopping_ && stop_) {
+        stop_();
+    }
+}
+
+void PortRow::applyState() {
+    const QString displayName = listener_.displayName();
+    badge_->setPort(listener_.port);
+    name_->setText(displayName);
+    detail_->setText(listener_.detail());
+    nameBlock_->setToolTip(listener_.helpText());
+    setAccessibleName(displayName);
+
+    button_->setText(canForce_ ? tr("Force") : tr("Stop"));
+    // The suffix names the signal a plain stop sends.
+    const QString stopSuffix = u" (SIGTERM)"_s;
+    button_->setToolTip(canForce_ ? tr("Force quit %1 (SIGKILL)").arg(displayName)
+                                  : tr("Stop %1").arg(displayName) + stopSuffix);
+    button_->setAccessibleName(tr("%1 %2, %3, port %4, PID %5")
+                                   .arg(actionWord(canForce_), displayName, listener_.command,
+                                        QString::number(listener_.port), QString::number(listener_.pid)));
+
+    switch (slot()) {
+        case Slot::spinner:
+            slotLayout_->setCurrentWidget(spinner_->parentWidget());
+            break;
+        case Slot::actionButton:
+            slotLayout_->setCurrentWidget(button_->parentWidget());
+            break;
+        case Slot::lock:
+            slotLayout_->setCurrentWidget(lock_);
+            break;
+    }
+    // A hidden button keeps its place and its focus but takes no clicks.
+    button_->setAttribute(Qt::WA_TransparentForMouseEvents, !showAction());
+}
+
+void PortRow::animate(bool immediately) {
+    const double hoverTarget = isHovered_ ? 1.0 : 0.0;
+    const double buttonTarget = showAction() ? 1.0 : 0.0;
+    hoverAnimation_->stop();
+    buttonAnimation_->stop();
+    if (immediately) {
+        hoverProgress_ = hoverTarget;
+        button_->setOpacity(buttonTarget);
+        update();
+        return;
+    }
+    if (hoverProgress_ != hoverTarget) {
+        hoverAnimation_->setStartValue(hoverProgress_);
+        hoverAnimation_->setEndValue(hoverTarget);
+        hoverAnimation_->start();
+    }
+    if (button_->opacity() != buttonTarget) {
+        buttonAnimation_->setStartValue(button_->opacity());
+        buttonAnimation_->setEndValue(buttonTarget);
+        buttonAnimation_->start();
+    }
+}
+
+void PortRow::setHovered(bool hovered) {
+    if (hovered == isHovered_) {
+        return;
+    }
+    isHovered_ = hovered;
+    button_->setAttribute(Qt::WA_TransparentForMouseEvents, !showAction());
+    animate(false);
+}
+
+void PortRow::setActionFocused(bool focused) {
+    if (focused == actionFocused_) {
+        return;
+    }
+    actionFocused_ = focused;
+    button_->setAttribute(Qt::WA_TransparentForMouseEvents, !showAction());
+    animate(false);
+}
+
+void PortRow::enterEvent(QEnterEvent* event) {
+    setHovered(true);
+    QWidget::enterEvent(event);
+}
+
+void PortRow::leaveEvent(QEvent* event) {
+    setHovered(false);
+    QWidget::leaveEvent(event);
+}
+
+bool PortRow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == button_) {
+        if (event->type() == QEvent::FocusIn) {
+            setActionFocused(true);
+        } else if (event->type() == QEvent::FocusOut) {
+            setActionFocused(false);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void PortRow::paintEvent(QPaintEvent* /*event*/) {
+    if (hoverProgress_ <= 0) {
+        return;
+    }
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor fill = Appearance::primary(palette());
+    fill.setAlphaF(static_cast<float>(0.05 * hoverProgress_));
+    QPainterPath background;
+    background.addRoundedRect(QRectF(rect()), 6, 6);
+    painter.fillPath(background, fill);
+}
+
+}  // namespace vantu

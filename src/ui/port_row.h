@@ -1,0 +1,95 @@
+#pragma once
+
+#include "core/listener.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QStackedLayout;
+class QVariantAnimation;
+class QPropertyAnimation;
+
+namespace vantu {
+
+class ElidedLabel;
+class PortBadge;
+class Spinner;
+class StopButton;
+class SymbolView;
+
+// One listener in the popover's list: the port badge, the name over a one-line detail, and a
+// slot on the right that holds a spinner while a stop runs, the red Stop or Force button, or a
+// lock for a process the user may not stop.
+//
+// The row keeps only its own hover and focus state; everything else is handed in again with
+// setState() whenever the store changes, so a list can keep one row per Listener::ID.
+class PortRow : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class Slot { spinner, actionButton, lock };
+
+    PortRow(const Listener& listener, bool isStopping, bool canForce, std::function<void()> stop,
+            QWidget* parent = nullptr);
+    ~PortRow() override;
+
+    void setState(const Listener& listener, bool isStopping, bool canForce);
+    void setStopAction(std::function<void()> stop);
+
+    [[nodiscard]] const Listener& listener() const { return listener_; }
+    [[nodiscard]] bool isStopping() const { return isStopping_; }
+    [[nodiscard]] bool canForce() const { return canForce_; }
+    [[nodiscard]] bool isHovered() const { return isHovered_; }
+    [[nodiscard]] bool actionFocused() const { return actionFocused_; }
+    // The button shows under the pointer, under keyboard focus, and always once a forced kill
+    // is offered.
+    [[nodiscard]] bool showAction() const { return isHovered_ || actionFocused_ || canForce_; }
+    [[nodiscard]] Slot slot() const;
+
+    // The row's one accessibility action: "Stop", or "Force quit" once a forced kill is offered.
+    [[nodiscard]] QString actionName() const;
+    // Performs it: stops only a listener the user may stop and that is not being stopped.
+    void performAction();
+
+    [[nodiscard]] StopButton* actionButton() const { return button_; }
+    // The hover background's strength, 0 to 1, as currently drawn.
+    [[nodiscard]] double hoverProgress() const { return hoverProgress_; }
+
+    // Duration of the hover and focus fades.
+    static constexpr int kFadeMilliseconds = 150;
+
+protected:
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setHovered(bool hovered);
+    void setActionFocused(bool focused);
+    void applyState();
+    // Fades the hover background and the button towards the current state.
+    void animate(bool immediately);
+
+    Listener listener_;
+    bool isStopping_;
+    bool canForce_;
+    std::function<void()> stop_;
+    bool isHovered_ = false;
+    bool actionFocused_ = false;
+    double hoverProgress_ = 0;
+
+    PortBadge* badge_;
+    QWidget* nameBlock_;
+    ElidedLabel* name_;
+    ElidedLabel* detail_;
+    QStackedLayout* slotLayout_;
+    Spinner* spinner_;
+    StopButton* button_;
+    SymbolView* lock_;
+    QVariantAnimation* hoverAnimation_;
+    QPropertyAnimation* buttonAnimation_;
+};
+
+}  // namespace vantu

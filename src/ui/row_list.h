@@ -1,0 +1,43 @@
+#pragma once
+
+#include "core/listener.h"
+
+#include <QList>
+#include <QPoint>
+#include <QWidget>
+
+#include <functional>
+
+class QVBoxLayout;
+
+namespace vantu {
+
+class PortRow;
+
+// The popover's rows, one per listener in the store's order. A row is kept for as long as its
+// Listener::ID stays in the list, so its hover and keyboard focus survive every update.
+class RowList : public QWidget {
+    Q_OBJECT
+
+public:
+    struct Entry {
+        Listener listener;
+        bool isStopping = false;
+        bool canForce = false;
+        std::function<void()> stop;
+    };
+
+    explicit RowList(QWidget* parent = nullptr);
+
+    void setEntries(const QList<Entry>& entries);
+    [[nodiscard]] const QList<PortRow*>& rows() const { return rows_; }
+
+Q_SIGNALS:
+    void contextMenuRequested(const vantu::Listener& listener, QPoint globalPosition);
+
+private:
+    QVBoxLayout* layout_;
+    QList<PortRow*> rows_;
+};
+
+}  // namespace vantu

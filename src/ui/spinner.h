@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+namespace vantu {
+
+// An indeterminate progress spinner. It animates only while shown, so a hidden spinner costs
+// no timer wake-ups.
+class Spinner : public QWidget {
+    Q_OBJECT
+
+public:
+    // `diameter` in pixels: 16 is the small control size, 12 the mini one.
+    explicit Spinner(int diameter, QWidget* parent = nullptr);
+
+    [[nodiscard]] QSize sizeHint() const override;
+    [[nodiscard]] bool isAnimating() const { return timer_.isActive(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    int diameter_;
+    int step_ = 0;
+    QTimer timer_;
+};
+
+}  // namespace vantu

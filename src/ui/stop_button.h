@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QAbstractButton>
+
+namespace vantu {
+
+// The red "Stop" or "Force" button of a row. Its opacity is animated by the row; at 0 it
+// still holds its place and can take keyboard focus.
+class StopButton : public QAbstractButton {
+    Q_OBJECT
+    Q_PROPERTY(qreal opacity READ opacity WRITE setOpacity)
+
+public:
+    explicit StopButton(QWidget* parent = nullptr);
+
+    [[nodiscard]] qreal opacity() const { return opacity_; }
+    void setOpacity(qreal opacity);
+
+    [[nodiscard]] QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    qreal opacity_ = 0;
+};
+
+}  // namespace vantu

@@ -1,0 +1,196 @@
+#!/usr/bin/env bash
+# Drives the real tray app under Xvfb with an XEmbed tray (trayer). Started before any tray,
+# the app says so and shows its panel as a window; once trayer runs, it docks into the tray.
+# A dev server runs in a project folder; a click on the tray icon shows it by its project
+# name, a click on Stop ends the process and removes the row, and a click on the icon closes
+# the popover again.
+#
+#   tray_e2e_test.sh VANTU TEST_LISTENER [SCREENSHOT_DIR]
+#
+# Exits 77 (skipped) only when no X server can be started.
+set -euo pipefail
+
+vantu="$1"
+test_listener="$2"
+screenshots="${3:-}"
+limit=20  # seconds, for every single wait
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+say() { echo "e2e: $*"; }
+
+if ! command -v Xvfb >/dev/null; then
+  echo "SKIP: Xvfb is not installed, so no X server can be started" >&2
+  exit 77
+fi
+for tool in trayer xdotool; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/dev.sh deps installs it)"
+done
+
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  local status=$?
+  if [ "$status" -ne 0 ]; then
+    [ -f "$work/report" ] && { echo "--- app report" >&2; cat "$work/report" >&2; }
+    [ -f "$work/vantu.log" ] && { echo "--- app output" >&2; head -c 20000 "$work/vantu.log" >&2; }
+  fi
+  local index
+  for ((index = ${#pids[@]} - 1; index >= 0; index--)); do
+    kill "${pids[index]}" 2>/dev/null || true
+  done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+  exit "$status"
+}
+trap cleanup EXIT
+
+# Polls `condition` (a shell command) every 0.1 s for up to $limit seconds.
+wait_for() {
+  local what="$1"; shift
+  local deadline=$((SECONDS + limit))
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "timed out after ${limit}s waiting for $what"
+    sleep 0.1
+  done
+}
+
+# --- An X server on a free display: Xvfb picks the number and reports it when ready.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+exec 3>&-
+display_ready() { [ -s "$work/display" ] || ! kill -0 "${pids[0]}" 2>/dev/null; }
+wait_for "Xvfb" display_ready
+if ! kill -0 "${pids[0]}" 2>/dev/null; then
+  echo "SKIP: Xvfb could not start: $(cat "$work/xvfb.log")" >&2
+  exit 77
+fi
+export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+say "X server on $DISPLAY"
+
+# --- A dev server: the test listener, started as "node", in a project with a package.json.
+project="$work/projects/e2e-site"
+mkdir -p "$project" "$work/bin" "$work/home" "$work/config"
+printf '{"name":"e2e-site"}\n' >"$project/package.json"
+ln -s "$test_listener" "$work/bin/node"
+"$work/bin/node" --chdir "$project" 0 >"$work/listener.out" &
+listener=$!
+pids+=("$listener")
+listener_ready() { grep -q '^PORT ' "$work/listener.out"; }
+wait_for "the dev server to listen" listener_ready
+port="$(awk '/^PORT/ {print $2}' "$work/listener.out")"
+say "dev server pid $listener on port $port"
+
+# The last block of rows the app reported.
+last_rows() { awk '/^rows /{block=""; inblock=1; next} /^end$/{inblock=0; last=block; next} inblock{block=block $0 "\n"} END{printf "%s", last}' "$work/report"; }
+row_of_site() { last_rows | awk -F'\t' -v port="$port" '$1 == "row " port && $2 == "e2e-site"'; }
+count() { grep -c "^$1" "$work/report" 2>/dev/null || true; }
+# Every scan started has ended.
+scans_settled() { [ "$(count scanning)" -eq "$(count scanned)" ]; }
+
+# Only this dev server is shown: automatic detection off, its port included. The machine
+# may run other servers of the same user, and a test must never stop those.
+mkdir -p "$work/config/vantu"
+printf '{"discovery.automatic": false, "discovery.included": "%s"}\n' "$port" >"$work/config/vantu/vantu.json"
+
+# --- The app before there is a tray: it says so in one line and shows the panel as a window.
+# Under AddressSanitizer, strict string checks are off for the app: the X keyboard library
+# calls strndup on names that are not NUL-terminated, which strndup allows.
+ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" \
+  HOME="$work/home" XDG_CONFIG_HOME="$work/config" "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
+pids+=($!)
+in_window() { grep -q '^tray window' "$work/report" 2>/dev/null && [ "$(count shown)" -ge 1 ]; }
+wait_for "the panel in a window" in_window
+[ "$(grep -c 'no system tray' "$work/vantu.log")" -eq 1 ] || fail "expected one line about the missing tray"
+panel_window() { xdotool search --onlyvisible --class vantu 2>/dev/null | head -n 1; }
+[ -n "$(panel_window)" ] || fail "the panel window is not visible"
+say "no tray: $(grep 'no system tray' "$work/vantu.log")"
+
+# --- A tray appears (trayer along the top edge): the panel moves into it.
+trayer --edge top --align right --widthtype request --height 28 --SetDockType true >"$work/trayer.log" 2>&1 &
+pids+=($!)
+docked() { grep -q '^tray docked' "$work/report"; }
+wait_for "the app to dock into the tray" docked
+# The icon: the one visible window of the app, small and square.
+icon_window() {
+  local window
+  for window in $(xdotool search --onlyvisible --class vantu 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    if [ "$WIDTH" -le 64 ] && [ "$HEIGHT" -le 64 ]; then echo "$window"; return; fi
+  done
+}
+icon_shown() { [ -n "$(icon_window)" ]; }
+wait_for "the tray icon" icon_shown
+panel_hidden() { [ "$(count hidden)" -ge 1 ]; }
+wait_for "the window to give way to the tray" panel_hidden
+eval "$(xdotool getwindowgeometry --shell "$(icon_window)")"
+icon_x=$((X + WIDTH / 2)); icon_y=$((Y + HEIGHT / 2)); icon_bottom=$((Y + HEIGHT))
+say "docked: tray icon at ${X},${Y} ${WIDTH}x${HEIGHT}"
+wait_for "the first scan to end" scans_settled
+
+# --- Open the popover: it lists the dev server by its project name.
+scans="$(count scanning)"
+shown_before="$(count shown)"
+xdotool mousemove "$icon_x" "$icon_y" click 1
+shown_visible() { [ "$(count shown)" -gt "$shown_before" ]; }
+wait_for "the popover" shown_visible
+read -r _ pop_x pop_y pop_w pop_h < <(grep '^shown ' "$work/report" | tail -n 1)
+[ "$pop_w" -eq 290 ] || fail "popover width $pop_w, expected 290"
+[ "$pop_y" -ge "$icon_bottom" ] || fail "popover at y=$pop_y does not hang below the icon (bottom $icon_bottom)"
+site_listed() { [ -n "$(row_of_site)" ]; }
+wait_for "the row of e2e-site" site_listed
+wait_for "the scan to end" scans_settled
+[ "$(count scanning)" -eq $((scans + 1)) ] || fail "opening the popover should scan once, saw $(($(count scanning) - scans))"
+[ "$(last_rows | grep -c '^row ')" -eq 1 ] || fail "expected only the test's own dev server: $(last_rows)"
+say "row shown: $(row_of_site | tr '\t' ' ')"
+if [ -n "$screenshots" ] && command -v import >/dev/null; then
+  mkdir -p "$screenshots"
+  import -window root "$screenshots/e2e-popover.png" || true
+fi
+
+# --- Stop it: hover the row to reveal the button, then click it.
+read -r _ _ _ slot button_x button_y < <(row_of_site | tr '\t' ' ')
+[ "$slot" = "button" ] || fail "the row's slot is $slot, expected the stop button"
+xdotool mousemove "$button_x" "$button_y"
+sleep 0.3
+xdotool click 1
+listener_gone() {
+  local state
+  state="$(awk '{print $3}' "/proc/$listener/stat" 2>/dev/null || true)"
+  [ -z "$state" ] || [ "$state" = "Z" ]
+}
+wait_for "the dev server to exit" listener_gone
+wait "$listener" 2>/dev/null || true
+say "dev server stopped"
+site_removed() { [ -z "$(row_of_site)" ] && [ "$(count 'rows ')" -gt 0 ]; }
+wait_for "the row to go" site_removed
+say "row removed"
+
+# --- A click on the icon while the popover is shown closes it, without a scan.
+wait_for "the refresh after the stop to end" scans_settled
+scans="$(count scanning)"
+xdotool mousemove "$icon_x" "$icon_y" click 1
+hidden_after_click() { [ "$(tail -n 1 "$work/report")" = "hidden" ]; }
+wait_for "the popover to close" hidden_after_click
+sleep 1.5
+[ "$(count scanning)" -eq "$scans" ] || fail "closing the popover started a scan"
+[ "$(tail -n 1 "$work/report")" = "hidden" ] || fail "the popover reopened after closing: $(tail -n 3 "$work/report")"
+say "popover closed by the icon"
+
+# --- Open, close and at once open again: the click that reopens comes quickly enough after
+# the one that closed to count as a double click, and still opens the popover (and scans).
+shown_before="$(count shown)"
+xdotool click 1
+shown_again() { [ "$(count shown)" -gt "$shown_before" ]; }
+wait_for "the popover to reopen" shown_again
+hidden_before="$(count hidden)"
+xdotool click 1
+closed_again() { [ "$(count hidden)" -gt "$hidden_before" ]; }
+wait_for "the popover to close once more" closed_again
+shown_before="$(count shown)"
+xdotool click 1
+wait_for "the popover to reopen at once" shown_again
+# (Two openings this close together may share one scan: the store merges the requests.)
+[ "$(count scanning)" -gt "$scans" ] || fail "reopening did not scan"
+say "quick close and reopen"
+echo "PASS"

@@ -1,0 +1,112 @@
+#include "ui/app_delegate.h"
+#include "fake_port_service.h"
+#include "platform/settings_store.h"
+#include "store/port_store.h"
+#include "ui/popover_placement.h"
+#include "ui/popover_view.h"
+#include "ui/popover_window.h"
+#include "ui_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu::test {
+namespace {
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    AppDelegateTest() {
+        settings = std::make_unique<platform::SettingsStore>(folder.filePath(u"vantu.json"_s));
+        auto store =
+            std::make_unique<PortStore>(std::make_unique<FakePortService>(service), *settings, FolderChooser());
+        delegate = std::make_unique<AppDelegate>(std::move(store), [this] { ++quits; });
+    }
+    ~AppDelegateTest() override {
+        delegate.reset();
+        service->cancelOpenRequests();
+        processEvents();
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<platform::SettingsStore> settings;
+    std::shared_ptr<FakePortService::Record> service = std::make_shared<FakePortService::Record>();
+    std::unique_ptr<AppDelegate> delegate;
+    int quits = 0;
+};
+
+TEST_F(AppDelegateTest, WithoutATrayThePanelIsAnOrdinaryWindow) {
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "the headless platform has no tray";
+    testing::internal::CaptureStderr();
+    delegate->applicationDidFinishLaunching();
+    const std::string message = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1);
+    EXPECT_NE(message.find("no system tray"), std::string::npos);
+
+    PopoverWindow& window = delegate->popover();
+    EXPECT_FALSE(delegate->isDocked());
+    EXPECT_EQ(window.mode(), PopoverWindow::Mode::window);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.windowFlags().testFlag(Qt::Popup));
+    EXPECT_FALSE(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+    // Showing the panel is an opening: it refreshes once.
+    EXPECT_TRUE(waitUntil([&] { return service->snapshots.size() == 1; }));
+    EXPECT_EQ(window.size(), QSize(290, static_cast<int>(delegate->store().popoverHeight())));
+
+    // The icon's click does nothing without a tray.
+    window.hide();
+    delegate->togglePopover();
+    EXPECT_FALSE(window.isVisible());
+
+    // Closing the only window of an app without a tray ends it rather than leaving it unseen.
+    window.show();
+    window.close();
+    EXPECT_EQ(quits, 1);
+}
+
+TEST_F(AppDelegateTest, PopoverFollowsTheStoresHeight) {
+    delegate->applicationDidFinishLaunching();
+    PopoverWindow& window = delegate->popover();
+    EXPECT_EQ(window.height(), 164);
+    delegate->store().toggleDiscoverySettings();
+    EXPECT_EQ(window.height(), 346);
+    EXPECT_EQ(window.width(), 290);
+    delegate->store().toggleDiscoverySettings();
+    EXPECT_EQ(window.height(), 164);
+}
+
+TEST(PopoverWindowTest, PopupOpensAtTheIconAndClosesOnEscape) {
+    QTemporaryDir folder;
+    platform::SettingsStore settings(folder.filePath(u"vantu.json"_s));
+    auto service = std::make_shared<FakePortService::Record>();
+    PortStore store(std::make_unique<FakePortService>(service), settings, FolderChooser());
+    {
+        PopoverWindow window(store, [] {});
+        EXPECT_TRUE(window.windowFlags().testFlag(Qt::Popup));
+        EXPECT_TRUE(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+        window.setContentHeight(226);
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect anchor(screen.right() - 40, screen.top(), 22, 22);
+        window.showAt(anchor);
+        ASSERT_TRUE(waitUntil([&] { return window.isVisible(); }));
+        EXPECT_EQ(window.size(), QSize(290, 226));
+        EXPECT_EQ(window.pos(), PopoverPlacement::topLeft(anchor, QSize(290, 226), screen));
+        // Growing keeps it inside the screen at the same anchor.
+        window.setContentHeight(372);
+        EXPECT_EQ(window.pos(), PopoverPlacement::topLeft(anchor, QSize(290, 372), screen));
+        QTest::keyClick(window.view(), Qt::Key_Escape);
+        EXPECT_TRUE(waitUntil([&] { return !window.isVisible(); }));
+    }
+    service->cancelOpenRequests();
+    processEvents();
+}
+
+}  // namespace
+}  // namespace vantu::test

@@ -1,0 +1,369 @@
+#include "platform/settings_store.h"
+#include "popover_fixture.h"
+#include "store/list_geometry.h"
+#include "ui/discovery_preferences_view.h"
+#include "ui/elided_label.h"
+#include "ui/plain_button.h"
+#include "ui/port_row.h"
+#include "ui/spinner.h"
+#include "ui/status_panel.h"
+#include "ui/stop_button.h"
+#include "ui_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu::test {
+namespace {
+
+using Content = PopoverView::Content;
+
+class PopoverViewTest : public PopoverFixture {
+protected:
+    StatusPanel* statusPanel() { return view->findChild<StatusPanel*>(u"statusPanel"_s); }
+    QString footerText() { return view->findChild<ElidedLabel*>(u"count"_s)->text(); }
+    QWidget* errorLine() { return view->findChild<QWidget*>(u"errorLine"_s); }
+    ElidedLabel* errorText() { return view->findChild<ElidedLabel*>(u"errorText"_s); }
+    Spinner* headerSpinner() { return view->findChild<Spinner*>(u"refreshSpinner"_s); }
+    DiscoveryPreferencesView* preferences() {
+        return view->findChild<DiscoveryPreferencesView*>(u"discoveryPreferences"_s);
+    }
+    // The height the view's fixed parts add up to: must be what the store sizes the popover to.
+    int naturalHeight() { return view->layout()->sizeHint().height(); }
+
+    QList<Listener> threeListeners() {
+        return {projectListener(4312, 3000, u"node"_s, u"web-shop"_s),
+                projectListener(4400, 5173, u"node"_s, u"docs-site"_s), ownListener(5120, 8000, u"python3"_s)};
+    }
+};
+
+TEST_F(PopoverViewTest, BeforeTheFirstScan) {
+    EXPECT_EQ(view->content(), Content::status);
+    EXPECT_EQ(statusPanel()->symbol(), Symbol::checkmarkCircle);
+    EXPECT_EQ(statusPanel()->text(), u"No matching dev servers"_s);
+    EXPECT_EQ(footerText(), u"Development ports"_s);
+    EXPECT_FALSE(view->findChild<QWidget*>(u"errorLine"_s)->isVisibleTo(view.get()));
+    EXPECT_EQ(naturalHeight(), static_cast<int>(store->popoverHeight()));
+}
+
+TEST_F(PopoverViewTest, ScanningShowsTheNetworkSymbolAndTheSpinner) {
+    view->show();
+    startRefresh();
+    EXPECT_EQ(view->content(), Content::status);
+    EXPECT_EQ(statusPanel()->symbol(), Symbol::network);
+    EXPECT_EQ(statusPanel()->text(), QString::fromUtf8("Scanning dev ports\xE2\x80\xA6"));
+    EXPECT_TRUE(headerSpinner()->isVisible());
+    EXPECT_TRUE(headerSpinner()->isAnimating());
+    EXPECT_EQ(headerSpinner()->accessibleName(), u"Refreshing ports"_s);
+    EXPECT_EQ(footerText(), u"Development ports"_s);
+    service->finishSnapshot(0, {});
+    ASSERT_TRUE(waitUntil([&] { return !headerSpinner()->isVisible(); }));
+    EXPECT_FALSE(headerSpinner()->isAnimating());
+}
+
+TEST_F(PopoverViewTest, FailedFirstScanShowsPortsUnavailableAndTheErrorLine) {
+    refreshFailing(u"lsof: no such file"_s);
+    EXPECT_EQ(view->content(), Content::status);
+    // The symbol follows the scanning state alone, so an error still shows the checkmark.
+    EXPECT_EQ(statusPanel()->symbol(), Symbol::checkmarkCircle);
+    EXPECT_EQ(statusPanel()->text(), u"Ports unavailable"_s);
+    EXPECT_TRUE(errorLine()->isVisibleTo(view.get()));
+    EXPECT_EQ(errorText()->text(), QString::fromUtf8("Couldn\xE2\x80\x99t read listening ports. lsof: no such file"));
+    EXPECT_EQ(footerText(), u"Development ports"_s);
+    EXPECT_EQ(naturalHeight(), static_cast<int>(store->popoverHeight()));
+}
+
+TEST_F(PopoverViewTest, FooterCountsTheListeners) {
+    refreshWith({});
+    EXPECT_EQ(statusPanel()->text(), u"No matching dev servers"_s);
+    EXPECT_EQ(footerText(), u"0 dev ports"_s);
+    refreshWith({ownListener(4312, 3000, u"node"_s)});
+    EXPECT_EQ(footerText(), u"1 dev port"_s);
+    refreshWith({ownListener(4312, 3000, u"node"_s), ownListener(4313, 3001, u"node"_s)});
+    EXPECT_EQ(footerText(), u"2 dev ports"_s);
+}
+
+TEST_F(PopoverViewTest, ListScrollsFromTheSeventhRow) {
+    QList<Listener> listeners;
+    for (int i = 0; i < 7; ++i) {
+        listeners.append(ownListener(4300 + i, static_cast<uint16_t>(3000 + i), u"node"_s));
+    }
+    for (const qsizetype count : {1, 6, 7}) {
+        refreshWith(listeners.mid(0, count));
+        EXPECT_EQ(view->rows().size(), count);
+        const bool scrolls = count == 7;
+        EXPECT_EQ(view->content(), scrolls ? Content::scrollingList : Content::list) << count;
+        const int expected = static_cast<int>(scrolls ? ListGeometry::ceiling : store->bodyHeight());
+        EXPECT_EQ(view->findChild<QWidget*>(u"content"_s)->minimumHeight(), expected) << count;
+        EXPECT_EQ(naturalHeight(), static_cast<int>(store->popoverHeight())) << count;
+    }
+}
+
+TEST_F(PopoverViewTest, ErrorLineIsCutAtThreeLinesWithTheWholeMessageInItsTooltip) {
+    refreshWith(threeListeners());
+    const QString detail = u"lsof: "_s + QString(u"the listing tool printed far too much to fit "_s).repeated(6);
+    refreshFailing(detail);
+    view->resize(view->width(), naturalHeight());
+    view->show();
+    ASSERT_TRUE(waitUntil([&] { return errorText()->width() > 0; }));
+    const QString message = store->errorMessage().value();
+    EXPECT_EQ(errorText()->visibleLines().size(), 3);
+    EXPECT_TRUE(errorText()->isElided());
+    EXPECT_TRUE(errorText()->visibleLines().back().endsWith(QChar(0x2026)));
+    EXPECT_EQ(errorLine()->toolTip(), message);
+    EXPECT_EQ(errorLine()->accessibleName(), message);
+    // The list from the last successful scan stays above the error.
+    EXPECT_EQ(view->content(), Content::list);
+    EXPECT_EQ(view->rows().size(), 3);
+    EXPECT_EQ(naturalHeight(), static_cast<int>(store->popoverHeight()));
+    test::saveScreenshot(*view, u"popover-error-light"_s);
+}
+
+TEST_F(PopoverViewTest, RowsReflectStoppingAndForceState) {
+    refreshWith({ownListener(4312, 3000, u"node"_s), ownListener(6000, 9000, u"node"_s)});
+    ASSERT_EQ(view->rows().size(), 2);
+    PortRow* row = view->rows().front();
+
+    QTest::mouseClick(row->actionButton(), Qt::LeftButton);  // hidden: takes no click
+    EXPECT_TRUE(service->stops.empty());
+    row->performAction();
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
+    EXPECT_FALSE(service->stops[0].force);
+    settle();
+    EXPECT_EQ(row->slot(), PortRow::Slot::spinner);
+    EXPECT_FALSE(view->rows()[1]->isStopping());
+
+    // The polite stop went out; after its wait the store offers the forced kill.
+    service->finishStop(0);
+    ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() == 2; }));
+    settle();
+    EXPECT_EQ(view->rows().front(), row) << "the row survives, keyed by its listener";
+    EXPECT_TRUE(row->canForce());
+    EXPECT_EQ(row->slot(), PortRow::Slot::actionButton);
+    EXPECT_EQ(row->actionButton()->text(), u"Force"_s);
+    EXPECT_FALSE(view->rows()[1]->canForce());
+    EXPECT_EQ(view->rows()[1]->slot(), PortRow::Slot::actionButton);
+
+    QTest::mouseClick(row->actionButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 2; }));
+    EXPECT_TRUE(service->stops[1].force);
+}
+
+TEST_F(PopoverViewTest, RowsKeepHoverAcrossUpdatesAndFollowTheStoreOrder) {
+    view->show();
+    refreshWith({ownListener(4312, 3000, u"node"_s), ownListener(4400, 5173, u"node"_s)});
+    PortRow* second = view->rows()[1];
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(second, &enter);
+    refreshWith(
+        {ownListener(4100, 2000, u"node"_s), ownListener(4312, 3000, u"node"_s), ownListener(4400, 5173, u"node"_s)});
+    ASSERT_EQ(view->rows().size(), 3);
+    EXPECT_EQ(view->rows()[2], second);
+    EXPECT_TRUE(second->isHovered());
+    EXPECT_EQ(view->rows()[0]->listener().port, 2000);
+    // The layout shows them in that order too.
+    EXPECT_LT(view->rows()[0]->y(), view->rows()[1]->y());
+    EXPECT_LT(view->rows()[1]->y(), second->y());
+
+    // A restarted server on the same port is a new process: a new row.
+    Listener restarted = ownListener(4400, 5173, u"node"_s);
+    restarted.identity->startSeconds += 10;
+    refreshWith({restarted});
+    ASSERT_EQ(view->rows().size(), 1);
+    EXPECT_FALSE(view->rows()[0]->isHovered());
+}
+
+TEST_F(PopoverViewTest, ContextMenuOffersFolderChoices) {
+    Listener withoutFolder = ownListener(4312, 3000, u"node"_s);
+    Listener detected = projectListener(4400, 5173, u"node"_s, u"docs-site"_s);
+    Listener chosen = detected;
+    chosen.project->isUserSelected = true;
+
+    std::unique_ptr<QMenu> menu(view->buildContextMenu(withoutFolder, nullptr));
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions()[0]->text(), QString::fromUtf8("Choose Project Folder\xE2\x80\xA6"));
+    EXPECT_FALSE(menu->actions()[0]->isEnabled());
+
+    menu.reset(view->buildContextMenu(detected, nullptr));
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_TRUE(menu->actions()[0]->isEnabled());
+    menu->actions()[0]->trigger();
+    ASSERT_EQ(chooserCalls.size(), 1U);
+    EXPECT_EQ(chooserCalls[0].request.title, u"Choose Project Folder"_s);
+    EXPECT_EQ(chooserCalls[0].request.message, u"Use this folder to identify node on port 5173."_s);
+
+    menu.reset(view->buildContextMenu(chosen, nullptr));
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions()[1]->text(), u"Use Detected Project"_s);
+    const size_t scans = service->snapshots.size();
+    menu->actions()[1]->trigger();
+    EXPECT_TRUE(waitUntil([&] { return service->snapshots.size() > scans; })) << "a reset refreshes";
+}
+
+TEST_F(PopoverViewTest, HeaderButtonsAndShortcuts) {
+    auto* settingsButton = view->findChild<PlainButton*>(u"settingsButton"_s);
+    auto* refreshButton = view->findChild<PlainButton*>(u"refreshButton"_s);
+#ifdef Q_OS_MACOS
+    EXPECT_EQ(settingsButton->toolTip(), QString::fromUtf8("Discovery settings (\xE2\x8C\x98,)"));
+    EXPECT_EQ(refreshButton->toolTip(), QString::fromUtf8("Refresh ports (\xE2\x8C\x98R)"));
+#else
+    EXPECT_EQ(settingsButton->toolTip(), u"Discovery settings (Ctrl+,)"_s);
+    EXPECT_EQ(refreshButton->toolTip(), u"Refresh ports (Ctrl+R)"_s);
+#endif
+    EXPECT_EQ(settingsButton->accessibleName(), u"Discovery settings"_s);
+    EXPECT_EQ(refreshButton->accessibleName(), u"Refresh ports"_s);
+    EXPECT_EQ(settingsButton->symbol(), Symbol::sliderHorizontal3);
+    EXPECT_EQ(refreshButton->symbol(), Symbol::arrowClockwise);
+    EXPECT_EQ(settingsButton->size(), QSize(24, 24));
+
+    showActive();
+    QTest::keyClick(view.get(), Qt::Key_R, Qt::ControlModifier);
+    EXPECT_TRUE(waitUntil([&] { return service->snapshots.size() == 1; }));
+    // The refresh button stays enabled while a scan runs; the store merges the requests.
+    QTest::mouseClick(refreshButton, Qt::LeftButton);
+    service->finishSnapshot(0, {});
+    EXPECT_TRUE(waitUntil([&] { return service->snapshots.size() == 2; }));
+
+    QTest::keyClick(view.get(), Qt::Key_Comma, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(view->content(), Content::discoverySettings);
+    QTest::mouseClick(settingsButton, Qt::LeftButton);
+    settle();
+    EXPECT_NE(view->content(), Content::discoverySettings);
+
+    QTest::keyClick(view.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(quits, 1);
+    QTest::mouseClick(view->findChild<PlainButton*>(u"quitButton"_s), Qt::LeftButton);
+    EXPECT_EQ(quits, 2);
+}
+
+TEST_F(PopoverViewTest, SettingsPanelKeepsFooterAndErrorLine) {
+    refreshFailing(u"boom"_s);
+    store->toggleDiscoverySettings();
+    settle();
+    EXPECT_EQ(view->content(), Content::discoverySettings);
+    EXPECT_TRUE(errorLine()->isVisibleTo(view.get()));
+    EXPECT_EQ(footerText(), u"Development ports"_s);
+    EXPECT_EQ(naturalHeight(), static_cast<int>(store->popoverHeight()));
+}
+
+TEST_F(PopoverViewTest, SettingsValidationNamesTheLoneHyphenAndStoresNothing) {
+    view->show();
+    store->toggleDiscoverySettings();
+    settle();
+    DiscoveryPreferencesView* panel = preferences();
+    ASSERT_NE(panel, nullptr);
+    panel->findChild<QLineEdit*>(u"included"_s)->setText(u"20000 - 20100"_s);
+    QTest::mouseClick(panel->findChild<QPushButton*>(u"saveButton"_s), Qt::LeftButton);
+    settle();
+    const QString expected = QString::fromUtf8(
+        "Invalid port \xE2\x80\x98-\xE2\x80\x99. Use 1\xE2\x80\x93"
+        "65535 or an ascending range.");
+    EXPECT_EQ(panel->validationError(), expected);
+    auto* error = panel->findChild<QLabel*>(u"validationError"_s);
+    EXPECT_TRUE(error->isVisibleTo(panel));
+    EXPECT_EQ(error->text(), expected);
+    EXPECT_EQ(view->content(), Content::discoverySettings);
+    EXPECT_FALSE(settings->value(DiscoverySettings::kIncludedKey).isValid());
+    EXPECT_TRUE(service->snapshots.empty());
+
+    view->resize(view->width(), naturalHeight());
+    test::saveScreenshot(*view, u"settings-validation-error-light"_s);
+}
+
+TEST_F(PopoverViewTest, CancelDropsTheEdits) {
+    view->show();
+    store->toggleDiscoverySettings();
+    settle();
+    preferences()->findChild<QLineEdit*>(u"excluded"_s)->setText(u"9229"_s);
+    preferences()->findChild<QCheckBox*>(u"automatic"_s)->setChecked(false);
+    QTest::mouseClick(preferences()->findChild<QPushButton*>(u"cancelButton"_s), Qt::LeftButton);
+    settle();
+    EXPECT_NE(view->content(), Content::discoverySettings);
+    EXPECT_EQ(preferences(), nullptr);
+
+    store->toggleDiscoverySettings();
+    settle();
+    EXPECT_EQ(preferences()->findChild<QLineEdit*>(u"excluded"_s)->text(), QString());
+    EXPECT_TRUE(preferences()->findChild<QCheckBox*>(u"automatic"_s)->isChecked());
+}
+
+TEST_F(PopoverViewTest, SavingStoresTheRulesClosesThePanelAndRefreshes) {
+    store->toggleDiscoverySettings();
+    settle();
+    DiscoveryPreferencesView* panel = preferences();
+    auto* placeholder = panel->findChild<QLineEdit*>(u"included"_s);
+    EXPECT_EQ(placeholder->placeholderText(), u"12345, 20000-20100"_s);
+    EXPECT_EQ(panel->findChild<QLineEdit*>(u"excluded"_s)->placeholderText(), u"9229, 50000-50100"_s);
+    panel->findChild<QLineEdit*>(u"included"_s)->setText(u"3000-3005"_s);
+    panel->findChild<QCheckBox*>(u"automatic"_s)->setChecked(false);
+    panel->save();
+    settle();
+    EXPECT_EQ(view->content(), Content::status);
+    EXPECT_EQ(settings->value(DiscoverySettings::kIncludedKey).toString(), u"3000-3005"_s);
+    EXPECT_EQ(settings->value(DiscoverySettings::kAutomaticKey).toBool(), false);
+    EXPECT_TRUE(waitUntil([&] { return service->snapshots.size() == 1; }));
+    EXPECT_EQ(service->snapshots[0].settings.includedText(), u"3000-3005"_s);
+
+    // Empty fields store empty rules.
+    store->toggleDiscoverySettings();
+    settle();
+    preferences()->findChild<QLineEdit*>(u"included"_s)->clear();
+    preferences()->save();
+    settle();
+    EXPECT_EQ(settings->value(DiscoverySettings::kIncludedKey).toString(), QString());
+    EXPECT_TRUE(store->discoverySettings().included().ranges().isEmpty());
+}
+
+TEST_F(PopoverViewTest, ReturnSavesFromTheFields) {
+    showActive();
+    store->toggleDiscoverySettings();
+    settle();
+    auto* field = preferences()->findChild<QLineEdit*>(u"excluded"_s);
+    field->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return field->hasFocus(); }));
+    QTest::keyClicks(field, u"9229"_s);
+    QTest::keyClick(field, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(settings->value(DiscoverySettings::kExcludedKey).toString(), u"9229"_s);
+    EXPECT_NE(view->content(), Content::discoverySettings);
+}
+
+TEST_F(PopoverViewTest, Screenshots) {
+    for (const bool dark : {false, true}) {
+        view->setPalette(dark ? darkPalette() : lightPalette());
+        refreshWith(threeListeners());
+        view->resize(view->width(), naturalHeight());
+        view->show();
+        settle();
+        // As the popover opens: focus on the panel itself, no button ringed.
+        view->setFocus();
+        test::saveScreenshot(*view, dark ? u"popover-list-dark"_s : u"popover-list-light"_s);
+    }
+    view->setPalette(lightPalette());
+    refreshWith({});
+    startRefresh();
+    view->resize(view->width(), naturalHeight());
+    view->setFocus();
+    test::saveScreenshot(*view, u"popover-scanning-light"_s);
+    service->failSnapshot(service->snapshots.size() - 1, PortServiceError::scanTimedOut());
+    ASSERT_TRUE(waitUntil([&] { return store->errorMessage().has_value(); }));
+    settle();
+    view->resize(view->width(), naturalHeight());
+    view->setFocus();
+    test::saveScreenshot(*view, u"popover-unavailable-light"_s);
+}
+
+}  // namespace
+}  // namespace vantu::test
