@@ -1,20 +1,12 @@
 // Parsing cost of the listing tool's output: a synthetic 1,000-process, 5,000-socket listing
 // with a table lookup (parsing alone), and this machine's real listing with real /proc reads.
 #include "core/listener_parser.h"
+#include "forked_listeners.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QFile>
 #include <QProcess>
-
-#include <arpa/inet.h>
-#include <csignal>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <vector>
 
 namespace {
 
@@ -56,39 +48,7 @@ QString realListing() {
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-// Forks `count` children that each listen on a free loopback port, so the real listing has
-// something to describe even on an idle machine.
-class ForkedListeners {
-public:
-    explicit ForkedListeners(int count) {
-        for (int i = 0; i < count; ++i) {
-            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0) {
-                break;
-            }
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                for (;;) {
-                    ::pause();
-                }
-            }
-            ::close(fd);
-            children_.push_back(pid);
-        }
-    }
-    ~ForkedListeners() {
-        for (const pid_t pid : children_) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-
-private:
-    std::vector<pid_t> children_;
-};
+using vantu::bench::ForkedListeners;
 
 void BM_ParseRealListingWithProc(benchmark::State& state) {
     const ForkedListeners children(50);

@@ -1,6 +1,7 @@
 // Wall time of one scan (the listing tool under the watchdog) against the same tool run alone
 // with the same arguments, with 20 extra listeners on loopback so the listing has content.
 #include "core/listener_scan.h"
+#include "forked_listeners.h"
 
 #include <benchmark/benchmark.h>
 
@@ -28,41 +29,7 @@ namespace {
 
 const QStringList kArguments{u"-iTCP"_s, u"-sTCP:LISTEN"_s, u"-n"_s, u"-P"_s, u"-Fpcn"_s};
 
-// Forks `count` children that each listen on a free loopback port.
-class ForkedListeners {
-public:
-    explicit ForkedListeners(int count) {
-        for (int i = 0; i < count; ++i) {
-            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-                ::listen(fd, 4) != 0) {
-                break;
-            }
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                for (;;) {
-                    ::pause();
-                }
-            }
-            ::close(fd);
-            children_.push_back(pid);
-        }
-    }
-    ForkedListeners(const ForkedListeners&) = delete;
-    ForkedListeners& operator=(const ForkedListeners&) = delete;
-    ~ForkedListeners() {
-        for (const pid_t pid : children_) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-
-private:
-    std::vector<pid_t> children_;
-};
+using vantu::bench::ForkedListeners;
 
 void BM_ListenerScanRun(benchmark::State& state) {
     const ForkedListeners children(20);
