@@ -69,6 +69,21 @@ TEST(ProcessFactsTest, CommandNameWithParenthesesAndSpaces) {
     EXPECT_NEAR(static_cast<double>(facts->startSeconds), static_cast<double>(expected->startSeconds), 2.0);
 }
 
+TEST(ProcessFactsTest, OwnerIsTheEffectiveUserEvenWhenNotDumpable) {
+    if (!test::runningAsRoot()) {
+        GTEST_SKIP() << "starting a process as another user needs root";
+    }
+    const uint32_t nobody = 65534;
+    for (const bool undumpable : {false, true}) {
+        SpawnedListener child = SpawnedListener::start({.undumpable = undumpable, .user = QStringLiteral("nobody")});
+        const auto facts = readProcessFacts(child.pid());
+        ASSERT_TRUE(facts.has_value());
+        EXPECT_EQ(facts->effectiveUid, nobody) << "undumpable: " << undumpable;
+    }
+    // Our own process reads as ours (root's entry is root-owned either way).
+    EXPECT_EQ(readProcessFacts(currentPid())->effectiveUid, currentUid());
+}
+
 TEST(ProcessFactsTest, InvalidPidsHaveNoFacts) {
     for (const int32_t pid : {0, -1, -4312, 2147483647}) {
         EXPECT_FALSE(readProcessFacts(pid).has_value()) << pid;

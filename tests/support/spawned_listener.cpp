@@ -87,6 +87,9 @@ SpawnedListener SpawnedListener::start(const Options& options) {
     if (options.ignoreTerm) {
         args.push_back("--ignore-term");
     }
+    if (options.undumpable) {
+        args.push_back("--undumpable");
+    }
     for (const uint16_t port : options.ports) {
         args.push_back(std::to_string(port));
     }

@@ -19,6 +19,8 @@ public:
         std::vector<uint16_t> ports{0};              // 0: any free port
         std::optional<QString> workingDirectory;
         bool ignoreTerm = false;
+        // Not dumpable, as a setuid program is: the system then shows its /proc entry as root's.
+        bool undumpable = false;
         // The process's command name as the listing tool reports it (e.g. "node"); the
         // program is started through a link of that name.
         std::optional<QString> commandName;

@@ -1,6 +1,6 @@
 // A tiny stand-in for a development server: listens on loopback and waits to be stopped.
 //
-//   test_listener [--host 127.0.0.1|::1|both] [--chdir DIR] [--ignore-term] [PORT...]
+//   test_listener [--host 127.0.0.1|::1|both] [--chdir DIR] [--ignore-term] [--undumpable] [PORT...]
 //
 // Each PORT (0 for any free port) gets one listening socket; with --host both, an IPv4 and
 // an IPv6 socket on the same port. Prints "PORT p1 p2 ...\n" once everything listens.
@@ -11,6 +11,7 @@
 #include <cstring>
 #include <netinet/in.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -78,6 +79,8 @@ int main(int argc, char** argv) {
             if (::chdir(argv[++i]) != 0) {
                 die("chdir");
             }
+        } else if (arg == "--undumpable") {
+            ::prctl(PR_SET_DUMPABLE, 0);
         } else if (arg == "--ignore-term") {
             std::signal(SIGTERM, SIG_IGN);
         } else {
