@@ -5,7 +5,7 @@
 # Usage: bench/cli_bench.sh [BUILD_DIR]   (a Release build folder; built if missing)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${1:-$root/build/bench}"
+build="${1:-$root/build/bench-release}"
 if [ ! -x "$build/src/cli/vantu-cli" ] || [ ! -x "$build/tests/test_listener" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTU_BENCH=OFF >/dev/null
   cmake --build "$build" --target vantu-cli test_listener

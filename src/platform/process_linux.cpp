@@ -14,17 +14,12 @@
 namespace vantu::platform {
 namespace {
 
-// Reads a small /proc file relative to a directory fd. /proc files report size 0, so read
-// until end of file.
-std::optional<QByteArray> readAt(int dirFd, const char* name) {
-    UniqueFd fd(::openat(dirFd, name, O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) {
-        return std::nullopt;
-    }
+// /proc files report size 0, so read until end of file.
+std::optional<QByteArray> readAll(int fd) {
     QByteArray content;
     char buffer[4096];
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -36,6 +31,15 @@ std::optional<QByteArray> readAt(int dirFd, const char* name) {
         }
         content.append(buffer, n);
     }
+}
+
+// Reads a small /proc file relative to a directory fd.
+std::optional<QByteArray> readAt(int dirFd, const char* name) {
+    UniqueFd fd(::openat(dirFd, name, O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
+        return std::nullopt;
+    }
+    return readAll(fd.get());
 }
 
 std::optional<uint64_t> parseUnsigned(QByteArrayView text) {
@@ -89,26 +93,40 @@ uint64_t clockTicksPerSecond() {
 
 // Field 22 of /proc/<pid>/stat. The command name (field 2) may hold spaces and
 // parentheses, so count fields from the last ')'.
-std::optional<uint64_t> startTicks(const QByteArray& stat) {
+std::optional<uint64_t> startTicks(QByteArrayView stat) {
     const qsizetype close = stat.lastIndexOf(')');
     if (close < 0) {
         return std::nullopt;
     }
-    const QList<QByteArray> fields = stat.mid(close + 1).simplified().split(' ');
-    // After ')' come fields 3 onwards, so field 22 sits at index 19.
-    constexpr qsizetype kStartTimeIndex = 22 - 3;
-    if (fields.size() <= kStartTimeIndex) {
-        return std::nullopt;
+    // Walk the white-space separated fields after ')', which start at field 3.
+    constexpr int kStartTimeField = 22;
+    int field = 2;
+    qsizetype position = close + 1;
+    while (position < stat.size()) {
+        while (position < stat.size() && stat[position] <= ' ') {
+            ++position;
+        }
+        qsizetype end = position;
+        while (end < stat.size() && stat[end] > ' ') {
+            ++end;
+        }
+        if (end == position) {
+            break;
+        }
+        if (++field == kStartTimeField) {
+            return parseUnsigned(stat.sliced(position, end - position));
+        }
+        position = end;
     }
-    return parseUnsigned(fields.at(kStartTimeIndex));
+    return std::nullopt;
 }
 
-// The /proc/<pid> directory is owned by the process's effective uid, also for a process that
-// is not dumpable (only the files inside it then show as root's). Asking for it costs far less
-// than having the kernel write out the whole status file.
-std::optional<uint32_t> ownerOf(int dirFd) {
+// The owner of a /proc entry is the process's effective uid (the directory's always; the
+// files' unless the process is not dumpable). Asking for it costs far less than having the
+// kernel write out the whole status file.
+std::optional<uint32_t> ownerOf(int fd) {
     struct stat info {};
-    if (::fstat(dirFd, &info) != 0) {
+    if (::fstat(fd, &info) != 0) {
         return std::nullopt;
     }
     return static_cast<uint32_t>(info.st_uid);
@@ -136,34 +154,59 @@ std::optional<QString> readLink(const QByteArray& path) {
     return QString::fromUtf8(target);
 }
 
+std::optional<ProcessFacts> factsFrom(QByteArrayView stat, uint32_t owner) {
+    const auto ticks = startTicks(stat);
+    const auto boot = bootTime();
+    if (!ticks || !boot) {
+        return std::nullopt;
+    }
+    const uint64_t hz = clockTicksPerSecond();
+    return ProcessFacts{
+        .effectiveUid = owner,
+        .startSeconds = *boot + *ticks / hz,
+        .startMicroseconds = (*ticks % hz) * 1'000'000 / hz,
+    };
+}
+
 }  // namespace
 
 std::optional<ProcessFacts> readProcessFacts(int32_t pid) {
     if (pid <= 0) {
         return std::nullopt;
     }
-    // Every fact is read through one directory fd: once the process is reaped the reads
-    // fail, even if its pid has been handed to a new process meanwhile.
+    // Both facts come through one descriptor, so they describe one process instance even if
+    // the pid is handed to a new process meanwhile: once a process is reaped, reads through
+    // descriptors opened on it fail.
+    //
+    // The files under /proc/<pid> show as root's when the process is not dumpable (a setuid
+    // program, or one that asked not to be); the directory always carries the effective uid.
+    // The stat file alone is cheaper, so it is asked first, and the directory only for a
+    // root-owned answer. Run as root, nearly every answer would be root's: go to the directory
+    // at once.
+    if (currentUid() != 0) {
+        UniqueFd statFile(::open(procPath(pid, "stat").constData(), O_RDONLY | O_CLOEXEC));
+        if (!statFile.valid()) {
+            return std::nullopt;
+        }
+        const auto stat = readAll(statFile.get());
+        const auto owner = ownerOf(statFile.get());
+        if (!stat || !owner) {
+            return std::nullopt;
+        }
+        if (*owner != 0) {
+            return factsFrom(*stat, *owner);
+        }
+    }
     UniqueFd dir(::open(procPath(pid).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.valid()) {
         return std::nullopt;
     }
     const auto stat = readAt(dir.get(), "stat");
-    if (!stat) {
+    const auto owner = ownerOf(dir.get());
+    if (!stat || !owner) {
         return std::nullopt;
     }
-    const auto ticks = startTicks(*stat);
-    const auto uid = ownerOf(dir.get());
-    const auto boot = bootTime();
-    if (!ticks || !uid || !boot) {
-        return std::nullopt;
-    }
-    const uint64_t hz = clockTicksPerSecond();
-    return ProcessFacts{
-        .effectiveUid = *uid,
-        .startSeconds = *boot + *ticks / hz,
-        .startMicroseconds = (*ticks % hz) * 1'000'000 / hz,
-    };
+    return factsFrom(*stat, *owner);
 }
 
 std::optional<QString> executablePath(int32_t pid) {

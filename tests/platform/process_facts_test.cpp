@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <thread>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vantu::platform {
@@ -82,6 +83,51 @@ TEST(ProcessFactsTest, OwnerIsTheEffectiveUserEvenWhenNotDumpable) {
     }
     // Our own process reads as ours (root's entry is root-owned either way).
     EXPECT_EQ(readProcessFacts(currentPid())->effectiveUid, currentUid());
+}
+
+// The same reads made by an ordinary user, who takes the cheaper path through the stat file:
+// a forked child drops to nobody and reports whether every answer matched.
+TEST(ProcessFactsTest, AnOrdinaryUserReadsTheSameFacts) {
+    if (!test::runningAsRoot()) {
+        GTEST_SKIP() << "dropping to another user needs root";
+    }
+    const uint32_t nobody = 65534;
+    SpawnedListener plain = SpawnedListener::start({.user = QStringLiteral("nobody")});
+    SpawnedListener undumpable = SpawnedListener::start({.undumpable = true, .user = QStringLiteral("nobody")});
+    struct Expectation {
+        pid_t pid;
+        std::optional<ProcessFacts> facts;
+    };
+    const Expectation expected[] = {
+        {plain.pid(), readProcessFacts(plain.pid())},
+        {undumpable.pid(), readProcessFacts(undumpable.pid())},
+        {::getpid(), readProcessFacts(::getpid())},
+    };
+    ASSERT_EQ(expected[0].facts->effectiveUid, nobody);
+    ASSERT_EQ(expected[1].facts->effectiveUid, nobody);
+    ASSERT_EQ(expected[2].facts->effectiveUid, 0U);
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(nobody) != 0 || ::setuid(nobody) != 0 || currentUid() != nobody) {
+            ::_exit(10);
+        }
+        int mismatch = 0;
+        for (const Expectation& e : expected) {
+            const auto facts = readProcessFacts(e.pid);
+            ++mismatch;
+            if (facts && facts->effectiveUid == e.facts->effectiveUid && facts->startSeconds == e.facts->startSeconds &&
+                facts->startMicroseconds == e.facts->startMicroseconds) {
+                --mismatch;
+            }
+        }
+        ::_exit(mismatch);
+    }
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not drop to nobody; otherwise the number of wrong answers";
 }
 
 TEST(ProcessFactsTest, InvalidPidsHaveNoFacts) {
