@@ -46,9 +46,9 @@ struct LaunchFailure {
 // from the null device, standard output and error into one pipe, the environment and
 // working directory inherited. Reads the pipe to its end, then waits for the exit, all
 // under the watchdog. The child leads its own process group and the watchdog signals that
-// group, so helpers the child started cannot keep the pipe open past a kill. The child's
-// soft open-file limit is clamped to 1024. Blocks the calling thread; shares nothing with
-// other runs.
+// group, so helpers the child started cannot keep the pipe open past a kill. The first run
+// lowers this process's soft open-file limit to 1024, which the child inherits. Blocks the
+// calling thread; shares nothing with other runs.
 std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, const QStringList& arguments,
                                                        const WatchdogLimits& limits);
 

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -48,44 +50,69 @@ LaunchFailure launchFailure(const QString& program, int error) {
     return LaunchFailure{program + u": "_s + errorText(error)};
 }
 
-// Runs in the forked child of a possibly multi-threaded process: async-signal-safe calls only.
-[[noreturn]] void becomeChild(const char* path, char* const* argv, int input, int output, int report) {
-    // If the app runs with a standard stream closed, one of these descriptors may be 0, 1 or
-    // 2 already; lift them all above 2 before wiring the standard streams.
-    report = ::fcntl(report, F_DUPFD_CLOEXEC, 3);
-    const int in = ::fcntl(input, F_DUPFD, 3);
-    const int out = ::fcntl(output, F_DUPFD, 3);
-    int error = 0;
-    if (report < 0 || in < 0 || out < 0 || ::dup2(in, STDIN_FILENO) < 0 || ::dup2(out, STDOUT_FILENO) < 0 ||
-        ::dup2(out, STDERR_FILENO) < 0) {
-        error = errno;
-    } else {
-        ::setpgid(0, 0);
-        // Ignored signals and the blocked mask survive exec; the tool starts with neither.
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        struct sigaction byDefault {};
-        byDefault.sa_handler = SIG_DFL;
-        for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
-            ::sigaction(signalNumber, &byDefault, nullptr);
-        }
+// The tool inherits this process's open-file limit, and lsof walks every descriptor slot up
+// to it. This process never needs more than a few dozen descriptors, so the soft limit is
+// lowered once for the whole process rather than in each child: that lets the tool start
+// through posix_spawn, which does not copy this process's page tables as fork does.
+void clampOpenFileLimit() {
+    static std::once_flag once;
+    std::call_once(once, [] {
         rlimit files{};
         if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur > kOpenFileLimit) {
             files.rlim_cur = kOpenFileLimit;
             ::setrlimit(RLIMIT_NOFILE, &files);
         }
-        // Nothing else this process holds open reaches the tool.
-#ifdef CLOSE_RANGE_CLOEXEC
-        ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-#endif
-        ::execve(path, argv, environ);
-        error = errno;
+    });
+}
+
+// A descriptor number above the standard streams: if the app runs with one of them closed, a
+// new descriptor may be 0, 1 or 2, and wiring the child's streams would overwrite it.
+UniqueFd aboveStandardStreams(UniqueFd fd) {
+    if (!fd.valid() || fd.get() > STDERR_FILENO) {
+        return fd;
     }
-    if (report >= 0) {
-        [[maybe_unused]] const ssize_t written = ::write(report, &error, sizeof error);
+    return UniqueFd(::fcntl(fd.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
+}
+
+// Starts the tool in its own process group, with default signal handling and nothing blocked
+// (ignored signals and the blocked mask would otherwise survive exec), standard input from
+// `input`, standard output and error into `output`, and no other descriptor of this process.
+// Returns the pid, or the errno of a failed start.
+struct SpawnError {
+    int error;
+};
+std::variant<pid_t, SpawnError> spawnTool(const char* path, char* const* argv, int input, int output) {
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    if (int rc = ::posix_spawn_file_actions_init(&actions); rc != 0) {
+        return SpawnError{rc};
     }
-    ::_exit(127);
+    if (int rc = ::posix_spawnattr_init(&attributes); rc != 0) {
+        ::posix_spawn_file_actions_destroy(&actions);
+        return SpawnError{rc};
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t all;
+    sigfillset(&all);
+    int rc = ::posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
+    rc = rc != 0 ? rc : ::posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+    rc = rc != 0 ? rc : ::posix_spawn_file_actions_adddup2(&actions, output, STDERR_FILENO);
+    rc = rc != 0 ? rc : ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    rc = rc != 0 ? rc
+                 : ::posix_spawnattr_setflags(&attributes,
+                                              POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    rc = rc != 0 ? rc : ::posix_spawnattr_setpgroup(&attributes, 0);
+    rc = rc != 0 ? rc : ::posix_spawnattr_setsigmask(&attributes, &none);
+    rc = rc != 0 ? rc : ::posix_spawnattr_setsigdefault(&attributes, &all);
+    pid_t child = -1;
+    rc = rc != 0 ? rc : ::posix_spawn(&child, path, &actions, &attributes, argv, environ);
+    ::posix_spawnattr_destroy(&attributes);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        return SpawnError{rc};
+    }
+    return child;
 }
 
 // The child is not reaped yet, so neither its pid nor its group id can name anyone else.
@@ -106,12 +133,6 @@ void reapInBackground(pid_t child) {
         }).detach();
     } catch (const std::system_error&) {
         // No thread to spare: it stays a zombie until the app exits.
-    }
-}
-
-void waitForExit(pid_t child) {
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
 }
 
@@ -153,7 +174,7 @@ std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, c
     }
     argv.push_back(nullptr);
 
-    UniqueFd nullInput(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    UniqueFd nullInput = aboveStandardStreams(UniqueFd(::open("/dev/null", O_RDONLY | O_CLOEXEC)));
     if (!nullInput.valid()) {
         return launchFailure(program, errno);
     }
@@ -161,27 +182,22 @@ std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, c
     if (!output) {
         return launchFailure(program, errno);
     }
-    // Carries the errno of a failed exec; closes unread when the exec succeeds.
-    auto report = makePipe();
-    if (!report) {
+    output->readEnd = aboveStandardStreams(std::move(output->readEnd));
+    output->writeEnd = aboveStandardStreams(std::move(output->writeEnd));
+    if (!output->readEnd.valid() || !output->writeEnd.valid()) {
         return launchFailure(program, errno);
     }
 
-    const pid_t child = ::fork();
-    if (child == 0) {
-        becomeChild(path.constData(), argv.data(), nullInput.get(), output->writeEnd.get(), report->writeEnd.get());
+    clampOpenFileLimit();
+    const auto spawned = spawnTool(path.constData(), argv.data(), nullInput.get(), output->writeEnd.get());
+    if (const auto* failed = std::get_if<SpawnError>(&spawned)) {
+        return launchFailure(program, failed->error);
     }
-    if (child < 0) {
-        return launchFailure(program, errno);
-    }
+    const pid_t child = std::get<pid_t>(spawned);
     const auto launched = Clock::now();
-    // Also set here, so the group exists whichever side runs first.
-    ::setpgid(child, child);
     output->writeEnd.reset();
-    report->writeEnd.reset();
     nullInput.reset();
     ::fcntl(output->readEnd.get(), F_SETFL, O_NONBLOCK);
-    ::fcntl(report->readEnd.get(), F_SETFL, O_NONBLOCK);
 
     const auto terminateAt = launched + limits.terminateAfter;
     const auto killAt = terminateAt + limits.killAfter;
@@ -192,7 +208,7 @@ std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, c
 
     for (;;) {
         // The exit is collected only once the pipe is read to its end.
-        if (!report->readEnd.valid() && !output->readEnd.valid()) {
+        if (!output->readEnd.valid()) {
             int status = 0;
             const pid_t rc = ::waitpid(child, &status, WNOHANG);
             if (rc == child) {
@@ -225,20 +241,14 @@ std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, c
         }
         const auto next = !result.terminateSent ? terminateAt : !result.killSent ? killAt : abandonAt;
 
-        if (!report->readEnd.valid() && !output->readEnd.valid()) {
+        if (!output->readEnd.valid()) {
             std::this_thread::sleep_for(std::min<Clock::duration>(pause, next - now));
             pause = std::min(pause * 2, std::chrono::microseconds(10'000));
             continue;
         }
 
-        pollfd fds[2];
-        nfds_t count = 0;
-        for (const UniqueFd* fd : {&report->readEnd, &output->readEnd}) {
-            if (fd->valid()) {
-                fds[count++] = pollfd{fd->get(), POLLIN, 0};
-            }
-        }
-        const int ready = ::poll(fds, count, millisecondsUntil(next - now));
+        pollfd pipe{output->readEnd.get(), POLLIN, 0};
+        const int ready = ::poll(&pipe, 1, millisecondsUntil(next - now));
         if (ready < 0 && errno != EINTR) {
             // Out of kernel memory: back off rather than spin until the deadlines.
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -246,19 +256,7 @@ std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, c
         if (ready <= 0) {
             continue;
         }
-        if (report->readEnd.valid()) {
-            int error = 0;
-            const ssize_t n = ::read(report->readEnd.get(), &error, sizeof error);
-            if (n == static_cast<ssize_t>(sizeof error)) {
-                // The child exits at once after reporting.
-                waitForExit(child);
-                return launchFailure(program, error);
-            }
-            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
-                report->readEnd.reset();
-            }
-        }
-        if (output->readEnd.valid() && !readSome(output->readEnd.get(), result.output)) {
+        if (!readSome(output->readEnd.get(), result.output)) {
             output->readEnd.reset();
         }
     }
