@@ -26,19 +26,6 @@ using test::SpawnedListener;
 
 constexpr uint32_t kNobody = 65534;
 
-// Waits for the child to end; the signal that ended it, or 0 when it exited by itself.
-std::optional<int> endingSignal(SpawnedListener& child, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    do {
-        int status = 0;
-        if (::waitpid(child.pid(), &status, WNOHANG) == child.pid()) {
-            child.hasExited();  // records that it is reaped
-            return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-        }
-        std::this_thread::sleep_for(5ms);
-    } while (std::chrono::steady_clock::now() < deadline);
-    return std::nullopt;
-}
 
 std::optional<PortServiceError::Case> caseOf(const std::optional<PortServiceError>& error) {
     return error ? std::optional(error->errorCase()) : std::nullopt;
@@ -53,16 +40,16 @@ ProcessIdentity identityOf(const SpawnedListener& child) {
 TEST(ProcessStopperTest, PoliteStopEndsACooperativeProcess) {
     SpawnedListener child = SpawnedListener::start();
     EXPECT_EQ(ProcessStopper::stop(identityOf(child), false), std::nullopt);
-    EXPECT_EQ(endingSignal(child, 10s), SIGTERM);
+    EXPECT_EQ(child.waitForEndingSignal(10s), SIGTERM);
 }
 
 TEST(ProcessStopperTest, ForcedStopEndsAProcessThatIgnoresThePoliteOne) {
     SpawnedListener child = SpawnedListener::start(SpawnedListener::Options{.ignoreTerm = true});
     const ProcessIdentity identity = identityOf(child);
     EXPECT_EQ(ProcessStopper::stop(identity, false), std::nullopt);
-    EXPECT_EQ(endingSignal(child, 300ms), std::nullopt) << "SIGTERM is ignored";
+    EXPECT_EQ(child.waitForEndingSignal(300ms), std::nullopt) << "SIGTERM is ignored";
     EXPECT_EQ(ProcessStopper::stop(identity, true), std::nullopt);
-    EXPECT_EQ(endingSignal(child, 10s), SIGKILL);
+    EXPECT_EQ(child.waitForEndingSignal(10s), SIGKILL);
 }
 
 TEST(ProcessStopperTest, NeverSignalsInitOrItself) {
@@ -90,7 +77,7 @@ TEST(ProcessStopperTest, NeverSignalsAnotherUsersProcess) {
     ProcessIdentity claimed = identity;
     claimed.userID = static_cast<uint32_t>(::getuid());
     EXPECT_EQ(caseOf(ProcessStopper::stop(claimed, true)), PortServiceError::Case::processChanged);
-    EXPECT_EQ(endingSignal(child, 300ms), std::nullopt) << "the process was left alone";
+    EXPECT_EQ(child.waitForEndingSignal(300ms), std::nullopt) << "the process was left alone";
 }
 
 TEST(ProcessStopperTest, AnExitedProcessHasChanged) {
@@ -112,7 +99,7 @@ TEST(ProcessStopperTest, ADifferentStartTimeMeansAnotherProcessThatIsLeftAlone) 
             EXPECT_EQ(caseOf(ProcessStopper::stop(stale, force)), PortServiceError::Case::processChanged);
         }
     }
-    EXPECT_EQ(endingSignal(child, 300ms), std::nullopt) << "the live process was left alone";
+    EXPECT_EQ(child.waitForEndingSignal(300ms), std::nullopt) << "the live process was left alone";
 }
 
 // A process whose effective user is nobody while its real and saved users stay root: its

@@ -25,19 +25,6 @@ namespace {
 
 using test::SpawnedListener;
 
-// Waits for the child to end; the signal that ended it, or 0 when it exited by itself.
-std::optional<int> endingSignal(SpawnedListener& child, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    do {
-        int status = 0;
-        if (::waitpid(child.pid(), &status, WNOHANG) == child.pid()) {
-            child.hasExited();  // records that it is reaped
-            return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-        }
-        std::this_thread::sleep_for(5ms);
-    } while (std::chrono::steady_clock::now() < deadline);
-    return std::nullopt;
-}
 
 TEST(PinnedProcessTest, SignalsThePinnedChild) {
     SpawnedListener child = SpawnedListener::start();
@@ -45,7 +32,7 @@ TEST(PinnedProcessTest, SignalsThePinnedChild) {
     ASSERT_TRUE(std::holds_alternative<PinnedProcess>(pinned));
     EXPECT_TRUE(std::get<PinnedProcess>(pinned).isPinned());
     EXPECT_EQ(std::get<PinnedProcess>(pinned).sendSignal(SIGTERM), 0);
-    EXPECT_EQ(endingSignal(child, 10s), SIGTERM);
+    EXPECT_EQ(child.waitForEndingSignal(10s), SIGTERM);
 }
 
 TEST(PinnedProcessTest, APinOutlivesItsProcessButReachesNoOneElse) {
@@ -132,7 +119,7 @@ TEST(PinnedProcessTest, FallsBackToThePidWhenTheKernelHasNoPidfds) {
         GTEST_SKIP() << "seccomp filters are not available here";
     }
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(endingSignal(child, 10s), SIGTERM);
+    EXPECT_EQ(child.waitForEndingSignal(10s), SIGTERM);
 }
 
 }  // namespace

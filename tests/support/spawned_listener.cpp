@@ -157,6 +157,19 @@ bool SpawnedListener::hasExited() {
     return reaped_;
 }
 
+std::optional<int> SpawnedListener::waitForEndingSignal(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    do {
+        int status = 0;
+        if (pid_ >= 0 && !reaped_ && ::waitpid(pid_, &status, WNOHANG) == pid_) {
+            reaped_ = true;
+            return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return std::nullopt;
+}
+
 bool SpawnedListener::waitForExit(std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!hasExited()) {

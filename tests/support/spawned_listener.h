@@ -44,6 +44,9 @@ public:
     bool waitForExit(std::chrono::milliseconds limit);
     // Whether it has exited (reaps it if so).
     bool hasExited();
+    // Waits up to `limit` for the process to end and reaps it: the signal that ended it, 0 when
+    // it exited by itself, nullopt while it still runs.
+    std::optional<int> waitForEndingSignal(std::chrono::milliseconds limit);
     // Kills and reaps the process now.
     void kill();
 
