@@ -4,6 +4,7 @@
 #include "core/listener_parser.h"
 #include "core/listener_scan.h"
 #include "rules/development_port_filter.h"
+#include "service/snapshot_assembly.h"
 
 #include <QJsonDocument>
 #include <QThread>
@@ -20,7 +21,9 @@ QString describe(const Listener& listener) {
 }
 
 std::optional<QList<Listener>> takeSnapshot(CliContext& context) {
-    const SnapshotResult result = context.service.snapshot(context.settings, context.overrides).result();
+    ListenerScan::Running scan = context.scan ? std::move(*context.scan) : ListenerScan().start();
+    context.scan.reset();
+    const SnapshotResult result = SnapshotAssembly::take(std::move(scan), context.settings, context.overrides);
     if (const auto* error = std::get_if<ServiceError>(&result)) {
         context.err << errorDescription(*error) << Qt::endl;
         return std::nullopt;

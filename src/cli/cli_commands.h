@@ -1,12 +1,14 @@
 #pragma once
 
 #include "cli/cli_arguments.h"
+#include "core/listener_scan.h"
 #include "rules/discovery_settings.h"
 #include "service/port_service.h"
 
 #include <QTextStream>
 
 #include <chrono>
+#include <optional>
 
 namespace vantu::cli {
 
@@ -27,6 +29,9 @@ struct CliContext {
     QTextStream& err;
     // How long `stop` waits for a port to be released after the signal.
     std::chrono::milliseconds releaseWait{3000};
+    // The listing tool, started as soon as the command was known so that it runs while the
+    // settings load; the snapshot collects it.
+    std::optional<ListenerScan::Running> scan{};
 };
 
 int runList(const CliArguments& arguments, CliContext& context);

@@ -66,14 +66,21 @@ QString ListenerScan::standardToolPath() {
     return candidates[0];
 }
 
-std::variant<ScanOutcome, ServiceError> ListenerScan::run() const {
-    const auto run = platform::runWatchedChild(
+ListenerScan::Running ListenerScan::start() const {
+    return Running(platform::WatchedChild::start(
         toolPath_, toolArguments(),
-        platform::WatchdogLimits{limits_.timeLimit, limits_.gracePeriod, limits_.abandonAfter});
-    if (const auto* failure = std::get_if<platform::LaunchFailure>(&run)) {
+        platform::WatchdogLimits{limits_.timeLimit, limits_.gracePeriod, limits_.abandonAfter}));
+}
+
+std::variant<ScanOutcome, ServiceError> ListenerScan::run() const {
+    return start().finish();
+}
+
+std::variant<ScanOutcome, ServiceError> ListenerScan::Running::finish() {
+    if (const auto* failure = std::get_if<platform::LaunchFailure>(&child_)) {
         return ServiceError{LaunchError{failure->description}};
     }
-    const auto& exit = std::get<platform::ChildExit>(run);
+    const platform::ChildExit exit = std::get<platform::WatchedChild>(child_).finish();
     // Ended by a signal, whoever sent it, or never seen to end: the listing is not to be
     // trusted whatever it says.
     if (exit.reason != platform::ChildExit::Reason::exited) {

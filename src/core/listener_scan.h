@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/port_service_error.h"
+#include "platform/watched_child.h"
 
 #include <QString>
 
@@ -36,6 +37,24 @@ public:
     // The first of /usr/bin/lsof and /usr/sbin/lsof that exists (never a search of PATH).
     static QString standardToolPath();
 
+    // A started run of the tool. The caller may do other work while the tool runs; finish()
+    // collects and judges what it wrote. Dropping it unfinished kills the tool.
+    class Running {
+    public:
+        // Blocks until the tool has ended or the watchdog gave up on it. Call once.
+        [[nodiscard]] std::variant<ScanOutcome, ServiceError> finish();
+
+    private:
+        friend class ListenerScan;
+        explicit Running(std::variant<platform::WatchedChild, platform::LaunchFailure> child)
+            : child_(std::move(child)) {}
+        std::variant<platform::WatchedChild, platform::LaunchFailure> child_;
+    };
+
+    // Starts the tool and returns at once; its watchdog's clock starts now.
+    [[nodiscard]] Running start() const;
+
+    // Starts the tool and finishes it. Blocks the calling thread.
     [[nodiscard]] std::variant<ScanOutcome, ServiceError> run() const;
 
     [[nodiscard]] const QString& toolPath() const { return toolPath_; }

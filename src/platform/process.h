@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 // Facts about live processes, read from the operating system. Everything here may be
 // called from any thread and never throws; a process that is gone or that the system
@@ -25,6 +26,13 @@ std::optional<QString> executablePath(int32_t pid);
 
 // Absolute current working directory; nullopt when it was deleted or cannot be read.
 std::optional<QString> workingDirectory(int32_t pid);
+
+// The pids of the processes whose effective uid is `uid`, as /proc lists them now.
+std::vector<int32_t> processesOf(uint32_t uid);
+
+// The command name the kernel keeps for the process (its first 15 bytes), as listing tools
+// report it.
+std::optional<QString> commandName(int32_t pid);
 
 int32_t currentPid();
 uint32_t currentUid();

@@ -6,10 +6,12 @@
 #include <QByteArrayView>
 #include <QList>
 
-#include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdint>
 
 namespace vantu::platform {
 namespace {
@@ -227,6 +229,46 @@ std::optional<QString> workingDirectory(int32_t pid) {
         return std::nullopt;
     }
     return readLink(procPath(pid, "cwd"));
+}
+
+std::vector<int32_t> processesOf(uint32_t uid) {
+    std::vector<int32_t> pids;
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr) {
+        return pids;
+    }
+    const int procFd = ::dirfd(proc);
+    while (const dirent* entry = ::readdir(proc)) {
+        const auto pid = parseUnsigned(QByteArrayView(entry->d_name));
+        if (!pid || *pid > INT32_MAX || *pid == 0) {
+            continue;
+        }
+        // The directory carries the effective uid whether or not the process is dumpable.
+        struct stat info {};
+        if (::fstatat(procFd, entry->d_name, &info, 0) == 0 && info.st_uid == uid) {
+            pids.push_back(static_cast<int32_t>(*pid));
+        }
+    }
+    ::closedir(proc);
+    return pids;
+}
+
+std::optional<QString> commandName(int32_t pid) {
+    if (pid <= 0) {
+        return std::nullopt;
+    }
+    UniqueFd file(::open(procPath(pid, "comm").constData(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) {
+        return std::nullopt;
+    }
+    auto text = readAll(file.get());
+    if (!text) {
+        return std::nullopt;
+    }
+    if (text->endsWith('\n')) {
+        text->chop(1);
+    }
+    return QString::fromUtf8(*text);
 }
 
 int32_t currentPid() {

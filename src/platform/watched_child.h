@@ -42,13 +42,41 @@ struct LaunchFailure {
     QString description;
 };
 
-// Runs `program` (an absolute path, never searched for) with `arguments`, standard input
-// from the null device, standard output and error into one pipe, the environment and
-// working directory inherited. Reads the pipe to its end, then waits for the exit, all
-// under the watchdog. The child leads its own process group and the watchdog signals that
-// group, so helpers the child started cannot keep the pipe open past a kill. The first run
-// lowers this process's soft open-file limit to 1024, which the child inherits. Blocks the
-// calling thread; shares nothing with other runs.
+// A child process started under a watchdog whose clock starts at launch. The caller may do
+// other work while it runs (its output waits in the pipe), then calls finish(). The child
+// leads its own process group and the watchdog signals that group, so helpers the child
+// started cannot keep the pipe open past a kill. The first start lowers this process's soft
+// open-file limit to 1024, which the child inherits. Shares nothing with other runs.
+class WatchedChild {
+public:
+    // Starts `program` (an absolute path, never searched for) with `arguments`, standard input
+    // from the null device, standard output and error into one pipe, the environment and
+    // working directory inherited.
+    static std::variant<WatchedChild, LaunchFailure> start(const QString& program, const QStringList& arguments,
+                                                           const WatchdogLimits& limits);
+
+    WatchedChild(WatchedChild&& other) noexcept;
+    WatchedChild& operator=(WatchedChild&& other) noexcept;
+    WatchedChild(const WatchedChild&) = delete;
+    WatchedChild& operator=(const WatchedChild&) = delete;
+    // A child that was never finished is killed and reaped: nobody is left to read it.
+    ~WatchedChild();
+
+    // Reads the pipe to its end, then waits for the exit, under the watchdog. Blocks the
+    // calling thread. Call once.
+    ChildExit finish();
+
+private:
+    WatchedChild(int pid, int outputFd, const WatchdogLimits& limits);
+    void abandon();
+
+    int pid_ = -1;
+    int output_ = -1;
+    std::chrono::steady_clock::time_point launched_;
+    WatchdogLimits limits_;
+};
+
+// Starts the child and finishes it at once.
 std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, const QStringList& arguments,
                                                        const WatchdogLimits& limits);
 

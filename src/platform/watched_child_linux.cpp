@@ -6,8 +6,8 @@
 #include <QFile>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +19,7 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -160,9 +161,9 @@ bool readSome(int fd, QByteArray& into) {
 
 }  // namespace
 
-std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, const QStringList& arguments,
-                                                       const WatchdogLimits& limits) {
-    // Everything the child needs is built before the fork: it may not allocate.
+std::variant<WatchedChild, LaunchFailure> WatchedChild::start(const QString& program, const QStringList& arguments,
+                                                              const WatchdogLimits& limits) {
+    // Everything the child needs is built before the spawn: it may not allocate.
     const QByteArray path = QFile::encodeName(program);
     std::vector<QByteArray> words{path};
     for (const QString& argument : arguments) {
@@ -193,30 +194,74 @@ std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, c
     if (const auto* failed = std::get_if<SpawnError>(&spawned)) {
         return launchFailure(program, failed->error);
     }
-    const pid_t child = std::get<pid_t>(spawned);
-    const auto launched = Clock::now();
-    output->writeEnd.reset();
-    nullInput.reset();
     ::fcntl(output->readEnd.get(), F_SETFL, O_NONBLOCK);
+    return WatchedChild(std::get<pid_t>(spawned), output->readEnd.release(), limits);
+}
 
-    const auto terminateAt = launched + limits.terminateAfter;
-    const auto killAt = terminateAt + limits.killAfter;
-    const auto abandonAt = killAt + limits.abandonAfter;
+WatchedChild::WatchedChild(int pid, int outputFd, const WatchdogLimits& limits)
+    : pid_(pid), output_(outputFd), launched_(Clock::now()), limits_(limits) {}
+
+WatchedChild::WatchedChild(WatchedChild&& other) noexcept
+    : pid_(std::exchange(other.pid_, -1)),
+      output_(std::exchange(other.output_, -1)),
+      launched_(other.launched_),
+      limits_(other.limits_) {}
+
+WatchedChild& WatchedChild::operator=(WatchedChild&& other) noexcept {
+    if (this != &other) {
+        abandon();
+        pid_ = std::exchange(other.pid_, -1);
+        output_ = std::exchange(other.output_, -1);
+        launched_ = other.launched_;
+        limits_ = other.limits_;
+    }
+    return *this;
+}
+
+WatchedChild::~WatchedChild() {
+    abandon();
+}
+
+void WatchedChild::abandon() {
+    UniqueFd output(std::exchange(output_, -1));
+    const pid_t child = std::exchange(pid_, -1);
+    if (child <= 0) {
+        return;
+    }
+    signalGroup(child, SIGKILL);
+    int status = 0;
+    if (::waitpid(child, &status, WNOHANG) != child) {
+        reapInBackground(child);
+    }
+}
+
+ChildExit WatchedChild::finish() {
     ChildExit result;
+    if (pid_ <= 0) {
+        result.reason = ChildExit::Reason::abandoned;
+        return result;
+    }
+    const pid_t child = pid_;
+    UniqueFd readEnd(std::exchange(output_, -1));
+    const auto terminateAt = launched_ + limits_.terminateAfter;
+    const auto killAt = terminateAt + limits_.killAfter;
+    const auto abandonAt = killAt + limits_.abandonAfter;
     int waitStatus = 0;
     auto pause = std::chrono::microseconds(50);
 
     for (;;) {
         // The exit is collected only once the pipe is read to its end.
-        if (!output->readEnd.valid()) {
+        if (!readEnd.valid()) {
             int status = 0;
             const pid_t rc = ::waitpid(child, &status, WNOHANG);
             if (rc == child) {
+                pid_ = -1;
                 waitStatus = status;
                 break;
             }
             if (rc < 0 && errno != EINTR) {
                 // Someone else reaped it (SIGCHLD ignored): how it ended is unknown.
+                pid_ = -1;
                 result.reason = ChildExit::Reason::abandoned;
                 return result;
             }
@@ -232,6 +277,7 @@ std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, c
             result.killSent = true;
         }
         if (now >= abandonAt) {
+            pid_ = -1;
             int status = 0;
             if (::waitpid(child, &status, WNOHANG) != child) {
                 reapInBackground(child);
@@ -241,13 +287,13 @@ std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, c
         }
         const auto next = !result.terminateSent ? terminateAt : !result.killSent ? killAt : abandonAt;
 
-        if (!output->readEnd.valid()) {
+        if (!readEnd.valid()) {
             std::this_thread::sleep_for(std::min<Clock::duration>(pause, next - now));
             pause = std::min(pause * 2, std::chrono::microseconds(10'000));
             continue;
         }
 
-        pollfd pipe{output->readEnd.get(), POLLIN, 0};
+        pollfd pipe{readEnd.get(), POLLIN, 0};
         const int ready = ::poll(&pipe, 1, millisecondsUntil(next - now));
         if (ready < 0 && errno != EINTR) {
             // Out of kernel memory: back off rather than spin until the deadlines.
@@ -256,8 +302,8 @@ std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, c
         if (ready <= 0) {
             continue;
         }
-        if (!readSome(output->readEnd.get(), result.output)) {
-            output->readEnd.reset();
+        if (!readSome(readEnd.get(), result.output)) {
+            readEnd.reset();
         }
     }
 
@@ -269,6 +315,15 @@ std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, c
         result.exitStatus = WEXITSTATUS(waitStatus);
     }
     return result;
+}
+
+std::variant<ChildExit, LaunchFailure> runWatchedChild(const QString& program, const QStringList& arguments,
+                                                       const WatchdogLimits& limits) {
+    auto started = WatchedChild::start(program, arguments, limits);
+    if (auto* failure = std::get_if<LaunchFailure>(&started)) {
+        return std::move(*failure);
+    }
+    return std::get<WatchedChild>(started).finish();
 }
 
 }  // namespace vantu::platform

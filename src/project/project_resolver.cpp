@@ -85,7 +85,37 @@ std::optional<ProjectMetadata> chosenProject(const QString& path) {
 
 }  // namespace
 
-QList<Listener> enrich(QList<Listener> listeners, const Overrides& overrides, const DiscoverySettings& settings) {
+PrefetchedProjects prefetch() {
+    PrefetchedProjects found;
+    const QStringList homes = homeFolders();
+    QHash<QString, std::optional<ProjectMetadata>> projectsByDirectory;
+    for (const int32_t pid : platform::processesOf(platform::currentUid())) {
+        const auto command = platform::commandName(pid);
+        if (!command || !DevelopmentPortFilter::isDevelopmentRuntime(command->toLower())) {
+            continue;
+        }
+        const auto identity = ProcessIdentity::read(pid);
+        if (!identity || !identity->canTerminate()) {
+            continue;
+        }
+        const auto directory = workingDirectory(pid);
+        if (!directory) {
+            continue;
+        }
+        auto known = projectsByDirectory.constFind(*directory);
+        if (known == projectsByDirectory.cend()) {
+            known = projectsByDirectory.insert(*directory, resolve(*directory, homes));
+        }
+        // Read again: the folder may have come from a newer process that reused the pid.
+        if (isSameProcess(*identity)) {
+            found.insert(*identity, PrefetchedProject{*directory, *known});
+        }
+    }
+    return found;
+}
+
+QList<Listener> enrich(QList<Listener> listeners, const Overrides& overrides, const DiscoverySettings& settings,
+                       const PrefetchedProjects& prefetched) {
     const QStringList homes = homeFolders();
     QSet<int32_t> seenPids;
     QHash<int32_t, QString> directoriesByPid;
@@ -107,13 +137,17 @@ QList<Listener> enrich(QList<Listener> listeners, const Overrides& overrides, co
 
         if (!seenPids.contains(listener.pid)) {
             seenPids.insert(listener.pid);
-            // Each read below could meet a newer process that reused the pid; the identity
-            // read before and after tells us the facts belong to the listener's process.
-            if (isSameProcess(identity)) {
+            if (const auto known = prefetched.constFind(identity); known != prefetched.cend()) {
+                // Read for this very process instance already.
+                directoriesByPid.insert(listener.pid, known->workingDirectory);
+                projectsByPid.insert(listener.pid, known->project);
+            } else if (isSameProcess(identity)) {
+                // Each read below could meet a newer process that reused the pid; the identity
+                // read before and after tells us the facts belong to the listener's process.
                 if (const auto directory = workingDirectory(listener.pid)) {
-                    const auto known = projectsByDirectory.constFind(*directory);
+                    const auto cached = projectsByDirectory.constFind(*directory);
                     const std::optional<ProjectMetadata> project =
-                        known != projectsByDirectory.cend() ? *known : resolve(*directory, homes);
+                        cached != projectsByDirectory.cend() ? *cached : resolve(*directory, homes);
                     if (isSameProcess(identity)) {
                         directoriesByPid.insert(listener.pid, *directory);
                         projectsByPid.insert(listener.pid, project);

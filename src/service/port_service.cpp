@@ -13,7 +13,7 @@ QFuture<SnapshotResult> PortService::snapshot(const DiscoverySettings& settings,
     // The task owns copies of everything it uses: the caller may change its settings or go
     // away while the scan runs.
     return QtConcurrent::run(QThreadPool::globalInstance(), [scan = scan_, settings, overrides]() -> SnapshotResult {
-        return SnapshotAssembly::assemble(scan.run(), settings, overrides);
+        return SnapshotAssembly::take(scan.start(), settings, overrides);
     });
 }
 

@@ -22,4 +22,14 @@ std::variant<QList<Listener>, ServiceError> assemble(std::variant<ScanOutcome, S
     return ProjectResolver::enrich(std::move(listeners), overrides, settings);
 }
 
+std::variant<QList<Listener>, ServiceError> take(ListenerScan::Running scan, const DiscoverySettings& settings,
+                                                 const QMap<QString, QString>& overrides) {
+    const ProjectResolver::PrefetchedProjects prefetched = ProjectResolver::prefetch();
+    return assemble(scan.finish(), settings, overrides,
+                    [&prefetched](QList<Listener> listeners, const QMap<QString, QString>& choices,
+                                  const DiscoverySettings& rules) {
+                        return ProjectResolver::enrich(std::move(listeners), choices, rules, prefetched);
+                    });
+}
+
 }  // namespace vantu::SnapshotAssembly

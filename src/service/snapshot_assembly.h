@@ -14,7 +14,7 @@
 
 namespace vantu {
 
-// The steps of a snapshot after the scan: parse the listing, then identify projects.
+// The steps of a snapshot: scan, parse the listing, then identify projects.
 namespace SnapshotAssembly {
 
 using Enricher =
@@ -27,6 +27,13 @@ std::variant<QList<Listener>, ServiceError> assemble(std::variant<ScanOutcome, S
                                                      const DiscoverySettings& settings,
                                                      const QMap<QString, QString>& overrides,
                                                      const Enricher& enrich = {});
+
+// A whole snapshot in the calling thread, from a listing tool the caller has already started
+// (so that its run can overlap the caller's own start-up): while the tool runs, the projects
+// of the user's runtime processes are read ahead; then the listing is collected, parsed and
+// identified, reusing what was read ahead for the same process instances.
+std::variant<QList<Listener>, ServiceError> take(ListenerScan::Running scan, const DiscoverySettings& settings,
+                                                 const QMap<QString, QString>& overrides);
 
 }  // namespace SnapshotAssembly
 }  // namespace vantu

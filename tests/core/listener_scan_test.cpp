@@ -148,6 +148,20 @@ TEST(ListenerScanTest, AToolThatCannotStartGivesTheSystemsReason) {
     EXPECT_EQ(result.text, u"/nonexistent/lsof: No such file or directory"_s);
 }
 
+TEST(ListenerScanTest, AStartedScanIsJudgedWhenFinishedAndAFailedStartThen) {
+    ScopedEnvironment environment;
+    environment.set("VANTU_FAKE_STDOUT", "p7\ncnode\nn127.0.0.1:3000\n");
+    ListenerScan::Running running = ListenerScan(fakeTool("print_and_exit"), ListenerScan::Limits{}).start();
+    std::this_thread::sleep_for(100ms);
+    const Result result = describe(running.finish());
+    EXPECT_EQ(result.kind, Result::Kind::output);
+    EXPECT_EQ(result.text, u"p7\ncnode\nn127.0.0.1:3000\n"_s);
+
+    // Starting never fails outright: the launch error is the finished scan's result.
+    const Result missing = describe(ListenerScan(u"/nonexistent/lsof"_s, kShortLimits).start().finish());
+    EXPECT_EQ(missing.text, u"/nonexistent/lsof: No such file or directory"_s);
+}
+
 TEST(ListenerScanTest, ProductionUsesTheSystemToolAndTheStandardLimits) {
     const ListenerScan scan;
     const QString expected = QFile::exists(u"/usr/bin/lsof"_s) ? u"/usr/bin/lsof"_s : u"/usr/sbin/lsof"_s;

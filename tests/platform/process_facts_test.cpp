@@ -7,10 +7,11 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <chrono>
-#include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace vantu::platform {
 namespace {
@@ -130,8 +131,41 @@ TEST(ProcessFactsTest, AnOrdinaryUserReadsTheSameFacts) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not drop to nobody; otherwise the number of wrong answers";
 }
 
+TEST(ProcessListTest, ListsProcessesByOwnerWithTheirCommandNames) {
+    SpawnedListener node = SpawnedListener::start({.commandName = QStringLiteral("node")});
+    SpawnedListener odd = SpawnedListener::start({.commandName = QStringLiteral("a) (b) 1 2 3")});
+    const auto mine = processesOf(currentUid());
+    for (const pid_t pid : {node.pid(), odd.pid(), ::getpid()}) {
+        EXPECT_NE(std::find(mine.cbegin(), mine.cend(), pid), mine.cend()) << pid;
+    }
+    EXPECT_EQ(commandName(node.pid()), QStringLiteral("node"));
+    // The kernel keeps the first 15 bytes, as the listing tool reports them.
+    EXPECT_EQ(commandName(odd.pid()), QStringLiteral("a) (b) 1 2 3"));
+
+    const pid_t gone = node.pid();
+    node.kill();
+    EXPECT_FALSE(commandName(gone).has_value());
+    const auto after = processesOf(currentUid());
+    EXPECT_EQ(std::find(after.cbegin(), after.cend(), gone), after.cend());
+}
+
+TEST(ProcessListTest, AnotherUsersProcessesAreListedOnlyUnderTheirOwner) {
+    if (!test::runningAsRoot()) {
+        GTEST_SKIP() << "starting a process as another user needs root";
+    }
+    const uint32_t nobody = 65534;
+    for (const bool undumpable : {false, true}) {
+        SpawnedListener child = SpawnedListener::start({.undumpable = undumpable, .user = QStringLiteral("nobody")});
+        const auto mine = processesOf(currentUid());
+        const auto theirs = processesOf(nobody);
+        EXPECT_EQ(std::find(mine.cbegin(), mine.cend(), child.pid()), mine.cend()) << undumpable;
+        EXPECT_NE(std::find(theirs.cbegin(), theirs.cend(), child.pid()), theirs.cend()) << undumpable;
+    }
+}
+
 TEST(ProcessFactsTest, InvalidPidsHaveNoFacts) {
     for (const int32_t pid : {0, -1, -4312, 2147483647}) {
+        EXPECT_FALSE(commandName(pid).has_value()) << pid;
         EXPECT_FALSE(readProcessFacts(pid).has_value()) << pid;
         EXPECT_FALSE(executablePath(pid).has_value()) << pid;
         EXPECT_FALSE(workingDirectory(pid).has_value()) << pid;

@@ -257,6 +257,58 @@ TEST(WatchedChildTest, ReturnsWhenTheKilledChildCannotBeReapedAndReapsItLater) {
     EXPECT_FALSE(processExists(*tool));
 }
 
+TEST(WatchedChildTest, OutputWaitsInThePipeWhileTheCallerWorks) {
+    ScopedEnvironment environment;
+    environment.set("VANTU_FAKE_STDOUT", "p1\ncnode\n");
+    auto started = WatchedChild::start(fakeTool("print_and_exit"), {}, WatchdogLimits{2000ms, 200ms, 300ms});
+    ASSERT_TRUE(std::holds_alternative<WatchedChild>(started));
+    // The tool ends before anyone reads it; nothing it wrote may be lost.
+    std::this_thread::sleep_for(200ms);
+    const ChildExit exit = std::get<WatchedChild>(started).finish();
+    EXPECT_EQ(exit.reason, ChildExit::Reason::exited);
+    EXPECT_EQ(exit.exitStatus, 0);
+    EXPECT_EQ(exit.output, "p1\ncnode\n");
+    EXPECT_FALSE(exit.terminateSent);
+}
+
+TEST(WatchedChildTest, TheWatchdogsClockStartsAtLaunchNotAtFinish) {
+    auto started = WatchedChild::start(fakeTool("never_exits"), {}, kShortLimits);
+    ASSERT_TRUE(std::holds_alternative<WatchedChild>(started));
+    // Past the time limit before finish() is even called: it must signal at once instead of
+    // granting the tool a fresh time limit.
+    std::this_thread::sleep_for(kShortLimits.terminateAfter + 100ms);
+    const auto finishing = std::chrono::steady_clock::now();
+    const ChildExit exit = std::get<WatchedChild>(started).finish();
+    EXPECT_TRUE(exit.terminateSent);
+    EXPECT_EQ(exit.reason, ChildExit::Reason::signalled);
+    EXPECT_EQ(exit.signalNumber, SIGTERM);
+    EXPECT_LT(std::chrono::steady_clock::now() - finishing, kShortLimits.terminateAfter);
+}
+
+TEST(WatchedChildTest, AChildNobodyFinishesIsKilledAndReaped) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString pidFile = dir.filePath(u"tool"_s);
+    ScopedEnvironment environment;
+    environment.set("VANTU_FAKE_PIDFILE", QFile::encodeName(pidFile));
+    std::optional<pid_t> tool;
+    {
+        auto started = WatchedChild::start(fakeTool("reports_pid_then_hangs"), {}, WatchdogLimits{});
+        ASSERT_TRUE(std::holds_alternative<WatchedChild>(started));
+        // Moved once, as a caller would hand it on: only the last owner may act on it.
+        WatchedChild child = std::move(std::get<WatchedChild>(started));
+        tool = waitForPidFile(pidFile, 10s);
+        ASSERT_TRUE(tool.has_value());
+        ASSERT_TRUE(processExists(*tool));
+    }
+    // SIGKILL reaches it although it ignores SIGTERM, and no zombie is left behind.
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (processExists(*tool) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_FALSE(processExists(*tool));
+}
+
 TEST(WatchedChildTest, ReportsWhyAToolCannotBeStarted) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

@@ -153,5 +153,64 @@ TEST(EnrichTest, AChoiceAppliesWhereNothingWasDetected) {
     EXPECT_EQ(enriched.at(0).project->nameSource(), u"Project folder selected by you"_s);
 }
 
+TEST(PrefetchTest, ReadsAheadForTheUsersRuntimeProcessesOnly) {
+    test::ProjectTree tree;
+    tree.package(u"web"_s, R"("web-app")");
+    const QString folder = tree.folder(u"web/src"_s);
+    test::SpawnedListener node = test::SpawnedListener::start({.workingDirectory = folder, .commandName = u"node"_s});
+    test::SpawnedListener other =
+        test::SpawnedListener::start({.workingDirectory = folder, .commandName = u"myserver"_s});
+    std::optional<test::SpawnedListener> foreign;
+    if (test::runningAsRoot()) {
+        foreign.emplace(
+            test::SpawnedListener::start({.workingDirectory = u"/"_s, .commandName = u"node"_s, .user = u"nobody"_s}));
+    }
+
+    const PR::PrefetchedProjects prefetched = PR::prefetch();
+
+    const auto identity = ProcessIdentity::read(node.pid());
+    ASSERT_TRUE(identity.has_value());
+    const auto found = prefetched.constFind(*identity);
+    ASSERT_NE(found, prefetched.cend());
+    EXPECT_EQ(found->workingDirectory, folder);
+    ASSERT_TRUE(found->project.has_value());
+    EXPECT_EQ(found->project->name, u"web-app"_s);
+    EXPECT_EQ(found->project->directory, tree.path(u"web"_s));
+    // Not a runtime by name, or not the user's own: left to the reads after the listing.
+    for (const pid_t pid : {other.pid(), foreign ? foreign->pid() : pid_t{-1}}) {
+        for (auto it = prefetched.cbegin(); it != prefetched.cend(); ++it) {
+            EXPECT_NE(it.key().pid, pid);
+        }
+    }
+}
+
+TEST(EnrichTest, WhatWasReadAheadServesOnlyTheSameProcessInstance) {
+    test::ProjectTree tree;
+    tree.package(u"live"_s, R"("live-app")");
+    test::SpawnedListener child = test::SpawnedListener::start({.workingDirectory = tree.path(u"live"_s)});
+    const Listener listener = listenerOf(child, child.port());
+    ASSERT_TRUE(listener.identity.has_value());
+    const PR::PrefetchedProject ahead{
+        .workingDirectory = u"/read/ahead"_s,
+        .project = ProjectMetadata{.name = u"read-ahead"_s, .directory = u"/read/ahead"_s, .hasProjectEvidence = true},
+    };
+
+    // The very instance: taken as it is, without reading the process again.
+    const auto same = PR::enrich({listener}, {}, DiscoverySettings::defaults(), {{*listener.identity, ahead}});
+    ASSERT_EQ(same.size(), 1);
+    EXPECT_EQ(same.front().workingDirectory, u"/read/ahead"_s);
+    ASSERT_TRUE(same.front().project.has_value());
+    EXPECT_EQ(same.front().project->name, u"read-ahead"_s);
+
+    // An earlier process that had the same pid: ignored, the live process is read instead.
+    ProcessIdentity earlier = *listener.identity;
+    earlier.startSeconds -= 1;
+    const auto recycled = PR::enrich({listener}, {}, DiscoverySettings::defaults(), {{earlier, ahead}});
+    ASSERT_EQ(recycled.size(), 1);
+    EXPECT_EQ(recycled.front().workingDirectory, tree.path(u"live"_s));
+    ASSERT_TRUE(recycled.front().project.has_value());
+    EXPECT_EQ(recycled.front().project->name, u"live-app"_s);
+}
+
 }  // namespace
 }  // namespace vantu
