@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times vantu-cli against the tools developers reach for today, side by side in one run:
-#   list: vantu-cli list  vs  lsof -iTCP -sTCP:LISTEN -n -P  vs  ss -ltnp   (5 and 100 listeners)
+#   list: vantu-cli list  vs  lsof -iTCP -sTCP:LISTEN -n -P  vs  ss -ltnp   (5 and 100 listeners),
+#         beside the floor: a minimal program that runs lsof as a child, plain and with QtCore
 #   stop: vantu-cli stop PORT  vs  npx kill-port PORT                         (one real listener)
 # Usage: bench/cli_bench.sh [BUILD_DIR]   (a Release build folder; built if missing)
 set -euo pipefail
@@ -14,6 +15,7 @@ command -v hyperfine >/dev/null || { echo "hyperfine is needed (apt-get install 
 command -v npm >/dev/null || { echo "npm is needed for the kill-port comparison" >&2; exit 1; }
 
 cli="$build/src/cli/vantu-cli"
+lsof="$(for tool in /usr/bin/lsof /usr/sbin/lsof; do [ -x "$tool" ] && echo "$tool" && break; done)"
 scratch="$(mktemp -d)"
 pids=()
 cleanup() {
@@ -41,6 +43,13 @@ stop_listeners() {
   pids=()
 }
 
+# The floor: what any program pays for running the tool as a child and reading it, plain and
+# when linked with QtCore, built from bench/spawn_floor.cpp.
+c++ -O2 -o "$scratch/floor" "$root/bench/spawn_floor.cpp"
+c++ -O2 -fPIC -DWITH_QT $(pkg-config --cflags Qt6Core) -o "$scratch/floor-qt" "$root/bench/spawn_floor.cpp" \
+  $(pkg-config --libs Qt6Core)
+scan="$lsof -iTCP -sTCP:LISTEN -n -P -Fpcn"
+
 median() {  # hyperfine JSON file, command index -> median seconds
   python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][int(sys.argv[2])]["median"])' "$1" "$2"
 }
@@ -48,14 +57,17 @@ median() {  # hyperfine JSON file, command index -> median seconds
 echo "== list"
 for count in 5 100; do
   start_listeners "$count"
-  hyperfine -N --warmup 3 --runs 30 --export-json "$scratch/list-$count.json" \
-    "$cli list" "lsof -iTCP -sTCP:LISTEN -n -P" "ss -ltnp" >/dev/null
-  v=$(median "$scratch/list-$count.json" 0); l=$(median "$scratch/list-$count.json" 1); s=$(median "$scratch/list-$count.json" 2)
-  python3 - "$count" "$v" "$l" "$s" <<'PY'
+  hyperfine -N --warmup 3 --runs 40 --export-json "$scratch/list-$count.json" \
+    "$cli list" "lsof -iTCP -sTCP:LISTEN -n -P" "ss -ltnp" "$scratch/floor $scan" "$scratch/floor-qt $scan" >/dev/null
+  m=()
+  for i in 0 1 2 3 4; do m+=("$(median "$scratch/list-$count.json" "$i")"); done
+  python3 - "$count" "${m[@]}" <<'PY'
 import sys
-count, v, l, s = sys.argv[1], *map(float, sys.argv[2:])
+count, v, l, s, floor, floor_qt = sys.argv[1], *map(float, sys.argv[2:])
 print(f"{count:>4} listeners: vantu-cli list {v*1000:7.1f} ms | lsof {l*1000:7.1f} ms | ss -ltnp {s*1000:6.1f} ms"
       f" | vantu-cli/lsof {v/l:4.2f}x | vantu-cli/ss {v/s:5.1f}x")
+print(f"      floor, lsof run as a child: plain {floor*1000:7.1f} ms ({floor/l:4.2f}x lsof)"
+      f" | linked with QtCore {floor_qt*1000:7.1f} ms ({floor_qt/l:4.2f}x lsof)")
 PY
   stop_listeners
 done
