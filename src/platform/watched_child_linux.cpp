@@ -137,6 +137,14 @@ void reapInBackground(pid_t child) {
     }
 }
 
+// Collects a killed child now if it is already gone, else in the background.
+void reap(pid_t child) {
+    int status = 0;
+    if (::waitpid(child, &status, WNOHANG) != child) {
+        reapInBackground(child);
+    }
+}
+
 int millisecondsUntil(Clock::duration left) {
     const auto count = std::chrono::ceil<std::chrono::milliseconds>(left).count();
     return static_cast<int>(std::clamp<decltype(count)>(count, 0, INT_MAX));
@@ -229,10 +237,7 @@ void WatchedChild::abandon() {
         return;
     }
     signalGroup(child, SIGKILL);
-    int status = 0;
-    if (::waitpid(child, &status, WNOHANG) != child) {
-        reapInBackground(child);
-    }
+    reap(child);
 }
 
 ChildExit WatchedChild::finish() {
@@ -278,10 +283,7 @@ ChildExit WatchedChild::finish() {
         }
         if (now >= abandonAt) {
             pid_ = -1;
-            int status = 0;
-            if (::waitpid(child, &status, WNOHANG) != child) {
-                reapInBackground(child);
-            }
+            reap(child);
             result.reason = ChildExit::Reason::abandoned;
             return result;
         }

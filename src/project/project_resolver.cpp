@@ -61,6 +61,25 @@ bool isSameProcess(const ProcessIdentity& identity) {
     return ProcessIdentity::read(identity.pid) == identity;
 }
 
+// The working directory of a process whose identity was just read live, with the project
+// around it (each folder resolved once per call). Each read could meet a newer process that
+// reused the pid, so the facts count only if the identity reads the same afterwards.
+std::optional<PrefetchedProject> projectOfLiveProcess(const ProcessIdentity& identity, const QStringList& homes,
+                                                      QHash<QString, std::optional<ProjectMetadata>>& projects) {
+    const auto directory = workingDirectory(identity.pid);
+    if (!directory) {
+        return std::nullopt;
+    }
+    auto known = projects.constFind(*directory);
+    if (known == projects.cend()) {
+        known = projects.insert(*directory, resolve(*directory, homes));
+    }
+    if (!isSameProcess(identity)) {
+        return std::nullopt;
+    }
+    return PrefetchedProject{*directory, *known};
+}
+
 // The folder the user chose for this listener; absent when it is missing or not a folder.
 std::optional<ProjectMetadata> chosenProject(const QString& path) {
     if (!path.startsWith(QLatin1Char('/'))) {
@@ -98,17 +117,9 @@ PrefetchedProjects prefetch() {
         if (!identity || !identity->canTerminate()) {
             continue;
         }
-        const auto directory = workingDirectory(pid);
-        if (!directory) {
-            continue;
-        }
-        auto known = projectsByDirectory.constFind(*directory);
-        if (known == projectsByDirectory.cend()) {
-            known = projectsByDirectory.insert(*directory, resolve(*directory, homes));
-        }
-        // Read again: the folder may have come from a newer process that reused the pid.
-        if (isSameProcess(*identity)) {
-            found.insert(*identity, PrefetchedProject{*directory, *known});
+        // The identity was just read live, so only the read after is still needed.
+        if (auto project = projectOfLiveProcess(*identity, homes, projectsByDirectory)) {
+            found.insert(*identity, std::move(*project));
         }
     }
     return found;
@@ -137,23 +148,15 @@ QList<Listener> enrich(QList<Listener> listeners, const Overrides& overrides, co
 
         if (!seenPids.contains(listener.pid)) {
             seenPids.insert(listener.pid);
-            if (const auto known = prefetched.constFind(identity); known != prefetched.cend()) {
-                // Read for this very process instance already.
-                directoriesByPid.insert(listener.pid, known->workingDirectory);
-                projectsByPid.insert(listener.pid, known->project);
-            } else if (isSameProcess(identity)) {
-                // Each read below could meet a newer process that reused the pid; the identity
-                // read before and after tells us the facts belong to the listener's process.
-                if (const auto directory = workingDirectory(listener.pid)) {
-                    const auto cached = projectsByDirectory.constFind(*directory);
-                    const std::optional<ProjectMetadata> project =
-                        cached != projectsByDirectory.cend() ? *cached : resolve(*directory, homes);
-                    if (isSameProcess(identity)) {
-                        directoriesByPid.insert(listener.pid, *directory);
-                        projectsByPid.insert(listener.pid, project);
-                        projectsByDirectory.insert(*directory, project);
-                    }
-                }
+            // Read ahead for this very process instance, or read now between two identity reads.
+            const auto known = prefetched.constFind(identity);
+            const std::optional<PrefetchedProject> found =
+                known != prefetched.cend() ? std::optional(*known)
+                : isSameProcess(identity)  ? projectOfLiveProcess(identity, homes, projectsByDirectory)
+                                           : std::nullopt;
+            if (found) {
+                directoriesByPid.insert(listener.pid, found->workingDirectory);
+                projectsByPid.insert(listener.pid, found->project);
             }
         }
 
