@@ -18,7 +18,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # what the app runs and what its tests drive
   desktop-file-utils appstream dpkg-dev file
-  lsof iproute2 util-linux procps qt6-qpa-plugins libxkbcommon-x11-0 fonts-dejavu-core
+  lsof iproute2 util-linux procps strace qt6-qpa-plugins libxkbcommon-x11-0 fonts-dejavu-core
   xvfb xdotool trayer x11-utils
 )
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/cli_arguments.h"
-#include "core/listener_scan.h"
+#include "core/listener_enumerator.h"
 #include "rules/discovery_settings.h"
 #include "service/port_service.h"
 
@@ -29,9 +29,8 @@ struct CliContext {
     QTextStream& err;
     // How long `stop` waits for a port to be released after the signal.
     std::chrono::milliseconds releaseWait{3000};
-    // The listing tool, started as soon as the command was known so that it runs while the
-    // settings load; the snapshot collects it.
-    std::optional<ListenerScan::Running> scan{};
+    // How listening sockets are found.
+    ListenerEnumerator enumerator{};
 };
 
 int runList(const CliArguments& arguments, CliContext& context);

@@ -94,4 +94,17 @@ QJsonArray toJson(const QList<Listener>& listeners) {
     return array;
 }
 
+QJsonArray toJson(const QList<ForeignPort>& ports) {
+    QJsonArray array;
+    for (const ForeignPort& port : ports) {
+        array.append(QJsonObject{
+            {u"port"_s, port.port},
+            {u"pid"_s, QJsonValue::Null},
+            {u"userID"_s, static_cast<qint64>(port.userID)},
+            {u"canTerminate"_s, false},
+        });
+    }
+    return array;
+}
+
 }  // namespace vantu::cli

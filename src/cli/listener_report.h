@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/listener.h"
+#include "core/listener_enumerator.h"
 
 #include <QJsonArray>
 #include <QList>
@@ -14,5 +15,8 @@ QString formatTable(const QList<Listener>& listeners);
 
 // Every fact the app knows about each listener, for scripts.
 QJsonArray toJson(const QList<Listener>& listeners);
+
+// Ports held by processes that could not be examined (another user's): port and owner, no pid.
+QJsonArray toJson(const QList<ForeignPort>& ports);
 
 }  // namespace vantu::cli

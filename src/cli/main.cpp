@@ -20,15 +20,6 @@ int main(int argc, char** argv) {
         words.append(QString::fromLocal8Bit(argv[i]));
     }
     const auto parsed = vantu::cli::parseArguments(words);
-    // The listing tool takes most of a command's time: start it before anything else, so the
-    // rest of the start-up happens while it runs.
-    std::optional<vantu::ListenerScan::Running> scan;
-    if (const auto* wanted = std::get_if<vantu::cli::CliArguments>(&parsed);
-        wanted != nullptr && (wanted->command == vantu::cli::CliArguments::Command::list ||
-                              wanted->command == vantu::cli::CliArguments::Command::stop)) {
-        scan.emplace(vantu::ListenerScan().start());
-    }
-
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"vantu-cli"_s);
     QCoreApplication::setApplicationVersion(QStringLiteral(VANTU_VERSION));
@@ -60,8 +51,7 @@ int main(int argc, char** argv) {
         .overrides = vantu::ProjectOverridesStorage::load(store),
         .out = out,
         .err = err,
-        .scan = std::move(scan),
     };
     return arguments.command == vantu::cli::CliArguments::Command::list ? vantu::cli::runList(arguments, context)
-                                                                         : vantu::cli::runStop(arguments, context);
+                                                                        : vantu::cli::runStop(arguments, context);
 }

@@ -9,11 +9,15 @@ std::optional<ProcessIdentity> ProcessIdentity::read(int32_t pid) {
     if (!facts) {
         return std::nullopt;
     }
+    return of(pid, *facts);
+}
+
+ProcessIdentity ProcessIdentity::of(int32_t pid, const platform::ProcessFacts& facts) {
     return ProcessIdentity{
         .pid = pid,
-        .userID = facts->effectiveUid,
-        .startSeconds = facts->startSeconds,
-        .startMicroseconds = facts->startMicroseconds,
+        .userID = facts.effectiveUid,
+        .startSeconds = facts.startSeconds,
+        .startMicroseconds = facts.startMicroseconds,
     };
 }
 

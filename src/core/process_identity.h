@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/process.h"
+
 #include <QHashFunctions>
 
 #include <cstdint>
@@ -19,6 +21,8 @@ struct ProcessIdentity {
     // The identity of the live process with that pid, or nullopt when there is none or the
     // system will not describe it.
     static std::optional<ProcessIdentity> read(int32_t pid);
+    // The identity that facts read for `pid` describe.
+    static ProcessIdentity of(int32_t pid, const platform::ProcessFacts& facts);
 
     // Whether this app may signal the process: never pid 0 or 1, never itself, only the
     // user's own. Looks at the stored fields only, never at the live process.

@@ -11,9 +11,9 @@ std::optional<PortServiceError> stop(const ProcessIdentity& identity, bool force
     if (!identity.canTerminate()) {
         return PortServiceError::protectedProcess();
     }
-    // Pin the process first, then prove it is the one that was discovered: a pid recycled
-    // before the pin shows a different start time below, and one recycled after it can no
-    // longer be reached through the pin.
+    // Pin the process first, then prove through the pin that it is the one that was
+    // discovered: a pid recycled before the pin shows a different start time, and one recycled
+    // after it can no longer be reached through the pin.
     auto pinned = platform::PinnedProcess::pin(identity.pid);
     if (const int* error = std::get_if<int>(&pinned)) {
         if (*error == ESRCH) {
@@ -21,11 +21,12 @@ std::optional<PortServiceError> stop(const ProcessIdentity& identity, bool force
         }
         return PortServiceError::signalFailed(*error);
     }
-    const auto current = ProcessIdentity::read(identity.pid);
-    if (!current || *current != identity) {
+    const auto& process = std::get<platform::PinnedProcess>(pinned);
+    const auto facts = process.facts();
+    if (!facts || ProcessIdentity::of(identity.pid, *facts) != identity) {
         return PortServiceError::processChanged();
     }
-    const int error = std::get<platform::PinnedProcess>(pinned).sendSignal(force ? SIGKILL : SIGTERM);
+    const int error = process.sendSignal(force ? SIGKILL : SIGTERM);
     if (error != 0) {
         return PortServiceError::signalFailed(error);
     }

@@ -15,6 +15,8 @@ struct ProcessFacts {
     uint32_t effectiveUid = 0;
     uint64_t startSeconds = 0;
     uint64_t startMicroseconds = 0;
+
+    friend bool operator==(const ProcessFacts&, const ProcessFacts&) = default;
 };
 
 // Owner and start time of one process instance. Both come from the same instance even if

@@ -1,5 +1,6 @@
 #include "platform/process.h"
 
+#include "platform/proc_reader_linux.h"
 #include "platform/unique_fd.h"
 
 #include <QByteArray>
@@ -16,123 +17,9 @@
 namespace vantu::platform {
 namespace {
 
-// /proc files report size 0, so read until end of file.
-std::optional<QByteArray> readAll(int fd) {
-    QByteArray content;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return std::nullopt;
-        }
-        if (n == 0) {
-            return content;
-        }
-        content.append(buffer, n);
-    }
-}
-
-// Reads a small /proc file relative to a directory fd.
-std::optional<QByteArray> readAt(int dirFd, const char* name) {
-    UniqueFd fd(::openat(dirFd, name, O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) {
-        return std::nullopt;
-    }
-    return readAll(fd.get());
-}
-
-std::optional<uint64_t> parseUnsigned(QByteArrayView text) {
-    if (text.isEmpty()) {
-        return std::nullopt;
-    }
-    uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        const auto digit = static_cast<uint64_t>(c - '0');
-        if (value > (UINT64_MAX - digit) / 10) {
-            return std::nullopt;
-        }
-        value = value * 10 + digit;
-    }
-    return value;
-}
-
-// Boot time in whole seconds. Read once per run: start times derived from it must stay
-// comparable between reads, and the kernel's figure can drift by a second as the clock is
-// adjusted.
-std::optional<uint64_t> bootTime() {
-    static const std::optional<uint64_t> cached = []() -> std::optional<uint64_t> {
-        UniqueFd proc(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!proc.valid()) {
-            return std::nullopt;
-        }
-        const auto stat = readAt(proc.get(), "stat");
-        if (!stat) {
-            return std::nullopt;
-        }
-        for (const QByteArray& line : stat->split('\n')) {
-            if (line.startsWith("btime ")) {
-                return parseUnsigned(QByteArrayView(line).sliced(6).trimmed());
-            }
-        }
-        return std::nullopt;
-    }();
-    return cached;
-}
-
-uint64_t clockTicksPerSecond() {
-    static const uint64_t ticks = [] {
-        const long value = ::sysconf(_SC_CLK_TCK);
-        return value > 0 ? static_cast<uint64_t>(value) : uint64_t{100};
-    }();
-    return ticks;
-}
-
-// Field 22 of /proc/<pid>/stat. The command name (field 2) may hold spaces and
-// parentheses, so count fields from the last ')'.
-std::optional<uint64_t> startTicks(QByteArrayView stat) {
-    const qsizetype close = stat.lastIndexOf(')');
-    if (close < 0) {
-        return std::nullopt;
-    }
-    // Walk the white-space separated fields after ')', which start at field 3.
-    constexpr int kStartTimeField = 22;
-    int field = 2;
-    qsizetype position = close + 1;
-    while (position < stat.size()) {
-        while (position < stat.size() && stat[position] <= ' ') {
-            ++position;
-        }
-        qsizetype end = position;
-        while (end < stat.size() && stat[end] > ' ') {
-            ++end;
-        }
-        if (end == position) {
-            break;
-        }
-        if (++field == kStartTimeField) {
-            return parseUnsigned(stat.sliced(position, end - position));
-        }
-        position = end;
-    }
-    return std::nullopt;
-}
-
-// The owner of a /proc entry is the process's effective uid (the directory's always; the
-// files' unless the process is not dumpable). Asking for it costs far less than having the
-// kernel write out the whole status file.
-std::optional<uint32_t> ownerOf(int fd) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        return std::nullopt;
-    }
-    return static_cast<uint32_t>(info.st_uid);
-}
+using proc::factsFrom;
+using proc::parseUnsigned;
+using proc::readAll;
 
 QByteArray procPath(int32_t pid, const char* leaf = nullptr) {
     QByteArray path = "/proc/" + QByteArray::number(pid);
@@ -156,20 +43,6 @@ std::optional<QString> readLink(const QByteArray& path) {
     return QString::fromUtf8(target);
 }
 
-std::optional<ProcessFacts> factsFrom(QByteArrayView stat, uint32_t owner) {
-    const auto ticks = startTicks(stat);
-    const auto boot = bootTime();
-    if (!ticks || !boot) {
-        return std::nullopt;
-    }
-    const uint64_t hz = clockTicksPerSecond();
-    return ProcessFacts{
-        .effectiveUid = owner,
-        .startSeconds = *boot + *ticks / hz,
-        .startMicroseconds = (*ticks % hz) * 1'000'000 / hz,
-    };
-}
-
 }  // namespace
 
 std::optional<ProcessFacts> readProcessFacts(int32_t pid) {
@@ -191,24 +64,19 @@ std::optional<ProcessFacts> readProcessFacts(int32_t pid) {
             return std::nullopt;
         }
         const auto stat = readAll(statFile.get());
-        const auto owner = ownerOf(statFile.get());
-        if (!stat || !owner) {
+        struct stat info {};
+        if (!stat || ::fstat(statFile.get(), &info) != 0) {
             return std::nullopt;
         }
-        if (*owner != 0) {
-            return factsFrom(*stat, *owner);
+        if (info.st_uid != 0) {
+            return factsFrom(*stat, static_cast<uint32_t>(info.st_uid));
         }
     }
     UniqueFd dir(::open(procPath(pid).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.valid()) {
         return std::nullopt;
     }
-    const auto stat = readAt(dir.get(), "stat");
-    const auto owner = ownerOf(dir.get());
-    if (!stat || !owner) {
-        return std::nullopt;
-    }
-    return factsFrom(*stat, *owner);
+    return proc::factsAt(dir.get());
 }
 
 std::optional<QString> executablePath(int32_t pid) {

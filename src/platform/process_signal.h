@@ -1,35 +1,42 @@
 #pragma once
 
+#include "platform/process.h"
 #include "platform/unique_fd.h"
 
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <variant>
 
 namespace vantu::platform {
 
-// A handle on one process instance. Where the kernel has pidfds, a signal sent through it
-// reaches that instance or nobody, even if the pid is handed to a newer process meanwhile;
-// older kernels fall back to signalling by pid.
+// A handle on one process instance: its /proc/<pid> directory, held open. Facts read through
+// it and signals sent through it reach that instance or nobody, even if the pid is handed to a
+// newer process meanwhile. Because the directory is the one /proc numbers, the handle names the
+// process /proc describes, also when this program runs in another pid namespace than the /proc
+// it sees (a pidfd would be numbered by this program's namespace instead).
 class PinnedProcess {
 public:
-    // Pins the process that holds `pid` now, or gives the errno of the failure (ESRCH when
-    // there is no such process). Pids below 1 are refused with EINVAL: to `kill` they name
+    // Pins the process that holds `pid` in /proc now, or gives the errno of the failure (ESRCH
+    // when there is no such process). Pids below 1 are refused with EINVAL: to `kill` they name
     // whole process groups.
     static std::variant<PinnedProcess, int> pin(int32_t pid);
+
+    // Owner and start time of the pinned instance; nullopt once it has been reaped.
+    [[nodiscard]] std::optional<ProcessFacts> facts() const;
 
     // 0 when the signal was sent, else the errno of the failed call.
     [[nodiscard]] int sendSignal(int signalNumber) const;
 
     [[nodiscard]] int32_t pid() const { return pid_; }
-    // False when the kernel has no pidfds and signals go by pid.
-    [[nodiscard]] bool isPinned() const { return pidfd_.valid(); }
+    // False on kernels too old to signal through the handle, where signals go by pid.
+    [[nodiscard]] bool isPinned() const;
 
 private:
-    PinnedProcess(int32_t pid, UniqueFd pidfd) : pid_(pid), pidfd_(std::move(pidfd)) {}
+    PinnedProcess(int32_t pid, UniqueFd directory) : pid_(pid), directory_(std::move(directory)) {}
     int32_t pid_;
-    UniqueFd pidfd_;
+    UniqueFd directory_;
 };
 
 // The system's own sentence for an errno value, in the user's language.

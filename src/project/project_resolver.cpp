@@ -61,11 +61,16 @@ bool isSameProcess(const ProcessIdentity& identity) {
     return ProcessIdentity::read(identity.pid) == identity;
 }
 
+struct FoundProject {
+    QString workingDirectory;
+    std::optional<ProjectMetadata> project;
+};
+
 // The working directory of a process whose identity was just read live, with the project
 // around it (each folder resolved once per call). Each read could meet a newer process that
 // reused the pid, so the facts count only if the identity reads the same afterwards.
-std::optional<PrefetchedProject> projectOfLiveProcess(const ProcessIdentity& identity, const QStringList& homes,
-                                                      QHash<QString, std::optional<ProjectMetadata>>& projects) {
+std::optional<FoundProject> projectOfLiveProcess(const ProcessIdentity& identity, const QStringList& homes,
+                                                 QHash<QString, std::optional<ProjectMetadata>>& projects) {
     const auto directory = workingDirectory(identity.pid);
     if (!directory) {
         return std::nullopt;
@@ -77,7 +82,7 @@ std::optional<PrefetchedProject> projectOfLiveProcess(const ProcessIdentity& ide
     if (!isSameProcess(identity)) {
         return std::nullopt;
     }
-    return PrefetchedProject{*directory, *known};
+    return FoundProject{*directory, *known};
 }
 
 // The folder the user chose for this listener; absent when it is missing or not a folder.
@@ -104,29 +109,7 @@ std::optional<ProjectMetadata> chosenProject(const QString& path) {
 
 }  // namespace
 
-PrefetchedProjects prefetch() {
-    PrefetchedProjects found;
-    const QStringList homes = homeFolders();
-    QHash<QString, std::optional<ProjectMetadata>> projectsByDirectory;
-    for (const int32_t pid : platform::processesOf(platform::currentUid())) {
-        const auto command = platform::commandName(pid);
-        if (!command || !DevelopmentPortFilter::isDevelopmentRuntime(command->toLower())) {
-            continue;
-        }
-        const auto identity = ProcessIdentity::read(pid);
-        if (!identity || !identity->canTerminate()) {
-            continue;
-        }
-        // The identity was just read live, so only the read after is still needed.
-        if (auto project = projectOfLiveProcess(*identity, homes, projectsByDirectory)) {
-            found.insert(*identity, std::move(*project));
-        }
-    }
-    return found;
-}
-
-QList<Listener> enrich(QList<Listener> listeners, const Overrides& overrides, const DiscoverySettings& settings,
-                       const PrefetchedProjects& prefetched) {
+QList<Listener> enrich(QList<Listener> listeners, const Overrides& overrides, const DiscoverySettings& settings) {
     const QStringList homes = homeFolders();
     QSet<int32_t> seenPids;
     QHash<int32_t, QString> directoriesByPid;
@@ -148,12 +131,9 @@ QList<Listener> enrich(QList<Listener> listeners, const Overrides& overrides, co
 
         if (!seenPids.contains(listener.pid)) {
             seenPids.insert(listener.pid);
-            // Read ahead for this very process instance, or read now between two identity reads.
-            const auto known = prefetched.constFind(identity);
-            const std::optional<PrefetchedProject> found =
-                known != prefetched.cend() ? std::optional(*known)
-                : isSameProcess(identity)  ? projectOfLiveProcess(identity, homes, projectsByDirectory)
-                                           : std::nullopt;
+            // Read between two identity reads, so that a recycled pid lends this listener nothing.
+            const std::optional<FoundProject> found =
+                isSameProcess(identity) ? projectOfLiveProcess(identity, homes, projectsByDirectory) : std::nullopt;
             if (found) {
                 directoriesByPid.insert(listener.pid, found->workingDirectory);
                 projectsByPid.insert(listener.pid, found->project);

@@ -6,7 +6,6 @@
 #include "rules/discovery_settings.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QMap>
@@ -36,28 +35,11 @@ inline constexpr int kMaxNameLength = 120;
 // Listener::projectOverrideKey() → folder path chosen by the user.
 using Overrides = QMap<QString, QString>;
 
-// What was found for one process instance ahead of the listing.
-struct PrefetchedProject {
-    QString workingDirectory;
-    std::optional<ProjectMetadata> project;
-};
-// Keyed by the whole identity, so an entry only ever serves a listener of that very process
-// instance, never a newer process that reused the pid.
-using PrefetchedProjects = QHash<ProcessIdentity, PrefetchedProject>;
-
-// The working directory and project of each of the user's own processes that runs a
-// development runtime by name (node, python3.12…): the processes most likely to be listed as
-// dev servers. Meant to run while the listing tool does, on the core it leaves idle, so the
-// snapshot need not wait for these reads once the listing is in. Each entry was read between
-// two identical identity reads. Never fails.
-PrefetchedProjects prefetch();
-
 // The same listeners in the same order, each with its working directory and project where
 // they were found. Only listeners that could ever be shown are examined, each process once,
-// each working directory once; a process found in `prefetched` is not read again. Never fails.
+// each working directory once. Never fails.
 QList<Listener> enrich(QList<Listener> listeners, const Overrides& overrides = {},
-                       const DiscoverySettings& settings = DiscoverySettings::defaults(),
-                       const PrefetchedProjects& prefetched = {});
+                       const DiscoverySettings& settings = DiscoverySettings::defaults());
 
 // The process's current working directory as a clean absolute path; absent when the process
 // is gone, not ours to inspect, or its working directory was deleted.

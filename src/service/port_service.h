@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/listener.h"
-#include "core/listener_scan.h"
+#include "core/listener_enumerator.h"
 #include "core/port_service_error.h"
 #include "core/process_identity.h"
 #include "rules/discovery_settings.h"
@@ -31,12 +31,12 @@ using StopResult = std::optional<PortServiceError>;
 class PortService {
 public:
     PortService() = default;
-    explicit PortService(ListenerScan scan) : scan_(std::move(scan)) {}
+    explicit PortService(ListenerEnumerator enumerator) : enumerator_(std::move(enumerator)) {}
     virtual ~PortService() = default;
     PortService(const PortService&) = default;
     PortService& operator=(const PortService&) = default;
 
-    // Scan, parse, then identify projects. Every listening socket of the listing is returned,
+    // Find what listens, then identify projects. Every listening socket of the listing is returned,
     // sorted by port then pid; which of them are dev servers is the caller's decision. The
     // arguments are copied: later changes do not affect a running snapshot.
     [[nodiscard]] virtual QFuture<SnapshotResult> snapshot(const DiscoverySettings& settings,
@@ -46,7 +46,7 @@ public:
     [[nodiscard]] virtual QFuture<StopResult> stop(const ProcessIdentity& identity, bool force) const;
 
 private:
-    ListenerScan scan_;
+    ListenerEnumerator enumerator_;
 };
 
 }  // namespace vantu

@@ -30,15 +30,20 @@ struct CliRun {
     QString err;
 };
 
-CliRun runCli(const QStringList& arguments) {
+// `wrapper` runs first when given, e.g. to run the command as another user.
+CliRun runCli(const QStringList& arguments, const QStringList& wrapper = {}) {
     QProcess process;
-    process.start(QStringLiteral(VANTU_CLI_PATH), arguments);
+    if (wrapper.isEmpty()) {
+        process.start(QStringLiteral(VANTU_CLI_PATH), arguments);
+    } else {
+        process.start(wrapper.front(), wrapper.mid(1) + QStringList{QStringLiteral(VANTU_CLI_PATH)} + arguments);
+    }
     if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished();
     }
     return CliRun{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-               QString::fromUtf8(process.readAllStandardError())};
+                  QString::fromUtf8(process.readAllStandardError())};
 }
 
 // A folder holding a package.json with this name; the canonical path, as /proc reports it.
@@ -155,6 +160,49 @@ TEST_F(VantuCliTest, AnotherUsersServerIsRefusedAndSurvives) {
         EXPECT_TRUE(run.err.contains(u"Only your own processes can be stopped."_s)) << run.err.toStdString();
     }
     EXPECT_FALSE(foreign.hasExited());
+
+    // A user who cannot look at nobody's processes still learns whose port it is.
+    const QStringList asDaemon{u"/usr/bin/setpriv"_s, u"--reuid=daemon"_s, u"--regid=daemon"_s, u"--clear-groups"_s};
+    const CliRun refused = runCli({u"stop"_s, QString::number(foreign.port())}, asDaemon);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.err.trimmed(),
+              u"Port "_s + QString::number(foreign.port()) + u": Only your own processes can be stopped."_s);
+    const CliRun listed = runCli({u"list"_s, u"--all"_s, u"--json"_s}, asDaemon);
+    ASSERT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+    const QJsonArray entries = QJsonDocument::fromJson(listed.out.toUtf8()).array();
+    const auto entry = std::find_if(entries.begin(), entries.end(), [&](const QJsonValue& value) {
+        return value[u"port"_s].toInt() == foreign.port();
+    });
+    ASSERT_NE(entry, entries.end()) << listed.out.toStdString();
+    EXPECT_TRUE((*entry)[u"pid"_s].isNull());
+    EXPECT_EQ((*entry)[u"userID"_s].toInt(), 65534);
+    EXPECT_FALSE(foreign.hasExited());
+}
+
+TEST_F(VantuCliTest, OneProcessOnTwoPortsIsStoppedOnceAndBothPortsAreFree) {
+    SpawnedListener node = SpawnedListener::start({.ports = {0, 0}, .commandName = u"node"_s});
+    const CliRun run = runCli({u"stop"_s, QString::number(node.ports().at(0)), QString::number(node.ports().at(1))});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    for (const uint16_t port : node.ports()) {
+        EXPECT_TRUE(run.out.contains(u"Port "_s + QString::number(port) + u" is free."_s)) << run.out.toStdString();
+    }
+    EXPECT_TRUE(node.waitForExit(std::chrono::seconds(10)));
+}
+
+TEST_F(VantuCliTest, ListingStartsNoChildProcessWhenTheKernelAnswers) {
+    if (!QFileInfo::exists(u"/usr/bin/strace"_s)) {
+        GTEST_SKIP() << "strace is not installed";
+    }
+    SpawnedListener node = SpawnedListener::start({.commandName = u"node"_s});
+    const QString trace = root_.filePath(u"trace"_s);
+    const CliRun run = runCli({u"list"_s}, {u"/usr/bin/strace"_s, u"-f"_s, u"-qq"_s, u"-e"_s, u"trace=execve,clone3"_s,
+                                            u"-e"_s, u"signal=none"_s, u"-o"_s, trace});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QString::number(node.port()))) << run.out.toStdString();
+    QFile file(trace);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray lines = file.readAll();
+    EXPECT_EQ(lines.count("execve("), 1) << "only vantu-cli itself is executed:\n" << lines.toStdString();
 }
 
 TEST_F(VantuCliTest, BadArgumentsAreUsageErrors) {

@@ -25,7 +25,6 @@ namespace {
 
 using test::SpawnedListener;
 
-
 TEST(PinnedProcessTest, SignalsThePinnedChild) {
     SpawnedListener child = SpawnedListener::start();
     auto pinned = PinnedProcess::pin(child.pid());
@@ -39,8 +38,10 @@ TEST(PinnedProcessTest, APinOutlivesItsProcessButReachesNoOneElse) {
     SpawnedListener child = SpawnedListener::start();
     auto pinned = PinnedProcess::pin(child.pid());
     ASSERT_TRUE(std::holds_alternative<PinnedProcess>(pinned));
+    EXPECT_EQ(std::get<PinnedProcess>(pinned).facts(), readProcessFacts(child.pid()));
     child.kill();  // killed and reaped: the pid is free for reuse
     EXPECT_EQ(std::get<PinnedProcess>(pinned).sendSignal(SIGTERM), ESRCH);
+    EXPECT_EQ(std::get<PinnedProcess>(pinned).facts(), std::nullopt);
 }
 
 TEST(PinnedProcessTest, RefusesPidsThatNameNoSingleProcess) {

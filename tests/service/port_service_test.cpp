@@ -1,5 +1,6 @@
 #include "service/port_service.h"
 #include "core/process_identity.h"
+#include "enumerators.h"
 #include "project/project_resolver.h"
 #include "service/snapshot_assembly.h"
 #include "spawned_listener.h"
@@ -11,6 +12,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <sys/inotify.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <csignal>
 
 namespace vantu {
 namespace {
@@ -110,18 +117,19 @@ TEST(PortServiceTest, AListenerThatExitsBeforeItsProjectIsResolvedGetsNone) {
     test::SpawnedListener leaving = test::SpawnedListener::start({.workingDirectory = site});
     test::SpawnedListener staying = test::SpawnedListener::start({.workingDirectory = site});
 
-    // The real scan and parse, then the process exits just before the resolver runs.
-    const auto result = SnapshotAssembly::assemble(
-        ListenerScan().run(), DiscoverySettings::defaults(), {},
+    // The real enumeration, then the process exits just before the resolver runs.
+    const auto found = SnapshotAssembly::assemble(
+        ListenerEnumerator().enumerate(), DiscoverySettings::defaults(), {},
         [&](QList<Listener> listeners, const QMap<QString, QString>& overrides, const DiscoverySettings& settings) {
             leaving.kill();
             return ProjectResolver::enrich(std::move(listeners), overrides, settings);
         });
-    const QList<Listener> listeners = listenersOf(result);
+    ASSERT_TRUE(std::holds_alternative<ListenerInventory>(found));
+    const QList<Listener> listeners = std::get<ListenerInventory>(found).listeners;
 
     const Listener* gone = find(listeners, leaving.pid(), leaving.port());
     ASSERT_NE(gone, nullptr);
-    EXPECT_TRUE(gone->identity.has_value()) << "it was alive when the listing was parsed";
+    EXPECT_TRUE(gone->identity.has_value()) << "it was alive when it was found";
     EXPECT_EQ(gone->project, std::nullopt);
     EXPECT_EQ(gone->workingDirectory, std::nullopt);
     const Listener* alive = find(listeners, staying.pid(), staying.port());
@@ -129,9 +137,62 @@ TEST(PortServiceTest, AListenerThatExitsBeforeItsProjectIsResolvedGetsNone) {
     EXPECT_EQ(alive->project.value_or(ProjectMetadata{}).name, u"my-app"_s);
 }
 
+// Whether anything opened a file in `folder` since the watch began.
+class OpenWatch {
+public:
+    explicit OpenWatch(const QString& folder) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        ::inotify_add_watch(fd_, QFile::encodeName(folder).constData(), IN_OPEN | IN_ACCESS);
+    }
+    ~OpenWatch() { ::close(fd_); }
+    OpenWatch(const OpenWatch&) = delete;
+    OpenWatch& operator=(const OpenWatch&) = delete;
+    bool sawOpen() const {
+        char buffer[4096];
+        return ::read(fd_, buffer, sizeof buffer) > 0;
+    }
+
+private:
+    int fd_;
+};
+
+TEST(PortServiceTest, ARuntimeThatDoesNotListenIsNeverExamined) {
+    Folder folder;
+    const QString idle = folder.make(u"idle"_s);
+    folder.write(u"idle/package.json"_s, R"({"name": "idle-app"})");
+    const QString served = folder.make(u"served"_s);
+    folder.write(u"served/package.json"_s, R"({"name": "served-app"})");
+    // A node process that listens on nothing, in a project of its own.
+    const pid_t quiet = ::fork();
+    if (quiet == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        ::prctl(PR_SET_NAME, "node");
+        if (::chdir(QFile::encodeName(idle).constData()) != 0) {
+            ::_exit(1);
+        }
+        for (;;) {
+            ::pause();
+        }
+    }
+    ASSERT_GT(quiet, 0);
+    test::SpawnedListener node = test::SpawnedListener::start({.workingDirectory = served, .commandName = u"node"_s});
+    const OpenWatch idleWatch(idle);
+    const OpenWatch servedWatch(served);
+
+    const QList<Listener> listeners = listenersOf(PortService().snapshot(DiscoverySettings::defaults()).result());
+
+    const Listener* found = find(listeners, node.pid(), node.port());
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->project.value_or(ProjectMetadata{}).name, u"served-app"_s);
+    EXPECT_TRUE(servedWatch.sawOpen()) << "the watch sees the listener's project being read";
+    EXPECT_FALSE(idleWatch.sawOpen()) << "the idle runtime's folder was read";
+    ::kill(quiet, SIGKILL);
+    ::waitpid(quiet, nullptr, 0);
+}
+
 TEST(PortServiceTest, NothingListeningIsAnEmptyList) {
     Folder folder;
-    const PortService service(ListenerScan(folder.tool(u"quiet"_s, "printf '\\n  \\n'\nexit 1\n"), {}));
+    const PortService service(
+        test::withoutSocketDump(ListenerScan(folder.tool(u"quiet"_s, "printf '\\n  \\n'\nexit 1\n"), {})));
     const SnapshotResult result = service.snapshot(DiscoverySettings::defaults()).result();
     ASSERT_TRUE(std::holds_alternative<QList<Listener>>(result));
     EXPECT_TRUE(std::get<QList<Listener>>(result).isEmpty());
@@ -139,12 +200,13 @@ TEST(PortServiceTest, NothingListeningIsAnEmptyList) {
 
 TEST(PortServiceTest, AFailingToolIsTheSnapshotsError) {
     Folder folder;
-    const PortService failing(ListenerScan(folder.tool(u"failing"_s, "echo 'lsof: boom'\nexit 2\n"), {}));
+    const PortService failing(
+        test::withoutSocketDump(ListenerScan(folder.tool(u"failing"_s, "echo 'lsof: boom'\nexit 2\n"), {})));
     const SnapshotResult result = failing.snapshot(DiscoverySettings::defaults()).result();
     ASSERT_TRUE(std::holds_alternative<ServiceError>(result));
     EXPECT_EQ(std::get<ServiceError>(result), ServiceError{PortServiceError::scanFailed(u"lsof: boom\n"_s)});
 
-    const PortService missing(ListenerScan(folder.path(u"no-such-tool"_s), {}));
+    const PortService missing(test::withoutSocketDump(ListenerScan(folder.path(u"no-such-tool"_s), {})));
     const SnapshotResult launch = missing.snapshot(DiscoverySettings::defaults()).result();
     ASSERT_TRUE(std::holds_alternative<ServiceError>(launch));
     EXPECT_TRUE(std::holds_alternative<LaunchError>(std::get<ServiceError>(launch)));
@@ -160,7 +222,8 @@ TEST(PortServiceTest, TheSnapshotKeepsTheChoicesItWasGiven) {
     // rule makes worth identifying.
     const QByteArray listing =
         "p" + QByteArray::number(child.pid()) + "\ncsharingd\nn127.0.0.1:" + QByteArray::number(child.port()) + "\n";
-    const PortService service(ListenerScan(folder.tool(u"slow"_s, "sleep 0.5\nprintf '" + listing + "'\n"), {}));
+    const PortService service(
+        test::withoutSocketDump(ListenerScan(folder.tool(u"slow"_s, "sleep 0.5\nprintf '" + listing + "'\n"), {})));
     const QString key = QStringList{u"sharingd"_s, site, QString::number(child.port())}.join(QChar(0x1F));
 
     QFuture<SnapshotResult> running;

@@ -1,5 +1,7 @@
 #include "service/snapshot_assembly.h"
 
+#include "core/listener_parser.h"
+
 #include <gtest/gtest.h>
 
 namespace vantu {
@@ -32,9 +34,9 @@ struct WatchedEnricher {
 TEST(SnapshotAssemblyTest, NothingListeningIsAnEmptyListWithoutTheResolver) {
     WatchedEnricher enricher;
     const auto result =
-        SnapshotAssembly::assemble(ScanOutcome{std::nullopt}, DiscoverySettings::defaults(), {}, enricher.function());
-    ASSERT_TRUE(std::holds_alternative<QList<Listener>>(result));
-    EXPECT_TRUE(std::get<QList<Listener>>(result).isEmpty());
+        SnapshotAssembly::assemble(ListenerInventory{}, DiscoverySettings::defaults(), {}, enricher.function());
+    ASSERT_TRUE(std::holds_alternative<ListenerInventory>(result));
+    EXPECT_TRUE(std::get<ListenerInventory>(result).listeners.isEmpty());
     EXPECT_EQ(enricher.calls, 0);
 }
 
@@ -50,17 +52,23 @@ TEST(SnapshotAssemblyTest, TheScansErrorIsTheSnapshotsError) {
     }
 }
 
-TEST(SnapshotAssemblyTest, TheParsedListGoesToTheResolverWithTheCallersChoices) {
-    // Pids that cannot exist, so no identity is found for them.
+TEST(SnapshotAssemblyTest, TheFoundListGoesToTheResolverWithTheCallersChoices) {
     const QString output = u"p2147483000\ncnode\nn*:8080\np2147483001\ncruby\nn127.0.0.1:3000\nn[::1]:3000\n"_s;
     const auto settings = std::get<DiscoverySettings>(DiscoverySettings::create(false, u"3000"_s, u"9000"_s));
     const QMap<QString, QString> overrides{{u"key"_s, u"/folder"_s}};
     WatchedEnricher enricher;
 
-    const auto result = SnapshotAssembly::assemble(ScanOutcome{output}, settings, overrides, enricher.function());
+    const QList<ForeignPort> foreign{{.port = 22, .userID = 0}};
+    const ListenerInventory found{
+        .listeners = ListenerParser::parse(output, [](int32_t) { return std::optional<ProcessIdentity>(); }),
+        .foreign = foreign,
+    };
 
-    ASSERT_TRUE(std::holds_alternative<QList<Listener>>(result));
-    const auto& listeners = std::get<QList<Listener>>(result);
+    const auto result = SnapshotAssembly::assemble(found, settings, overrides, enricher.function());
+
+    ASSERT_TRUE(std::holds_alternative<ListenerInventory>(result));
+    const auto& listeners = std::get<ListenerInventory>(result).listeners;
+    EXPECT_EQ(std::get<ListenerInventory>(result).foreign, foreign);
     EXPECT_EQ(enricher.calls, 1);
     EXPECT_EQ(enricher.overrides, overrides);
     EXPECT_EQ(enricher.settings, settings);

@@ -5,17 +5,17 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <cerrno>
 #include <fcntl.h>
-#include <csignal>
-#include <cstring>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <stdexcept>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 extern char** environ;
 
@@ -26,7 +26,8 @@ std::string readLineWithin(int fd, std::chrono::milliseconds limit) {
     std::string line;
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (line.find('\n') == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             throw std::runtime_error("test listener did not report its ports in time");
         }
@@ -60,8 +61,8 @@ SpawnedListener SpawnedListener::start(const Options& options) {
     if (options.commandName) {
         // A world-readable folder, so a process run as another user can exec the link too.
         child.linkFolder_ = QDir::tempPath() + QStringLiteral("/vantu-link-") + QString::number(::getpid()) +
-                            QLatin1Char('-') + QString::number(reinterpret_cast<quintptr>(&child)) +
-                            QLatin1Char('-') + QString::number(std::chrono::steady_clock::now().time_since_epoch().count());
+                            QLatin1Char('-') + QString::number(reinterpret_cast<quintptr>(&child)) + QLatin1Char('-') +
+                            QString::number(std::chrono::steady_clock::now().time_since_epoch().count());
         QDir().mkpath(child.linkFolder_);
         QFile::setPermissions(child.linkFolder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                                      QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup |
@@ -89,6 +90,12 @@ SpawnedListener SpawnedListener::start(const Options& options) {
     }
     if (options.undumpable) {
         args.push_back("--undumpable");
+    }
+    if (options.reusePort) {
+        args.push_back("--reuseport");
+    }
+    if (options.forkSharer) {
+        args.push_back("--fork");
     }
     for (const uint16_t port : options.ports) {
         args.push_back(std::to_string(port));
@@ -120,6 +127,10 @@ SpawnedListener SpawnedListener::start(const Options& options) {
         ::close(pipeFds[0]);
         const auto words = QString::fromStdString(line).simplified().split(QLatin1Char(' '));
         for (qsizetype i = 1; i < words.size(); ++i) {
+            if (words.at(i) == QLatin1StringView("CHILD") && i + 1 < words.size()) {
+                child.sharerPid_ = static_cast<pid_t>(words.at(i + 1).toInt());
+                break;
+            }
             child.ports_.push_back(static_cast<uint16_t>(words.at(i).toUInt()));
         }
     } catch (...) {
@@ -132,6 +143,7 @@ SpawnedListener SpawnedListener::start(const Options& options) {
 
 SpawnedListener::SpawnedListener(SpawnedListener&& other) noexcept
     : pid_(std::exchange(other.pid_, -1)),
+      sharerPid_(other.sharerPid_),
       reaped_(other.reaped_),
       ports_(std::move(other.ports_)),
       linkFolder_(std::move(other.linkFolder_)) {

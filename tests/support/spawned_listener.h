@@ -3,10 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <sys/types.h>
 #include <chrono>
 #include <cstdint>
 #include <optional>
-#include <sys/types.h>
 #include <vector>
 
 namespace vantu::test {
@@ -26,6 +26,10 @@ public:
         std::optional<QString> commandName;
         // Run as this user (needs root), e.g. "nobody".
         std::optional<QString> user;
+        // SO_REUSEPORT on every socket, so another such listener can share the port.
+        bool reusePort = false;
+        // Also start a child that holds the same sockets (and dies with the listener).
+        bool forkSharer = false;
     };
 
     static SpawnedListener start(const Options& options);
@@ -39,6 +43,8 @@ public:
     [[nodiscard]] pid_t pid() const { return pid_; }
     [[nodiscard]] const std::vector<uint16_t>& ports() const { return ports_; }
     [[nodiscard]] uint16_t port() const { return ports_.front(); }
+    // The child that shares the sockets, with forkSharer; -1 otherwise.
+    [[nodiscard]] pid_t sharerPid() const { return sharerPid_; }
 
     // Waits up to `limit` for the process to exit; true when it has (it is then reaped).
     bool waitForExit(std::chrono::milliseconds limit);
@@ -53,6 +59,7 @@ public:
 private:
     SpawnedListener() = default;
     pid_t pid_ = -1;
+    pid_t sharerPid_ = -1;
     bool reaped_ = false;
     std::vector<uint16_t> ports_;
     QString linkFolder_;

@@ -1,22 +1,28 @@
 // A tiny stand-in for a development server: listens on loopback and waits to be stopped.
 //
-//   test_listener [--host 127.0.0.1|::1|both] [--chdir DIR] [--ignore-term] [--undumpable] [PORT...]
+//   test_listener [--host 127.0.0.1|::1|both] [--chdir DIR] [--ignore-term] [--undumpable]
+//                 [--reuseport] [--fork] [PORT...]
 //
 // Each PORT (0 for any free port) gets one listening socket; with --host both, an IPv4 and
-// an IPv6 socket on the same port. Prints "PORT p1 p2 ...\n" once everything listens.
+// an IPv6 socket on the same port. Prints "PORT p1 p2 ...\n" once everything listens. With
+// --fork, a child that shares every socket is started too (it dies with its parent) and the
+// line ends in "CHILD pid".
 #include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <netinet/in.h>
 #include <string>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
+
+bool reusePort = false;
 
 [[noreturn]] void die(const char* what) {
     std::perror(what);
@@ -30,6 +36,9 @@ int listenOn(int family, int port) {
     }
     const int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (reusePort) {
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &one, sizeof one);
+    }
     int rc = 0;
     if (family == AF_INET) {
         sockaddr_in address{};
@@ -71,6 +80,13 @@ int boundPort(int fd) {
 int main(int argc, char** argv) {
     std::string host = "127.0.0.1";
     std::vector<int> ports;
+    bool forkSharer = false;
+    // A thousand sockets need more than the usual 1024 descriptors.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--host" && i + 1 < argc) {
@@ -81,6 +97,10 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--undumpable") {
             ::prctl(PR_SET_DUMPABLE, 0);
+        } else if (arg == "--reuseport") {
+            reusePort = true;
+        } else if (arg == "--fork") {
+            forkSharer = true;
         } else if (arg == "--ignore-term") {
             std::signal(SIGTERM, SIG_IGN);
         } else {
@@ -101,6 +121,19 @@ int main(int argc, char** argv) {
         }
         line += ' ';
         line += std::to_string(port);
+    }
+    if (forkSharer) {
+        const pid_t child = ::fork();
+        if (child < 0) {
+            die("fork");
+        }
+        if (child == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            for (;;) {
+                ::pause();
+            }
+        }
+        line += " CHILD " + std::to_string(child);
     }
     line += "\n";
     if (::write(STDOUT_FILENO, line.data(), line.size()) < 0) {

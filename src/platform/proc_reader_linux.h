@@ -1,0 +1,39 @@
+#pragma once
+
+// Small readers of /proc shared by the Linux files of this folder. Not for use outside it.
+
+#include "platform/process.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+
+#include <cstdint>
+#include <optional>
+
+namespace vantu::platform::proc {
+
+// The whole content of an open file; /proc files report size 0, so it reads until the end.
+std::optional<QByteArray> readAll(int fd);
+
+// A small file relative to a directory fd.
+std::optional<QByteArray> readAt(int dirFd, const char* name);
+
+// A plain run of ASCII digits, without sign or white space.
+std::optional<uint64_t> parseUnsigned(QByteArrayView text);
+
+// Owner and start time of the process whose /proc/<pid> directory is open as `dirFd`. Once
+// that process is reaped the reads fail, even when its pid already names a newer process, so
+// the answer always describes the instance the directory was opened on.
+std::optional<ProcessFacts> factsAt(int dirFd);
+
+// Owner and start time from the text of a stat file and the owner of its /proc entry.
+std::optional<ProcessFacts> factsFrom(QByteArrayView stat, uint32_t owner);
+
+// The process state letter of a stat file (R, S, Z…); '\0' when it cannot be found.
+char stateOf(QByteArrayView stat);
+
+// The command name the kernel keeps, without its line feed.
+std::optional<QByteArray> commandAt(int dirFd);
+
+}  // namespace vantu::platform::proc
