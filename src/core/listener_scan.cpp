@@ -67,9 +67,10 @@ QString ListenerScan::standardToolPath() {
 }
 
 ListenerScan::Running ListenerScan::start() const {
-    return Running(platform::WatchedChild::start(
-        toolPath_, toolArguments(),
-        platform::WatchdogLimits{limits_.timeLimit, limits_.gracePeriod, limits_.abandonAfter}));
+    return Running(toolPath_,
+                   platform::WatchedChild::start(toolPath_, toolArguments(),
+                                                 platform::WatchdogLimits{limits_.timeLimit, limits_.gracePeriod,
+                                                                          limits_.abandonAfter, limits_.outputLimit}));
 }
 
 std::variant<ScanOutcome, ServiceError> ListenerScan::run() const {
@@ -81,6 +82,10 @@ std::variant<ScanOutcome, ServiceError> ListenerScan::Running::finish() {
         return ServiceError{LaunchError{failure->description}};
     }
     const platform::ChildExit exit = std::get<platform::WatchedChild>(child_).finish();
+    if (exit.outputOverflowed) {
+        return ServiceError{PortServiceError::scanFailed(
+            QFileInfo(toolPath_).fileName() + u" wrote far more than any listing holds; none of it was used."_s)};
+    }
     // Ended by a signal, whoever sent it, or never seen to end: the listing is not to be
     // trusted whatever it says.
     if (exit.reason != platform::ChildExit::Reason::exited) {

@@ -28,6 +28,9 @@ public:
         // From the kill until the scan gives up waiting: a tool stuck in uninterruptible sleep
         // outlives SIGKILL, and must not hold up every later refresh.
         std::chrono::milliseconds abandonAfter{500};
+        // A tool that writes more than this is stopped and its output discarded: a real listing
+        // is a small fraction of it.
+        qsizetype outputLimit = 16 * 1024 * 1024;
     };
 
     // The system's listing tool at its fixed absolute path, with the standard limits.
@@ -46,8 +49,9 @@ public:
 
     private:
         friend class ListenerScan;
-        explicit Running(std::variant<platform::WatchedChild, platform::LaunchFailure> child)
-            : child_(std::move(child)) {}
+        Running(QString toolPath, std::variant<platform::WatchedChild, platform::LaunchFailure> child)
+            : toolPath_(std::move(toolPath)), child_(std::move(child)) {}
+        QString toolPath_;
         std::variant<platform::WatchedChild, platform::LaunchFailure> child_;
     };
 

@@ -18,6 +18,8 @@ struct WatchdogLimits {
     // From the kill until the run stops waiting. A child in uninterruptible sleep outlives
     // SIGKILL; it is then left to a background reaper instead of blocking the caller.
     std::chrono::milliseconds abandonAfter{500};
+    // Past this much output the child is killed and the rest of its output is not read.
+    qsizetype maxOutput = 16 * 1024 * 1024;
 };
 
 // How a watched child ended, and everything it wrote.
@@ -35,6 +37,8 @@ struct ChildExit {
     // Whether the watchdog asked it to terminate, and whether it then killed it.
     bool terminateSent = false;
     bool killSent = false;
+    // It wrote more than the limit allows, and was killed for it.
+    bool outputOverflowed = false;
 };
 
 // The child could not be started; the system's own words for why.

@@ -306,6 +306,12 @@ ChildExit WatchedChild::finish() {
         }
         if (!readSome(readEnd.get(), result.output)) {
             readEnd.reset();
+        } else if (result.output.size() > limits_.maxOutput) {
+            signalGroup(child, SIGKILL);
+            result.killSent = true;
+            result.outputOverflowed = true;
+            result.output.clear();
+            readEnd.reset();
         }
     }
 

@@ -128,6 +128,16 @@ TEST(ListenerScanTest, AHangingToolTimesOutUnlessItExitsWithAStatus) {
     }
 }
 
+TEST(ListenerScanTest, AToolThatWritesWithoutEndIsStoppedAtTheOutputLimit) {
+    ListenerScan::Limits limits;
+    limits.outputLimit = 256 * 1024;
+    const Result result = describe(ListenerScan(fakeTool("floods_output"), limits).run());
+    EXPECT_EQ(result.kind, Result::Kind::error);
+    EXPECT_EQ(
+        result.text,
+        u"Couldn\u2019t read listening ports. floods_output wrote far more than any listing holds; none of it was used."_s);
+}
+
 TEST(ListenerScanTest, ReturnsWhenSomethingKeepsTheOutputOpen) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

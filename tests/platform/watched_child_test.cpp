@@ -145,7 +145,7 @@ TEST(WatchedChildTest, HangingToolsEndByTheWatchdogsSignals) {
 }
 
 TEST(WatchedChildTest, AToolThatNeverStopsWritingStillMeetsTheDeadline) {
-    const ChildExit exit = runToEnd("floods_output", WatchdogLimits{50ms, 200ms, 300ms});
+    const ChildExit exit = runToEnd("floods_output", WatchdogLimits{50ms, 200ms, 300ms, qsizetype{1} << 40});
     EXPECT_EQ(exit.reason, ChildExit::Reason::signalled);
     EXPECT_EQ(exit.signalNumber, SIGTERM);
     EXPECT_TRUE(exit.output.startsWith("p4312 cnode n127.0.0.1:3000\n"));
