@@ -1,11 +1,11 @@
 #pragma once
 
 #include <arpa/inet.h>
-#include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <vector>
 

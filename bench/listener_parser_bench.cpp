@@ -40,7 +40,7 @@ BENCHMARK(BM_ParseSyntheticWithTable)->Unit(benchmark::kMillisecond);
 
 QString realListing() {
     const QString tool = QFile::exists(QStringLiteral("/usr/bin/lsof")) ? QStringLiteral("/usr/bin/lsof")
-                                                                          : QStringLiteral("/usr/sbin/lsof");
+                                                                        : QStringLiteral("/usr/sbin/lsof");
     QProcess process;
     process.start(tool, {QStringLiteral("-iTCP"), QStringLiteral("-sTCP:LISTEN"), QStringLiteral("-n"),
                          QStringLiteral("-P"), QStringLiteral("-Fpcn")});

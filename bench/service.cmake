@@ -1,1 +1,2 @@
 vantu_add_benchmark(bench_service_snapshot service_snapshot_bench.cpp vantu_service)
+target_include_directories(bench_service_snapshot PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)

@@ -1,10 +1,17 @@
-// What a whole snapshot (scan, parse, project identification) costs next to running the
-// listing tool alone with the same arguments, with 50 real listeners each started in its own
-// project folder. BM_SnapshotVersusLsof alternates the two in every iteration, so both see
-// the same machine load, and reports the ratio.
-#include "core/listener_parser.h"
-#include "core/listener_scan.h"
-#include "project/project_resolver.h"
+// What a whole snapshot (find the listeners, identify their projects) costs next to the tools
+// a developer would run instead: lsof and ss. Real listeners, each started in its own project
+// folder; optionally a busy desktop's process table beside them.
+//
+//   bench_service_snapshot [benchmark flags] [--servers=N] [--busy=PROCESSES,DESCRIPTORS_EACH]
+//
+// BM_SnapshotVersusTools alternates the three in every iteration, so all see the same load, and
+// reports the ratios. Run it as an ordinary user: as root every process of the machine is
+// examined, and lsof too describes every process.
+#include "busy_desktop.h"
+#include "core/listener_enumerator.h"
+#include "enumerators.h"
+#include "platform/listening_sockets.h"
+#include "platform/process.h"
 #include "service/port_service.h"
 
 #include <benchmark/benchmark.h>
@@ -27,6 +34,8 @@
 #include <chrono>
 #include <csignal>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -36,14 +45,14 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-constexpr int kListeners = 50;
+int serverCount = 5;
 
 // Children that each listen on a free loopback port from their own project folder, the way
-// `npm run dev` in 50 checkouts would.
+// `npm run dev` in that many checkouts would.
 class ProjectListeners {
 public:
     ProjectListeners() : root_(QDir::tempPath() + u"/vantu-bench-XXXXXX"_s) {
-        for (int i = 0; i < kListeners; ++i) {
+        for (int i = 0; i < serverCount; ++i) {
             const QString name = u"project-"_s + QString::number(i);
             const QString folder = root_.path() + u"/checkouts/"_s + name;
             QDir().mkpath(folder + u"/src"_s);
@@ -67,7 +76,7 @@ public:
     ProjectListeners(const ProjectListeners&) = delete;
     ProjectListeners& operator=(const ProjectListeners&) = delete;
 
-    [[nodiscard]] bool complete() const { return names_.size() == kListeners; }
+    [[nodiscard]] bool complete() const { return names_.size() == serverCount; }
     // How many of our listeners the list names correctly.
     [[nodiscard]] int identified(const QList<vantu::Listener>& listeners) const {
         int count = 0;
@@ -113,11 +122,9 @@ private:
     QHash<int32_t, QString> names_;
 };
 
-// The listing tool alone: same path, same arguments, same open-file limit and streams as the
-// scan gives it, output read to the end, then reaped.
-bool runLsofAlone() {
-    const QByteArray tool = QFile::encodeName(vantu::ListenerScan::standardToolPath());
-    std::vector<std::string> args{tool.toStdString(), "-iTCP", "-sTCP:LISTEN", "-n", "-P", "-Fpcn"};
+// A tool alone, output read to the end, then reaped; with an open-file limit of 1024, as a
+// desktop session gives it.
+bool runAlone(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (auto& arg : args) {
         argv.push_back(arg.data());
@@ -160,10 +167,19 @@ bool runLsofAlone() {
     return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 && total > 0;
 }
 
+bool runLsofAlone() {
+    const QByteArray tool = QFile::encodeName(vantu::ListenerScan::standardToolPath());
+    return runAlone({tool.toStdString(), "-iTCP", "-sTCP:LISTEN", "-n", "-P", "-Fpcn"});
+}
+
+bool runSsAlone() {
+    return runAlone({"/usr/bin/ss", "-tlnp"});
+}
+
 ProjectListeners* listeners = nullptr;
 
-std::optional<QList<vantu::Listener>> snapshot() {
-    auto result = vantu::PortService().snapshot(vantu::DiscoverySettings::defaults()).result();
+std::optional<QList<vantu::Listener>> snapshot(const vantu::PortService& service = vantu::PortService()) {
+    auto result = service.snapshot(vantu::DiscoverySettings::defaults()).result();
     if (auto* list = std::get_if<QList<vantu::Listener>>(&result)) {
         return std::move(*list);
     }
@@ -180,10 +196,20 @@ void BM_LsofAlone(benchmark::State& state) {
 }
 BENCHMARK(BM_LsofAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
+void BM_SsAlone(benchmark::State& state) {
+    for (auto _ : state) {
+        if (!runSsAlone()) {
+            state.SkipWithError("ss failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_SsAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
 void BM_Snapshot(benchmark::State& state) {
     for (auto _ : state) {
         const auto list = snapshot();
-        if (!list || listeners->identified(*list) != kListeners) {
+        if (!list || listeners->identified(*list) != serverCount) {
             state.SkipWithError("the snapshot did not identify every listener");
             break;
         }
@@ -191,112 +217,114 @@ void BM_Snapshot(benchmark::State& state) {
 }
 BENCHMARK(BM_Snapshot)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
-// The scan alone: the tool under its watchdog, output decoded and judged.
-void BM_ScanAlone(benchmark::State& state) {
+// The same snapshot where the kernel offers no socket dump: the listing tool, checked.
+void BM_SnapshotThroughTheListingTool(benchmark::State& state) {
+    const vantu::PortService service(vantu::test::withoutSocketDump());
     for (auto _ : state) {
-        const auto scanned = vantu::ListenerScan().run();
-        if (!std::holds_alternative<vantu::ScanOutcome>(scanned)) {
-            state.SkipWithError("scan failed");
+        const auto list = snapshot(service);
+        if (!list || listeners->identified(*list) != serverCount) {
+            state.SkipWithError("the snapshot did not identify every listener");
             break;
         }
     }
 }
-BENCHMARK(BM_ScanAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_SnapshotThroughTheListingTool)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
-// Project identification alone, on a list parsed once.
-void BM_EnrichFifty(benchmark::State& state) {
-    const auto scanned = vantu::ListenerScan().run();
-    const auto* outcome = std::get_if<vantu::ScanOutcome>(&scanned);
-    if (outcome == nullptr || !outcome->output) {
-        state.SkipWithError("scan failed");
-        return;
-    }
-    const QList<vantu::Listener> parsed = vantu::ListenerParser::parse(*outcome->output);
+// The socket dump alone, and the walk of the user's descriptors alone, with the cost of each
+// descriptor looked at.
+void BM_SocketDump(benchmark::State& state) {
     for (auto _ : state) {
-        auto enriched = vantu::ProjectResolver::enrich(parsed);
-        benchmark::DoNotOptimize(enriched);
+        auto dumped = vantu::platform::dumpListeningSockets();
+        benchmark::DoNotOptimize(dumped);
     }
 }
-BENCHMARK(BM_EnrichFifty)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SocketDump)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-void BM_SnapshotVersusLsof(benchmark::State& state) {
+size_t descriptorsOfUser() {
+    size_t count = 0;
+    const uint32_t uid = vantu::platform::currentUid();
+    for (const int32_t pid : vantu::platform::processesOf(uid)) {
+        const QDir fds(u"/proc/"_s + QString::number(pid) + u"/fd"_s);
+        count += static_cast<size_t>(fds.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
+    }
+    return count;
+}
+
+void BM_HolderWalk(benchmark::State& state) {
+    const auto dumped =
+        std::get<std::vector<vantu::platform::ListeningSocket>>(vantu::platform::dumpListeningSockets());
+    vantu::platform::InodeSet inodes;
+    for (const auto& socket : dumped) {
+        inodes.insert(socket.inode);
+    }
+    const size_t descriptors = descriptorsOfUser();
+    for (auto _ : state) {
+        auto holders = vantu::platform::findSocketHolders(inodes, vantu::examinedOwner());
+        benchmark::DoNotOptimize(holders);
+    }
+    state.counters["descriptors"] = static_cast<double>(descriptors);
+    state.counters["per_descriptor"] = benchmark::Counter(
+        static_cast<double>(descriptors), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_HolderWalk)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+void BM_SnapshotVersusTools(benchmark::State& state) {
     using Clock = std::chrono::steady_clock;
     Clock::duration lsofTime{};
+    Clock::duration ssTime{};
     Clock::duration snapshotTime{};
     for (auto _ : state) {
         const auto a = Clock::now();
         const bool lsofOk = runLsofAlone();
         const auto b = Clock::now();
+        const bool ssOk = runSsAlone();
+        const auto c = Clock::now();
         const auto list = snapshot();
-        const auto c = Clock::now();
-        if (!lsofOk || !list || listeners->identified(*list) != kListeners) {
-            state.SkipWithError("lsof or the snapshot failed");
-            break;
-        }
-        lsofTime += b - a;
-        snapshotTime += c - b;
-    }
-    const auto milliseconds = [&state](Clock::duration total) {
-        return std::chrono::duration<double, std::milli>(total).count() / static_cast<double>(state.iterations());
-    };
-    state.counters["lsof_ms"] = milliseconds(lsofTime);
-    state.counters["snapshot_ms"] = milliseconds(snapshotTime);
-    state.counters["ratio"] = milliseconds(snapshotTime) / milliseconds(lsofTime);
-}
-BENCHMARK(BM_SnapshotVersusLsof)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
-
-// Where the time above the tool goes: the same steps run one by one on this thread,
-// alternating with the tool alone.
-void BM_SnapshotStages(benchmark::State& state) {
-    using Clock = std::chrono::steady_clock;
-    Clock::duration lsofTime{};
-    Clock::duration scanTime{};
-    Clock::duration parseTime{};
-    Clock::duration enrichTime{};
-    for (auto _ : state) {
-        const auto a = Clock::now();
-        const bool lsofOk = runLsofAlone();
-        const auto b = Clock::now();
-        const auto scanned = vantu::ListenerScan().run();
-        const auto c = Clock::now();
-        const auto* outcome = std::get_if<vantu::ScanOutcome>(&scanned);
-        if (!lsofOk || outcome == nullptr || !outcome->output) {
-            state.SkipWithError("lsof or the scan failed");
-            break;
-        }
-        QList<vantu::Listener> parsed = vantu::ListenerParser::parse(*outcome->output);
         const auto d = Clock::now();
-        const auto enriched = vantu::ProjectResolver::enrich(std::move(parsed));
-        const auto e = Clock::now();
-        if (listeners->identified(enriched) != kListeners) {
-            state.SkipWithError("not every listener was identified");
+        if (!lsofOk || !ssOk || !list || listeners->identified(*list) != serverCount) {
+            state.SkipWithError("a tool or the snapshot failed");
             break;
         }
         lsofTime += b - a;
-        scanTime += c - b;
-        parseTime += d - c;
-        enrichTime += e - d;
+        ssTime += c - b;
+        snapshotTime += d - c;
     }
     const auto milliseconds = [&state](Clock::duration total) {
         return std::chrono::duration<double, std::milli>(total).count() / static_cast<double>(state.iterations());
     };
     state.counters["lsof_ms"] = milliseconds(lsofTime);
-    state.counters["scan_ms"] = milliseconds(scanTime);
-    state.counters["parse_ms"] = milliseconds(parseTime);
-    state.counters["enrich_ms"] = milliseconds(enrichTime);
+    state.counters["ss_ms"] = milliseconds(ssTime);
+    state.counters["snapshot_ms"] = milliseconds(snapshotTime);
+    state.counters["vs_lsof"] = milliseconds(snapshotTime) / milliseconds(lsofTime);
+    state.counters["vs_ss"] = milliseconds(snapshotTime) / milliseconds(ssTime);
 }
-BENCHMARK(BM_SnapshotStages)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
+BENCHMARK(BM_SnapshotVersusTools)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Children are forked before the first snapshot starts any thread.
+    benchmark::Initialize(&argc, argv);
+    int busyProcesses = 0;
+    int busyDescriptors = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--servers=", 0) == 0) {
+            serverCount = std::atoi(arg.c_str() + 10);
+        } else if (arg.rfind("--busy=", 0) == 0 &&
+                   std::sscanf(arg.c_str() + 7, "%d,%d", &busyProcesses, &busyDescriptors) == 2) {
+        } else {
+            std::fprintf(stderr, "unknown argument %s\n", argv[i]);
+            return 64;
+        }
+    }
+    // Children are forked before the first snapshot starts any thread, the busy ones first so
+    // that they inherit no listening socket.
+    const vantu::bench::BusyDesktop desktop(busyProcesses, busyDescriptors);
     ProjectListeners children;
     if (!children.complete()) {
         return 2;
     }
     listeners = &children;
-    benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     listeners = nullptr;
