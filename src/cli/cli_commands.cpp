@@ -1,6 +1,8 @@
 #include "cli/cli_commands.h"
 
 #include "cli/listener_report.h"
+#include "core/port_release.h"
+#include "platform/process_signal.h"
 #include "rules/development_port_filter.h"
 #include "service/snapshot_assembly.h"
 
@@ -9,6 +11,8 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -19,10 +23,15 @@ QString describe(const Listener& listener) {
     return listener.displayName() + u" ("_s + listener.command + u", PID "_s + QString::number(listener.pid) + u')';
 }
 
+// Every message on standard error names the program and shows no raw control character.
+void complain(CliContext& context, const QString& message) {
+    context.err << u"vantu-cli: "_s << visible(message) << Qt::endl;
+}
+
 std::optional<ListenerInventory> takeSnapshot(CliContext& context) {
     auto result = SnapshotAssembly::take(context.enumerator, context.settings, context.overrides);
     if (const auto* error = std::get_if<ServiceError>(&result)) {
-        context.err << errorDescription(*error) << Qt::endl;
+        complain(context, errorDescription(*error));
         return std::nullopt;
     }
     return std::get<ListenerInventory>(std::move(result));
@@ -34,19 +43,23 @@ int worse(int a, int b) {
     return rank(a) >= rank(b) ? a : b;
 }
 
-// A port whose processes were signalled and whose release is awaited.
-struct Signalled {
+// A port whose processes were stopped (or had already ended), awaiting its verdict.
+struct StoppedPort {
     uint16_t port = 0;
+    // The processes signalled for it, which must let go of it first.
     QList<ProcessIdentity> processes;
+    // Who started them: what they start next may be the server coming back.
+    std::vector<Supervisor> supervisors;
+    // Whether there is anything to wait for: a signal was sent, or the process was already gone.
+    bool stopped = false;
     int status = kDone;
 };
 
-// Decides about every listener on the port and signals those it may stop. Returns what was
-// signalled, with the status so far.
-Signalled signalPort(uint16_t port, const ListenerInventory& inventory, const CliArguments& arguments,
+// Decides about every listener on the port and stops those it may stop.
+StoppedPort stopPort(uint16_t port, const ListenerInventory& inventory, const CliArguments& arguments,
                      CliContext& context) {
     const QString portText = u"Port "_s + QString::number(port);
-    Signalled result{.port = port};
+    StoppedPort result{.port = port};
     QList<Listener> onPort;
     std::copy_if(inventory.listeners.cbegin(), inventory.listeners.cend(), std::back_inserter(onPort),
                  [port](const Listener& listener) { return listener.port == port; });
@@ -54,10 +67,10 @@ Signalled signalPort(uint16_t port, const ListenerInventory& inventory, const Cl
         const bool someoneElses = std::any_of(inventory.foreign.cbegin(), inventory.foreign.cend(),
                                               [port](const ForeignPort& foreign) { return foreign.port == port; });
         if (someoneElses) {
-            context.err << portText << u": "_s << PortServiceError::protectedProcess().errorDescription() << Qt::endl;
+            complain(context, portText + u": "_s + PortServiceError::protectedProcess().errorDescription());
             result.status = kFailed;
         } else {
-            context.err << u"Nothing is listening on port "_s << port << u'.' << Qt::endl;
+            complain(context, u"Nothing is listening on port "_s + QString::number(port) + u'.');
             result.status = kNothingToDo;
         }
         return result;
@@ -71,74 +84,107 @@ Signalled signalPort(uint16_t port, const ListenerInventory& inventory, const Cl
             const StopResult refused = listener.identity
                                            ? context.service.stop(*listener.identity, arguments.force).result()
                                            : StopResult(PortServiceError::protectedProcess());
-            context.err << portText << u": "_s << describe(listener) << u": "_s
-                        << (refused ? refused->errorDescription() : u"not stopped."_s) << Qt::endl;
+            complain(context, portText + u": "_s + describe(listener) + u": "_s +
+                                  (refused ? refused->errorDescription() : u"not stopped."_s));
             result.status = worse(result.status, kFailed);
         } else if (!arguments.all && !DevelopmentPortFilter::includes(listener, context.settings)) {
-            context.err
-                << portText << u" is held by "_s << describe(listener)
-                << u", which your discovery settings do not show as a dev server. Add --all to stop it anyway."_s
-                << Qt::endl;
+            complain(context, portText + u" is held by "_s + describe(listener) +
+                                  u", which your discovery settings do not show as a dev server. Add --all to "
+                                  u"stop it anyway."_s);
             result.status = worse(result.status, kNothingToDo);
         } else {
             targets.append(listener);
         }
     }
     for (const Listener& listener : targets) {
+        // Read before the signal: afterwards the process may be gone, and with it who its parent was.
+        const auto supervisor = PortRelease::supervisorOf(*listener.identity);
         const StopResult stopped = context.service.stop(*listener.identity, arguments.force).result();
-        if (stopped) {
-            context.err << portText << u": "_s << describe(listener) << u": "_s << stopped->errorDescription()
-                        << Qt::endl;
+        if (stopped && stopped->errorCase() == PortServiceError::Case::processExited) {
+            // Gone before the signal, and nobody took its pid: the port's verdict says the rest.
+            result.stopped = true;
+        } else if (stopped) {
+            complain(context, portText + u": "_s + describe(listener) + u": "_s + stopped->errorDescription());
             result.status = worse(result.status, kFailed);
         } else {
+            result.stopped = true;
             result.processes.append(*listener.identity);
-            context.out << (arguments.force ? u"Killed "_s : u"Asked "_s) << describe(listener)
-                        << (arguments.force ? u" on port "_s : u" to stop on port "_s) << port << u'.' << Qt::endl;
+            if (supervisor) {
+                result.supervisors.push_back(*supervisor);
+            }
+            context.out << visible((arguments.force ? u"Killed "_s : u"Asked "_s) + describe(listener) +
+                                   (arguments.force ? u" on port "_s : u" to stop on port "_s) + QString::number(port) +
+                                   u'.')
+                        << Qt::endl;
         }
     }
     return result;
 }
 
-// Waits for every signalled port to be released, all within one deadline, and says how each
-// ended. A stopped process can linger as a zombie until its parent reaps it, but a zombie holds
-// no sockets, so the sockets are asked rather than the process table.
-int awaitRelease(QList<Signalled>& ports, const CliArguments& arguments, CliContext& context) {
+// Waits for every stopped port to be let go of, all within one deadline, then says who holds
+// each port now. A stopped process can linger as a zombie until its parent reaps it, but a
+// zombie holds no sockets, so the sockets are asked rather than the process table.
+int awaitRelease(QList<StoppedPort>& ports, const CliArguments& arguments, CliContext& context) {
     const auto deadline = std::chrono::steady_clock::now() + context.releaseWait;
-    QList<Signalled*> waiting;
-    for (Signalled& port : ports) {
-        if (!port.processes.isEmpty()) {
+    QList<StoppedPort*> waiting;
+    for (StoppedPort& port : ports) {
+        if (port.stopped) {
             waiting.append(&port);
         }
     }
+    int status = kDone;
     while (!waiting.isEmpty()) {
         for (qsizetype i = 0; i < waiting.size();) {
-            Signalled& port = *waiting[i];
-            const auto listening = context.enumerator.stillListening(port.port, port.processes);
-            if (const auto* error = std::get_if<ServiceError>(&listening)) {
-                context.err << errorDescription(*error) << Qt::endl;
+            StoppedPort& port = *waiting[i];
+            const auto held = context.enumerator.stillListening(port.port, port.processes);
+            if (const auto* error = std::get_if<ServiceError>(&held)) {
+                complain(context, errorDescription(*error));
                 return kFailed;
             }
-            if (!std::get<bool>(listening)) {
-                context.out << u"Port "_s << port.port << u" is free."_s << Qt::endl;
-                waiting.removeAt(i);
-            } else {
+            if (std::get<bool>(held)) {
                 ++i;
+                continue;
+            }
+            waiting.removeAt(i);
+            const auto verdict =
+                PortRelease::settle(context.enumerator, port.port, port.supervisors,
+                                    std::chrono::duration_cast<std::chrono::milliseconds>(context.releaseWait));
+            if (const auto* error = std::get_if<ServiceError>(&verdict)) {
+                complain(context, errorDescription(*error));
+                status = kFailed;
+            } else if (std::get<PortVerdict>(verdict).isFree()) {
+                context.out << std::get<PortVerdict>(verdict).message() << Qt::endl;
+            } else {
+                complain(context, std::get<PortVerdict>(verdict).message());
+                status = kFailed;
             }
         }
         if (waiting.isEmpty()) {
             break;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
-            for (const Signalled* port : waiting) {
-                context.err << u"Port "_s << port->port << u" is still in use after "_s
-                            << QString::number(static_cast<double>(context.releaseWait.count()) / 1000.0)
-                            << (arguments.force ? u" s."_s : u" s. Try again with --force."_s) << Qt::endl;
+            for (const StoppedPort* port : waiting) {
+                complain(context, u"Port "_s + QString::number(port->port) + u" is still in use after "_s +
+                                      QString::number(static_cast<double>(context.releaseWait.count()) / 1000.0) +
+                                      (arguments.force ? u" s."_s : u" s. Try again with --force."_s));
             }
             return kFailed;
         }
         QThread::msleep(50);
     }
-    return kDone;
+    return status;
+}
+
+// Everything written must have reached its destination: a full disk or a closed pipe is a
+// failure, not a success.
+int finishOutput(int status, CliContext& context) {
+    context.out.flush();
+    if (context.out.status() == QTextStream::Ok && std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
+        return status;
+    }
+    const int error = errno != 0 ? errno : EIO;
+    complain(context, u"Couldn\u2019t write the output: "_s + platform::errorText(error) + u'.');
+    return kFailed;
 }
 
 }  // namespace
@@ -167,8 +213,7 @@ int runList(const CliArguments& arguments, CliContext& context) {
     } else {
         context.out << formatTable(shown);
     }
-    context.out.flush();
-    return kDone;
+    return finishOutput(kDone, context);
 }
 
 int runStop(const CliArguments& arguments, CliContext& context) {
@@ -177,15 +222,14 @@ int runStop(const CliArguments& arguments, CliContext& context) {
     if (!snapshot) {
         return kFailed;
     }
-    QList<Signalled> ports;
+    QList<StoppedPort> ports;
     int status = kDone;
     for (const uint16_t port : arguments.ports) {
-        ports.append(signalPort(port, *snapshot, arguments, context));
+        ports.append(stopPort(port, *snapshot, arguments, context));
         status = worse(status, ports.back().status);
     }
     status = worse(status, awaitRelease(ports, arguments, context));
-    context.out.flush();
-    return status;
+    return finishOutput(status, context);
 }
 
 }  // namespace vantu::cli

@@ -31,6 +31,10 @@ PortServiceError PortServiceError::protectedProcess() {
     return PortServiceError(Case::protectedProcess, QString(), 0);
 }
 
+PortServiceError PortServiceError::processExited() {
+    return PortServiceError(Case::processExited, QString(), 0);
+}
+
 QString PortServiceError::errorDescription() const {
     switch (case_) {
         case Case::scanFailed:
@@ -43,6 +47,8 @@ QString PortServiceError::errorDescription() const {
             return u"This process has exited or changed. Refresh and try again."_s;
         case Case::protectedProcess:
             return u"Only your own processes can be stopped."_s;
+        case Case::processExited:
+            return u"This process has already exited."_s;
     }
     Q_UNREACHABLE();
     return QString();

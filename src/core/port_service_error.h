@@ -9,7 +9,7 @@ namespace vantu {
 // Why a scan or a stop did not work. Every case carries the sentence the user sees.
 class PortServiceError {
 public:
-    enum class Case { scanFailed, signalFailed, scanTimedOut, processChanged, protectedProcess };
+    enum class Case { scanFailed, signalFailed, scanTimedOut, processChanged, protectedProcess, processExited };
 
     // The listing tool failed; `detail` is the first 240 characters of what it printed.
     static PortServiceError scanFailed(QString detail);
@@ -18,6 +18,9 @@ public:
     static PortServiceError scanTimedOut();
     static PortServiceError processChanged();
     static PortServiceError protectedProcess();
+    // The process had ended before the stop, and no other process holds its pid: there was
+    // nothing left to signal, which callers treat as a stop that already happened.
+    static PortServiceError processExited();
 
     [[nodiscard]] Case errorCase() const { return case_; }
     [[nodiscard]] const QString& detail() const { return detail_; }

@@ -17,13 +17,16 @@ std::optional<PortServiceError> stop(const ProcessIdentity& identity, bool force
     auto pinned = platform::PinnedProcess::pin(identity.pid);
     if (const int* error = std::get_if<int>(&pinned)) {
         if (*error == ESRCH) {
-            return PortServiceError::processChanged();
+            return PortServiceError::processExited();
         }
         return PortServiceError::signalFailed(*error);
     }
     const auto& process = std::get<platform::PinnedProcess>(pinned);
     const auto facts = process.facts();
-    if (!facts || ProcessIdentity::of(identity.pid, *facts) != identity) {
+    if (!facts) {
+        return PortServiceError::processExited();
+    }
+    if (ProcessIdentity::of(identity.pid, *facts) != identity) {
         return PortServiceError::processChanged();
     }
     const int error = process.sendSignal(force ? SIGKILL : SIGTERM);

@@ -151,6 +151,22 @@ char stateOf(QByteArrayView stat) {
     return field && field->size() == 1 ? field->front() : '\0';
 }
 
+std::optional<int32_t> parentOf(QByteArrayView stat) {
+    constexpr int kParentField = 4;
+    const auto field = statField(stat, kParentField);
+    const auto pid = field ? parseUnsigned(*field) : std::nullopt;
+    if (!pid || *pid > INT32_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(*pid);
+}
+
+QByteArray commandOf(QByteArrayView stat) {
+    const qsizetype open = stat.indexOf('(');
+    const qsizetype close = stat.lastIndexOf(')');
+    return open >= 0 && close > open ? stat.sliced(open + 1, close - open - 1).toByteArray() : QByteArray();
+}
+
 std::optional<QByteArray> commandAt(int dirFd) {
     auto text = readAt(dirFd, "comm");
     if (text && text->endsWith('\n')) {

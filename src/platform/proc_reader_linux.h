@@ -30,6 +30,12 @@ std::optional<ProcessFacts> factsAt(int dirFd);
 // Owner and start time from the text of a stat file and the owner of its /proc entry.
 std::optional<ProcessFacts> factsFrom(QByteArrayView stat, uint32_t owner);
 
+// The parent's pid (field 4 of a stat file).
+std::optional<int32_t> parentOf(QByteArrayView stat);
+
+// The command name between the parentheses of a stat file.
+QByteArray commandOf(QByteArrayView stat);
+
 // The process state letter of a stat file (R, S, Z…); '\0' when it cannot be found.
 char stateOf(QByteArrayView stat);
 

@@ -19,6 +19,18 @@ struct ProcessFacts {
     friend bool operator==(const ProcessFacts&, const ProcessFacts&) = default;
 };
 
+// What a process is and who started it, all read from one instance.
+struct ProcessSummary {
+    ProcessFacts facts;
+    int32_t parentPid = 0;
+    // The kernel's command name (at most 15 bytes).
+    QString command;
+};
+std::optional<ProcessSummary> describeProcess(int32_t pid);
+
+// The processes the process has started and that still run (or wait to be reaped).
+std::vector<int32_t> childrenOf(int32_t pid);
+
 // Owner and start time of one process instance. Both come from the same instance even if
 // the pid is recycled while they are read.
 std::optional<ProcessFacts> readProcessFacts(int32_t pid);

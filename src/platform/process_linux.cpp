@@ -79,6 +79,45 @@ std::optional<ProcessFacts> readProcessFacts(int32_t pid) {
     return proc::factsAt(dir.get());
 }
 
+std::optional<ProcessSummary> describeProcess(int32_t pid) {
+    UniqueFd dir(pid > 0 ? ::open(procPath(pid).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
+    struct stat info {};
+    if (!dir.valid() || ::fstat(dir.get(), &info) != 0) {
+        return std::nullopt;
+    }
+    const auto stat = proc::readAt(dir.get(), "stat");
+    const auto facts = stat ? factsFrom(*stat, static_cast<uint32_t>(info.st_uid)) : std::nullopt;
+    const auto parent = stat ? proc::parentOf(*stat) : std::nullopt;
+    if (!facts || !parent) {
+        return std::nullopt;
+    }
+    return ProcessSummary{.facts = *facts, .parentPid = *parent, .command = QString::fromUtf8(proc::commandOf(*stat))};
+}
+
+std::vector<int32_t> childrenOf(int32_t pid) {
+    std::vector<int32_t> children;
+    DIR* tasks = pid > 0 ? ::opendir(procPath(pid, "task").constData()) : nullptr;
+    if (tasks == nullptr) {
+        return children;
+    }
+    // Each thread keeps the children it started itself.
+    while (const dirent* entry = ::readdir(tasks)) {
+        if (entry->d_name[0] == '.') {
+            continue;
+        }
+        const QByteArray list = QByteArrayLiteral("task/") + entry->d_name + QByteArrayLiteral("/children");
+        const auto text =
+            readAll(UniqueFd(::open(procPath(pid, list.constData()).constData(), O_RDONLY | O_CLOEXEC)).get());
+        for (const QByteArray& word : text.value_or(QByteArray()).split(' ')) {
+            if (const auto child = parseUnsigned(word.trimmed()); child && *child <= INT32_MAX) {
+                children.push_back(static_cast<int32_t>(*child));
+            }
+        }
+    }
+    ::closedir(tasks);
+    return children;
+}
+
 std::optional<QString> executablePath(int32_t pid) {
     if (pid <= 0) {
         return std::nullopt;

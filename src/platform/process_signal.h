@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <variant>
@@ -25,6 +26,13 @@ public:
 
     // Owner and start time of the pinned instance; nullopt once it has been reaped.
     [[nodiscard]] std::optional<ProcessFacts> facts() const;
+
+    // Whether the pinned instance still runs: neither reaped nor a zombie.
+    [[nodiscard]] bool isRunning() const;
+
+    // Waits up to `limit` for the pinned instance to end; true once it has. Without blocking a
+    // thread in a sleep where the kernel can say when it ends (a pidfd).
+    [[nodiscard]] bool waitForExit(std::chrono::milliseconds limit) const;
 
     // 0 when the signal was sent, else the errno of the failed call.
     [[nodiscard]] int sendSignal(int signalNumber) const;

@@ -3,12 +3,14 @@
 #include "platform/proc_reader_linux.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace vantu::platform {
 namespace {
@@ -33,6 +35,24 @@ bool procSharesOurPidNamespace() {
     return n > 0 && proc::parseUnsigned(QByteArrayView(target, n)) == static_cast<uint64_t>(::getpid());
 }
 
+// The pid that /proc gives the process behind a pidfd, from the pidfd's own description.
+std::optional<int32_t> pidBehind(int pidfd) {
+    char path[48];
+    std::snprintf(path, sizeof path, "/proc/self/fdinfo/%d", pidfd);
+    UniqueFd info(::open(path, O_RDONLY | O_CLOEXEC));
+    const auto text = info.valid() ? proc::readAll(info.get()) : std::nullopt;
+    if (!text) {
+        return std::nullopt;
+    }
+    for (const QByteArray& line : text->split('\n')) {
+        if (line.startsWith("Pid:")) {
+            const auto pid = proc::parseUnsigned(QByteArrayView(line).sliced(4).trimmed());
+            return pid && *pid <= INT32_MAX ? std::optional(static_cast<int32_t>(*pid)) : std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::variant<PinnedProcess, int> PinnedProcess::pin(int32_t pid) {
@@ -50,6 +70,36 @@ std::variant<PinnedProcess, int> PinnedProcess::pin(int32_t pid) {
 
 std::optional<ProcessFacts> PinnedProcess::facts() const {
     return proc::factsAt(directory_.get());
+}
+
+bool PinnedProcess::isRunning() const {
+    const auto stat = proc::readAt(directory_.get(), "stat");
+    const char state = stat ? proc::stateOf(*stat) : '\0';
+    return state != '\0' && state != 'Z' && state != 'X';
+}
+
+bool PinnedProcess::waitForExit(std::chrono::milliseconds limit) const {
+    if (!isRunning()) {
+        return true;
+    }
+    // A pidfd becomes readable when its process ends. It is numbered by this program's pid
+    // namespace, so it counts only if /proc names the same process by the same pid, while the
+    // pinned directory still shows that process alive.
+    const long fd = ::syscall(SYS_pidfd_open, static_cast<pid_t>(pid_), 0U);
+    const UniqueFd pidfd(static_cast<int>(fd));
+    if (pidfd.valid() && pidBehind(pidfd.get()) == pid_ && isRunning()) {
+        pollfd ended{pidfd.get(), POLLIN, 0};
+        const int ready = ::poll(&ended, 1, static_cast<int>(limit.count()));
+        return ready > 0 || !isRunning();
+    }
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (isRunning()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 bool PinnedProcess::isPinned() const {

@@ -1,4 +1,5 @@
 // Runs the real vantu-cli binary against real listeners on loopback.
+#include "cli/cli_commands.h"
 #include "spawned_listener.h"
 
 #include <gtest/gtest.h>
@@ -11,11 +12,13 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -146,7 +149,7 @@ TEST_F(VantuCliTest, NothingOnThePort) {
     const uint16_t port = freePort();
     const CliRun run = runCli({u"stop"_s, QString::number(port)});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err.trimmed(), u"Nothing is listening on port "_s + QString::number(port) + u'.');
+    EXPECT_EQ(run.err.trimmed(), u"vantu-cli: Nothing is listening on port "_s + QString::number(port) + u'.');
 }
 
 TEST_F(VantuCliTest, AnotherUsersServerIsRefusedAndSurvives) {
@@ -166,7 +169,7 @@ TEST_F(VantuCliTest, AnotherUsersServerIsRefusedAndSurvives) {
     const CliRun refused = runCli({u"stop"_s, QString::number(foreign.port())}, asDaemon);
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_EQ(refused.err.trimmed(),
-              u"Port "_s + QString::number(foreign.port()) + u": Only your own processes can be stopped."_s);
+              u"vantu-cli: Port "_s + QString::number(foreign.port()) + u": Only your own processes can be stopped."_s);
     const CliRun listed = runCli({u"list"_s, u"--all"_s, u"--json"_s}, asDaemon);
     ASSERT_EQ(listed.exitCode, 0) << listed.err.toStdString();
     const QJsonArray entries = QJsonDocument::fromJson(listed.out.toUtf8()).array();
@@ -187,6 +190,105 @@ TEST_F(VantuCliTest, OneProcessOnTwoPortsIsStoppedOnceAndBothPortsAreFree) {
         EXPECT_TRUE(run.out.contains(u"Port "_s + QString::number(port) + u" is free."_s)) << run.out.toStdString();
     }
     EXPECT_TRUE(node.waitForExit(std::chrono::seconds(10)));
+}
+
+// The pid named after "(PID " in a message, for cleaning up what the test left running.
+pid_t pidIn(const QString& message, qsizetype from = 0) {
+    const qsizetype at = message.indexOf(u"(PID "_s, from);
+    return at < 0 ? -1 : message.mid(at + 5).section(u')', 0, 0).toInt();
+}
+
+TEST_F(VantuCliTest, AServerThatComesBackIsReportedWithWhoBroughtItBack) {
+    const QString folder = QFileInfo(root_.path()).canonicalFilePath();
+    QFile::link(test::testListenerProgram(), folder + u"/node"_s);
+    const uint16_t port = freePort();
+    // A supervisor that starts the server again whenever it ends.
+    QProcess loop;
+    loop.start(u"/bin/sh"_s, {u"-c"_s, u"while true; do \"$0\" \"$1\" >/dev/null; done"_s, folder + u"/node"_s,
+                              QString::number(port)});
+    ASSERT_TRUE(loop.waitForStarted());
+    const auto listening = [&] { return runCli({u"list"_s}).out.contains(QString::number(port) + u"  "_s); };
+    for (int i = 0; i < 200 && !listening(); ++i) {
+        QThread::msleep(20);
+    }
+    SpawnedListener handsOff = SpawnedListener::start({.commandName = u"node"_s, .handOffOnTerm = true});
+
+    const CliRun run = runCli({u"stop"_s, QString::number(port), QString::number(handsOff.port())});
+
+    EXPECT_EQ(run.exitCode, 2) << run.out.toStdString() << run.err.toStdString();
+    const QString again = u"vantu-cli: Port "_s + QString::number(port) + u" was taken again by node (PID "_s;
+    EXPECT_TRUE(run.err.contains(again)) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(u"), started by sh (PID "_s + QString::number(loop.processId()) + u")."_s))
+        << run.err.toStdString();
+    const QString handedOff =
+        u"vantu-cli: Port "_s + QString::number(handsOff.port()) + u" was taken again by node (PID "_s;
+    EXPECT_TRUE(run.err.contains(handedOff)) << run.err.toStdString();
+    EXPECT_FALSE(run.out.contains(u"is free"_s)) << run.out.toStdString();
+
+    loop.kill();
+    loop.waitForFinished();
+    for (const QString& line : run.err.split(u'\n')) {
+        if (const pid_t pid = pidIn(line); pid > 0) {
+            ::kill(pid, SIGKILL);
+        }
+    }
+}
+
+// Stops for real, but only after `before` ran: the world may change between the listing and
+// the stop.
+class LateStops : public PortService {
+public:
+    std::function<void()> before;
+    [[nodiscard]] QFuture<StopResult> stop(const ProcessIdentity& identity, bool force) const override {
+        before();
+        return PortService::stop(identity, force);
+    }
+};
+
+TEST_F(VantuCliTest, AServerThatEndsBeforeItsStopLeavesItsPortFree) {
+    SpawnedListener node = SpawnedListener::start({.commandName = u"node"_s});
+    LateStops service;
+    service.before = [&] { node.kill(); };
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    cli::CliContext context{.service = service,
+                            .settings = DiscoverySettings::defaults(),
+                            .overrides = {},
+                            .out = outStream,
+                            .err = errStream};
+    const cli::CliArguments arguments{.command = cli::CliArguments::Command::stop, .ports = {node.port()}};
+
+    EXPECT_EQ(cli::runStop(arguments, context), cli::kDone) << err.toStdString();
+    outStream.flush();
+    errStream.flush();
+    EXPECT_EQ(out.trimmed(), u"Port "_s + QString::number(node.port()) + u" is free."_s);
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+}
+
+TEST_F(VantuCliTest, OutputThatCannotBeWrittenIsAFailure) {
+    SpawnedListener node = SpawnedListener::start({.commandName = u"node"_s});
+    QProcess process;
+    process.setStandardOutputFile(u"/dev/full"_s);
+    process.start(QStringLiteral(VANTU_CLI_PATH), {u"list"_s});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 2);
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()).trimmed(),
+              u"vantu-cli: Couldn\u2019t write the output: No space left on device."_s);
+}
+
+TEST_F(VantuCliTest, HostileFolderNamesReachTheTerminalOnlyAsVisibleText) {
+    const QString hostile = u"evil\x1b]0;owned\x07\nnext\u202Etxt.js"_s;
+    const QString folder = QFileInfo(root_.path()).canonicalFilePath() + u'/' + hostile;
+    ASSERT_TRUE(QDir().mkpath(folder + u"/.git"_s));
+    SpawnedListener node = SpawnedListener::start({.workingDirectory = folder, .commandName = u"node"_s});
+    const CliRun run = runCli({u"list"_s});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    for (const QChar raw : {QChar(0x1B), QChar(0x07), QChar(0x202E)}) {
+        EXPECT_FALSE(run.out.contains(raw)) << run.out.toStdString();
+    }
+    EXPECT_TRUE(run.out.contains(u"evil\\x1B]0;owned\\x07\\x0Anext\\u202Etxt.js"_s)) << run.out.toStdString();
 }
 
 TEST_F(VantuCliTest, ListingStartsNoChildProcessWhenTheKernelAnswers) {

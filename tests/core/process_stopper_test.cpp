@@ -26,7 +26,6 @@ using test::SpawnedListener;
 
 constexpr uint32_t kNobody = 65534;
 
-
 std::optional<PortServiceError::Case> caseOf(const std::optional<PortServiceError>& error) {
     return error ? std::optional(error->errorCase()) : std::nullopt;
 }
@@ -80,11 +79,11 @@ TEST(ProcessStopperTest, NeverSignalsAnotherUsersProcess) {
     EXPECT_EQ(child.waitForEndingSignal(300ms), std::nullopt) << "the process was left alone";
 }
 
-TEST(ProcessStopperTest, AnExitedProcessHasChanged) {
+TEST(ProcessStopperTest, AnExitedProcessIsReportedAsExited) {
     SpawnedListener child = SpawnedListener::start();
     const ProcessIdentity identity = identityOf(child);
     child.kill();
-    EXPECT_EQ(caseOf(ProcessStopper::stop(identity, false)), PortServiceError::Case::processChanged);
+    EXPECT_EQ(caseOf(ProcessStopper::stop(identity, false)), PortServiceError::Case::processExited);
 }
 
 TEST(ProcessStopperTest, ADifferentStartTimeMeansAnotherProcessThatIsLeftAlone) {

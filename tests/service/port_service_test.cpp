@@ -259,7 +259,7 @@ TEST(PortServiceTest, TheStoreCanAwaitASnapshotAndAStop) {
     EXPECT_NE(find(listenersOf(snapshot), child.pid(), child.port()), nullptr);
     EXPECT_EQ(stopped, std::nullopt);
     EXPECT_TRUE(child.waitForExit(std::chrono::seconds(10)));
-    EXPECT_EQ(service.stop(*identity, false).result(), StopResult{PortServiceError::processChanged()});
+    EXPECT_EQ(service.stop(*identity, false).result(), StopResult{PortServiceError::processExited()});
 }
 
 }  // namespace

@@ -97,6 +97,9 @@ SpawnedListener SpawnedListener::start(const Options& options) {
     if (options.forkSharer) {
         args.push_back("--fork");
     }
+    if (options.handOffOnTerm) {
+        args.push_back("--hand-off-on-term");
+    }
     for (const uint16_t port : options.ports) {
         args.push_back(std::to_string(port));
     }

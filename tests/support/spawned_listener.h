@@ -30,6 +30,8 @@ public:
         bool reusePort = false;
         // Also start a child that holds the same sockets (and dies with the listener).
         bool forkSharer = false;
+        // On SIGTERM, start a child that keeps the sockets, then exit.
+        bool handOffOnTerm = false;
     };
 
     static SpawnedListener start(const Options& options);

@@ -1,12 +1,13 @@
 // A tiny stand-in for a development server: listens on loopback and waits to be stopped.
 //
 //   test_listener [--host 127.0.0.1|::1|both] [--chdir DIR] [--ignore-term] [--undumpable]
-//                 [--reuseport] [--fork] [PORT...]
+//                 [--reuseport] [--fork] [--hand-off-on-term] [PORT...]
 //
 // Each PORT (0 for any free port) gets one listening socket; with --host both, an IPv4 and
 // an IPv6 socket on the same port. Prints "PORT p1 p2 ...\n" once everything listens. With
 // --fork, a child that shares every socket is started too (it dies with its parent) and the
-// line ends in "CHILD pid".
+// line ends in "CHILD pid". With --hand-off-on-term, SIGTERM makes it start a child that keeps
+// every socket and lives on, then exit: the way some servers restart themselves.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/prctl.h>
@@ -23,6 +24,15 @@
 namespace {
 
 bool reusePort = false;
+
+void handOff(int) {
+    if (::fork() == 0) {
+        for (;;) {
+            ::pause();
+        }
+    }
+    ::_exit(0);
+}
 
 [[noreturn]] void die(const char* what) {
     std::perror(what);
@@ -99,6 +109,8 @@ int main(int argc, char** argv) {
             ::prctl(PR_SET_DUMPABLE, 0);
         } else if (arg == "--reuseport") {
             reusePort = true;
+        } else if (arg == "--hand-off-on-term") {
+            std::signal(SIGTERM, handOff);
         } else if (arg == "--fork") {
             forkSharer = true;
         } else if (arg == "--ignore-term") {

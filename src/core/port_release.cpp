@@ -1,0 +1,134 @@
+#include "core/port_release.h"
+
+#include "platform/listening_sockets.h"
+#include "platform/process.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu::PortRelease {
+namespace {
+
+std::optional<PortHolder::Starter> starterOf(int32_t pid) {
+    const auto self = platform::describeProcess(pid);
+    if (!self || self->parentPid <= 1) {
+        return std::nullopt;
+    }
+    const auto parent = platform::describeProcess(self->parentPid);
+    if (!parent || parent->facts.effectiveUid != platform::currentUid()) {
+        return std::nullopt;
+    }
+    return PortHolder::Starter{self->parentPid, parent->command};
+}
+
+// Processes a supervisor started after the stop that still run.
+bool hasNewChildren(const Supervisor& supervisor) {
+    const auto now = platform::describeProcess(supervisor.identity.pid);
+    if (!now || ProcessIdentity::of(supervisor.identity.pid, now->facts) != supervisor.identity) {
+        return false;
+    }
+    for (const int32_t child : platform::childrenOf(supervisor.identity.pid)) {
+        if (std::find(supervisor.childrenBefore.cbegin(), supervisor.childrenBefore.cend(), child) ==
+            supervisor.childrenBefore.cend()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether anything listens on the port: one socket dump, no process examined. Without a dump,
+// assume so and let the caller look properly.
+bool anySocketOn(uint16_t port) {
+    const auto dumped = platform::dumpListeningSockets();
+    const auto* sockets = std::get_if<std::vector<platform::ListeningSocket>>(&dumped);
+    return sockets == nullptr || std::any_of(sockets->cbegin(), sockets->cend(),
+                                             [port](const platform::ListeningSocket& s) { return s.port == port; });
+}
+
+}  // namespace
+
+std::optional<Supervisor> supervisorOf(const ProcessIdentity& process) {
+    const auto self = platform::describeProcess(process.pid);
+    if (!self || ProcessIdentity::of(process.pid, self->facts) != process || self->parentPid <= 1) {
+        return std::nullopt;
+    }
+    const auto parent = platform::describeProcess(self->parentPid);
+    if (!parent || parent->facts.effectiveUid != platform::currentUid()) {
+        return std::nullopt;
+    }
+    return Supervisor{ProcessIdentity::of(self->parentPid, parent->facts), platform::childrenOf(self->parentPid)};
+}
+
+std::variant<QList<PortHolder>, ServiceError> holdersOf(const ListenerEnumerator& enumerator, uint16_t port) {
+    auto found = enumerator.enumerate();
+    if (auto* error = std::get_if<ServiceError>(&found)) {
+        return std::move(*error);
+    }
+    const auto& inventory = std::get<ListenerInventory>(found);
+    QList<PortHolder> holders;
+    for (const Listener& listener : inventory.listeners) {
+        if (listener.port == port) {
+            holders.append(PortHolder{listener.pid, listener.command, starterOf(listener.pid)});
+        }
+    }
+    for (const ForeignPort& other : inventory.foreign) {
+        if (other.port == port && holders.isEmpty()) {
+            holders.append(PortHolder{.foreign = true});
+        }
+    }
+    return holders;
+}
+
+std::variant<PortVerdict, ServiceError> settle(const ListenerEnumerator& enumerator, uint16_t port,
+                                               const std::vector<Supervisor>& supervisors,
+                                               std::chrono::milliseconds respawnWindow) {
+    const auto deadline = std::chrono::steady_clock::now() + respawnWindow;
+    for (;;) {
+        if (anySocketOn(port)) {
+            auto holders = holdersOf(enumerator, port);
+            if (auto* error = std::get_if<ServiceError>(&holders)) {
+                return std::move(*error);
+            }
+            auto& list = std::get<QList<PortHolder>>(holders);
+            if (!list.isEmpty()) {
+                return PortVerdict{port, std::move(list)};
+            }
+        }
+        const bool comingBack = std::any_of(supervisors.cbegin(), supervisors.cend(), hasNewChildren);
+        if (!comingBack || std::chrono::steady_clock::now() >= deadline) {
+            return PortVerdict{port, {}};
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+}
+
+}  // namespace vantu::PortRelease
+
+namespace vantu {
+
+QString PortVerdict::message() const {
+    const QString portText = u"Port "_s + QString::number(port);
+    if (holders.isEmpty()) {
+        return portText + u" is free."_s;
+    }
+    QStringList names;
+    for (const PortHolder& holder : holders) {
+        if (holder.foreign) {
+            names.append(u"another user\u2019s process"_s);
+            continue;
+        }
+        QString name = holder.command + u" (PID "_s + QString::number(holder.pid) + u')';
+        if (holder.startedBy) {
+            name += u", started by "_s + holder.startedBy->command + u" (PID "_s +
+                    QString::number(holder.startedBy->pid) + u')';
+        }
+        names.append(name);
+    }
+    return portText + u" was taken again by "_s + names.join(u"; "_s) + u'.';
+}
+
+}  // namespace vantu

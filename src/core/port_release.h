@@ -1,0 +1,71 @@
+#pragma once
+
+#include "core/listener_enumerator.h"
+#include "core/process_identity.h"
+
+#include <QList>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace vantu {
+
+// A process that holds a port, and who started it when that is one of the user's own.
+struct PortHolder {
+    struct Starter {
+        int32_t pid = 0;
+        QString command;
+        friend bool operator==(const Starter&, const Starter&) = default;
+    };
+    int32_t pid = 0;
+    QString command;
+    std::optional<Starter> startedBy;
+    // Another user's process, which could not be examined: no pid, no command.
+    bool foreign = false;
+
+    friend bool operator==(const PortHolder&, const PortHolder&) = default;
+};
+
+// What became of a port once the processes that were stopped let go of it.
+struct PortVerdict {
+    uint16_t port = 0;
+    // Who holds it now; empty when it is free.
+    QList<PortHolder> holders;
+
+    [[nodiscard]] bool isFree() const { return holders.isEmpty(); }
+    // "Port 3000 is free." or "Port 3000 was taken again by node (PID 4242), started by nodemon
+    // (PID 4100)."
+    [[nodiscard]] QString message() const;
+};
+
+// The process that started a stopped one, with the children it had before the stop: a child
+// it starts afterwards may be the same server started again (a shell loop, a file watcher).
+struct Supervisor {
+    ProcessIdentity identity;
+    std::vector<int32_t> childrenBefore;
+};
+
+// Tells the truth about a stop: waits for the signalled processes to let go of their ports,
+// then asks the kernel who, if anyone, holds each port. Blocks: run off the main thread.
+namespace PortRelease {
+
+// Read just before the signal; nullopt when the parent is gone, is not the user's own, or is
+// the system's first process.
+std::optional<Supervisor> supervisorOf(const ProcessIdentity& process);
+
+// Who listens on `port` now, each with who started it.
+std::variant<QList<PortHolder>, ServiceError> holdersOf(const ListenerEnumerator& enumerator, uint16_t port);
+
+// The verdict on a port that the stopped processes no longer hold. When it is free but one of
+// `supervisors` has started a new process since, that process may be the server coming back:
+// the port is watched until it is taken or that process ends, for at most `respawnWindow`.
+std::variant<PortVerdict, ServiceError> settle(const ListenerEnumerator& enumerator, uint16_t port,
+                                               const std::vector<Supervisor>& supervisors,
+                                               std::chrono::milliseconds respawnWindow);
+
+}  // namespace PortRelease
+}  // namespace vantu
