@@ -36,4 +36,17 @@ std::optional<PortServiceError> stop(const ProcessIdentity& identity, bool force
     return std::nullopt;
 }
 
+bool awaitExit(const ProcessIdentity& identity, std::chrono::milliseconds limit) {
+    auto pinned = platform::PinnedProcess::pin(identity.pid);
+    const auto* process = std::get_if<platform::PinnedProcess>(&pinned);
+    if (process == nullptr) {
+        return true;
+    }
+    const auto facts = process->facts();
+    if (!facts || ProcessIdentity::of(identity.pid, *facts) != identity) {
+        return true;
+    }
+    return process->waitForExit(limit);
+}
+
 }  // namespace vantu::ProcessStopper

@@ -3,6 +3,7 @@
 #include "core/port_service_error.h"
 #include "core/process_identity.h"
 
+#include <chrono>
 #include <optional>
 
 namespace vantu {
@@ -15,6 +16,10 @@ namespace ProcessStopper {
 // Blocks on system calls, so it runs off the main thread. nullopt means the signal was
 // delivered; it does not wait for the process to exit.
 std::optional<PortServiceError> stop(const ProcessIdentity& identity, bool force);
+
+// Waits up to `limit` for that very process instance to end; true once it has (or when the pid
+// no longer names it). Blocks.
+bool awaitExit(const ProcessIdentity& identity, std::chrono::milliseconds limit);
 
 }  // namespace ProcessStopper
 }  // namespace vantu

@@ -1,5 +1,6 @@
 #include "service/port_service.h"
 
+#include "core/port_release.h"
 #include "core/process_stopper.h"
 #include "service/snapshot_assembly.h"
 
@@ -25,6 +26,41 @@ QFuture<SnapshotResult> PortService::snapshot(const DiscoverySettings& settings,
 QFuture<StopResult> PortService::stop(const ProcessIdentity& identity, bool force) const {
     return QtConcurrent::run(QThreadPool::globalInstance(),
                              [identity, force]() -> StopResult { return ProcessStopper::stop(identity, force); });
+}
+
+QFuture<StopAftermath> PortService::awaitExit(const ProcessIdentity& identity, const QList<uint16_t>& ports,
+                                              std::chrono::nanoseconds limit) const {
+    // Waits get threads of their own: they sleep for most of their time, and must not hold up
+    // a refresh on a machine whose shared pool has only a thread or two.
+    static QThreadPool* const waits = [] {
+        auto* pool = new QThreadPool();
+        pool->setMaxThreadCount(16);
+        return pool;
+    }();
+    return QtConcurrent::run(waits, [enumerator = enumerator_, identity, ports, limit]() -> StopAftermath {
+        // How long a server that is coming back may take to listen again.
+        constexpr std::chrono::milliseconds kRespawnWindow{1500};
+        std::vector<Supervisor> supervisors;
+        if (auto supervisor = PortRelease::supervisorOf(identity)) {
+            supervisors.push_back(std::move(*supervisor));
+        }
+        StopAftermath aftermath;
+        aftermath.exited = ProcessStopper::awaitExit(identity, std::chrono::ceil<std::chrono::milliseconds>(limit));
+        if (!aftermath.exited) {
+            return aftermath;
+        }
+        QStringList taken;
+        for (const uint16_t port : ports) {
+            const auto verdict = PortRelease::settle(enumerator, port, supervisors, kRespawnWindow);
+            if (const auto* settled = std::get_if<PortVerdict>(&verdict); settled != nullptr && !settled->isFree()) {
+                taken.append(settled->message());
+            }
+        }
+        if (!taken.isEmpty()) {
+            aftermath.takenAgain = taken.join(u' ');
+        }
+        return aftermath;
+    });
 }
 
 }  // namespace vantu

@@ -11,6 +11,7 @@
 #include <QMap>
 #include <QString>
 
+#include <chrono>
 #include <optional>
 #include <variant>
 
@@ -24,6 +25,17 @@ using SnapshotResult = std::variant<QList<Listener>, ServiceError>;
 
 // nullopt: the signal was delivered.
 using StopResult = std::optional<PortServiceError>;
+
+// What followed a delivered signal.
+struct StopAftermath {
+    // The process ended within the wait.
+    bool exited = false;
+    // When it ended and one of its ports was taken again at once: who took it, in one sentence
+    // per port.
+    std::optional<QString> takenAgain;
+
+    friend bool operator==(const StopAftermath&, const StopAftermath&) = default;
+};
 
 // Scans and stops, each on a background thread; the caller awaits the future on the main
 // thread. Holds no state between calls. Virtual so tests can decide when and how a scan or a
@@ -44,6 +56,13 @@ public:
 
     // Sends SIGTERM, or SIGKILL when `force`, to that very process instance.
     [[nodiscard]] virtual QFuture<StopResult> stop(const ProcessIdentity& identity, bool force) const;
+
+    // After a delivered signal: waits up to `limit` for the process to end, returning as soon as
+    // it has. Then, if it ended, asks who holds each of its `ports`, watching a little longer
+    // when the program that started it has just started another (a server coming back).
+    [[nodiscard]] virtual QFuture<StopAftermath> awaitExit(const ProcessIdentity& identity,
+                                                           const QList<uint16_t>& ports,
+                                                           std::chrono::nanoseconds limit) const;
 
 private:
     ListenerEnumerator enumerator_;

@@ -55,16 +55,6 @@ private:
     QFuture<T> future_;
 };
 
-// The stop path's waits are part of the behaviour the user sees, so they must not come
-// early: a coarse timer may fire up to 5% ahead of time.
-QCoro::Task<void> sleepPrecisely(std::chrono::nanoseconds duration) {
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.setSingleShot(true);
-    timer.start(std::chrono::ceil<std::chrono::milliseconds>(duration));
-    co_await timer;
-}
-
 QString interruptedScanMessage() {
     return u"Port scan was interrupted. Try refreshing."_s;
 }
@@ -224,18 +214,38 @@ QCoro::Task<void> PortStore::runStop(ProcessIdentity identity, bool force) {
         co_return;
     }
 
-    if (outcome && !outcome->has_value()) {
-        // Give the process time to exit before the one refresh that decides whether it has.
-        co_await sleepPrecisely(force ? delays_.afterForced : delays_.afterPolite);
+    const bool delivered = outcome && !outcome->has_value();
+    const bool alreadyGone =
+        outcome && outcome->has_value() && (*outcome)->errorCase() == PortServiceError::Case::processExited;
+    if (delivered) {
+        // Give the process time to exit; the wait ends early once it has.
+        QList<uint16_t> ports;
+        for (const Listener& listener : listeners_) {
+            if (listener.identity == identity) {
+                ports.append(listener.port);
+            }
+        }
+        const std::optional<StopAftermath> aftermath =
+            co_await Settled(service_->awaitExit(identity, ports, force ? delays_.afterForced : delays_.afterPolite));
         if (!self) {
             co_return;
         }
-        // In one turn: the row leaves the stopping state and, after a polite stop, offers
-        // the forced kill, while the refresh that decides whether the row stays is on its way.
-        if (!force) {
+        if (aftermath && aftermath->exited) {
+            // Its rows go at once rather than with the refresh, and nothing is left to force.
+            dropRowsOf(identity);
+            if (aftermath->takenAgain) {
+                publish(errorMessage_, aftermath->takenAgain);
+            }
+        } else if (!force) {
+            // In one turn: the row leaves the stopping state and offers the forced kill, while
+            // the refresh that decides whether the row stays is on its way.
             Q_EMIT willChange();
             forceAvailable_.insert(identity);
         }
+        refresh();
+    } else if (alreadyGone) {
+        // It ended on its own before the stop: nothing went wrong, the list was just behind.
+        dropRowsOf(identity);
         refresh();
     } else {
         publish(errorMessage_,
@@ -248,6 +258,19 @@ QCoro::Task<void> PortStore::runStop(ProcessIdentity identity, bool force) {
 
     Q_EMIT willChange();
     stopping_.remove(identity);
+}
+
+void PortStore::dropRowsOf(const ProcessIdentity& identity) {
+    QList<Listener> remaining;
+    std::copy_if(listeners_.cbegin(), listeners_.cend(), std::back_inserter(remaining),
+                 [&](const Listener& listener) { return listener.identity != identity; });
+    if (remaining.size() != listeners_.size()) {
+        publish(listeners_, std::move(remaining));
+    }
+    if (forceAvailable_.contains(identity)) {
+        Q_EMIT willChange();
+        forceAvailable_.remove(identity);
+    }
 }
 
 void PortStore::chooseProjectFolder(const Listener& listener) {

@@ -60,7 +60,6 @@ public:
               StopDelays delays = {}, QObject* parent = nullptr);
     ~PortStore() override;
 
-
     // Published state.
     [[nodiscard]] const QList<Listener>& listeners() const { return listeners_; }
     [[nodiscard]] bool isRefreshing() const { return isRefreshing_; }
@@ -104,6 +103,8 @@ private:
 
     QCoro::Task<void> runRefreshPasses();
     QCoro::Task<void> runStop(ProcessIdentity identity, bool force);
+    // Removes the process's rows and its force offer, as the next refresh would.
+    void dropRowsOf(const ProcessIdentity& identity);
     void applyProjectFolder(const QString& key, const QString& folder);
     void saveProjectOverrides();
 

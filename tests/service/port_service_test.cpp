@@ -189,6 +189,40 @@ TEST(PortServiceTest, ARuntimeThatDoesNotListenIsNeverExamined) {
     ::waitpid(quiet, nullptr, 0);
 }
 
+TEST(PortServiceTest, TheWaitAfterAStopEndsWhenTheProcessDoesAndNamesWhoTookThePortBack) {
+    using namespace std::chrono_literals;
+    const PortService service;
+    test::SpawnedListener polite = test::SpawnedListener::start();
+    test::SpawnedListener stubborn = test::SpawnedListener::start({.ignoreTerm = true});
+    test::SpawnedListener handsOff = test::SpawnedListener::start({.handOffOnTerm = true});
+    struct Case {
+        const char* what;
+        test::SpawnedListener& listener;
+        StopAftermath expected;
+    };
+    const Case cases[] = {
+        {"ends on SIGTERM", polite, {.exited = true}},
+        {"ignores SIGTERM", stubborn, {.exited = false}},
+    };
+    for (const Case& c : cases) {
+        const auto identity = ProcessIdentity::read(c.listener.pid());
+        ASSERT_TRUE(identity.has_value()) << c.what;
+        ASSERT_EQ(service.stop(*identity, false).result(), std::nullopt) << c.what;
+        EXPECT_EQ(service.awaitExit(*identity, {c.listener.port()}, 1200ms).result(), c.expected) << c.what;
+    }
+
+    // A server that passes its socket to a child as it ends: the port is not free.
+    const auto identity = ProcessIdentity::read(handsOff.pid());
+    ASSERT_TRUE(identity.has_value());
+    ASSERT_EQ(service.stop(*identity, false).result(), std::nullopt);
+    const StopAftermath aftermath = service.awaitExit(*identity, {handsOff.port()}, 1200ms).result();
+    EXPECT_TRUE(aftermath.exited);
+    ASSERT_TRUE(aftermath.takenAgain.has_value());
+    const QString prefix = u"Port "_s + QString::number(handsOff.port()) + u" was taken again by test_listener (PID "_s;
+    EXPECT_TRUE(aftermath.takenAgain->startsWith(prefix)) << aftermath.takenAgain->toStdString();
+    ::kill(aftermath.takenAgain->mid(prefix.size()).section(u')', 0, 0).toInt(), SIGKILL);
+}
+
 TEST(PortServiceTest, NothingListeningIsAnEmptyList) {
     Folder folder;
     const PortService service(

@@ -1,5 +1,7 @@
 #include "fake_port_service.h"
 
+#include <QTimer>
+
 #include <exception>
 #include <stdexcept>
 
@@ -70,6 +72,25 @@ QFuture<StopResult> FakePortService::stop(const ProcessIdentity& identity, bool 
     promise->start();
     record_->stops.push_back({identity, force, promise});
     record_->events.append(force ? u"stop force"_s : u"stop"_s);
+    return promise->future();
+}
+
+QFuture<StopAftermath> FakePortService::awaitExit(const ProcessIdentity& identity, const QList<uint16_t>& ports,
+                                                  std::chrono::nanoseconds limit) const {
+    record_->exitWaitPorts.push_back(ports);
+    auto promise = std::make_shared<QPromise<StopAftermath>>();
+    promise->start();
+    const StopAftermath answer{record_->exited.contains(identity),
+                               record_->exited.contains(identity) ? record_->takenAgain : std::nullopt};
+    auto* timer = new QTimer();
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, promise, answer] {
+        timer->deleteLater();
+        promise->addResult(answer);
+        promise->finish();
+    });
+    timer->start(answer.exited ? std::chrono::milliseconds(0) : std::chrono::ceil<std::chrono::milliseconds>(limit));
     return promise->future();
 }
 

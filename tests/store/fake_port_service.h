@@ -4,6 +4,7 @@
 
 #include <QFuture>
 #include <QPromise>
+#include <QSet>
 #include <QStringList>
 
 #include <memory>
@@ -29,6 +30,12 @@ public:
     struct Record {
         std::vector<SnapshotRequest> snapshots;
         std::vector<StopRequest> stops;
+        // How each wait after a delivered signal ends: the processes in `exited` end at once,
+        // the others still run when the wait runs out (on a precise timer, like the real wait).
+        QSet<ProcessIdentity> exited;
+        std::optional<QString> takenAgain;
+        // The ports each wait was asked about.
+        std::vector<QList<uint16_t>> exitWaitPorts;
         // "snapshot" and "stop" in the order the requests arrived; tests may add their own
         // entries to see what happened in between.
         QStringList events;
@@ -48,6 +55,8 @@ public:
     [[nodiscard]] QFuture<SnapshotResult> snapshot(const DiscoverySettings& settings,
                                                    const ProjectOverrides& overrides) const override;
     [[nodiscard]] QFuture<StopResult> stop(const ProcessIdentity& identity, bool force) const override;
+    [[nodiscard]] QFuture<StopAftermath> awaitExit(const ProcessIdentity& identity, const QList<uint16_t>& ports,
+                                                   std::chrono::nanoseconds limit) const override;
 
 private:
     std::shared_ptr<Record> record_;

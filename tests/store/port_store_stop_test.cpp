@@ -121,6 +121,39 @@ TEST_F(StopTest, AProcessThatExitsLosesItsRowsAndItsForceOffer) {
     EXPECT_EQ(store->listeners(), QList<Listener>{other});
 }
 
+TEST_F(StopTest, AProcessThatEndsWithinTheWaitLosesItsRowsAtOnceAndIsNeverOfferedForce) {
+    service->exited.insert(process);
+    stopSucceeding(first);
+    EXPECT_EQ(service->exitWaitPorts, (std::vector<QList<uint16_t>>{{3000, 3001}}));
+    // Gone before the refresh answers, with nothing to force.
+    EXPECT_EQ(store->listeners(), QList<Listener>{other});
+    EXPECT_TRUE(store->forceAvailable().isEmpty());
+    EXPECT_EQ(store->errorMessage(), std::nullopt);
+    answerRefresh({other});
+    EXPECT_EQ(store->listeners(), QList<Listener>{other});
+}
+
+TEST_F(StopTest, AServerThatCameBackIsNamedInTheErrorLine) {
+    service->exited.insert(process);
+    service->takenAgain = u"Port 3000 was taken again by node (PID 4242), started by nodemon (PID 4100)."_s;
+    stopSucceeding(first);
+    EXPECT_EQ(store->errorMessage(), service->takenAgain);
+    const Listener restarted = devListener(4242, 3000);
+    answerRefresh({restarted, other});
+    EXPECT_EQ(store->listeners(), (QList<Listener>{restarted, other}));
+}
+
+TEST_F(StopTest, AProcessThatHadAlreadyEndedLosesItsRowsWithoutAnErrorLine) {
+    store->stop(first);
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
+    service->failStop(0, PortServiceError::processExited());
+    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    EXPECT_EQ(store->errorMessage(), std::nullopt);
+    EXPECT_EQ(store->listeners(), QList<Listener>{other});
+    EXPECT_TRUE(store->forceAvailable().isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() == 2; })) << "a refresh still follows";
+}
+
 TEST_F(StopTest, OnlySuccessfulRefreshesWithdrawForceOffers) {
     stopSucceeding(first);
     answerRefresh({first, second, other});
