@@ -2,6 +2,7 @@
 // checks and the same settings as the tray app.
 #include "cli/cli_arguments.h"
 #include "cli/cli_commands.h"
+#include "cli/listener_report.h"
 #include "platform/settings_store.h"
 #include "rules/discovery_settings.h"
 #include "service/port_service.h"
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
     QTextStream err(stderr);
 
     if (const auto* usage = std::get_if<vantu::cli::UsageError>(&parsed)) {
-        err << u"vantu-cli: "_s << usage->message << Qt::endl;
+        err << u"vantu-cli: "_s << vantu::cli::visible(usage->message) << Qt::endl;
         return vantu::cli::kUsage;
     }
     const auto& arguments = std::get<vantu::cli::CliArguments>(parsed);

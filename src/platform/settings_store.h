@@ -2,23 +2,27 @@
 
 #include <QString>
 #include <QVariant>
+#include <QVariantMap>
 
-#include <memory>
-
-class QSettings;
+#include <optional>
 
 namespace vantu::platform {
 
 // The per-user key-value store for preferences: one JSON file that keeps the type of every
 // value (a boolean stays a boolean, text stays text, a map of text stays a JSON object).
 // Used on the main thread only.
+//
+// The file is read once, at construction, and opened as carefully as any file a stranger may
+// have put there: only a regular file of sane size is read, and never in a way that could
+// block (a FIFO in its place reads as an empty store). Anything unreadable is left untouched
+// until the user saves; then it is kept beside the new file as "<file>.damaged".
+//
+// Writes merge: under a lock, the file is read again, only what the caller changes is applied,
+// and the result replaces the file atomically. Other instances and hand edits lose nothing.
 class SettingsStore {
 public:
     // A store backed by the file at `filePath` (created on the first write).
     explicit SettingsStore(const QString& filePath);
-    ~SettingsStore();
-    SettingsStore(const SettingsStore&) = delete;
-    SettingsStore& operator=(const SettingsStore&) = delete;
 
     // The user's own file: $XDG_CONFIG_HOME/vantu/vantu.json, or ~/.config/vantu/vantu.json.
     static QString standardPath();
@@ -27,16 +31,19 @@ public:
     // an invalid QVariant when the key was never written or the file could not be read.
     [[nodiscard]] QVariant value(const QString& key) const;
 
-    // Stores the value and writes the file at once (atomically); an invalid QVariant removes
-    // the key. Reports nothing: a preference that cannot be written is not worth interrupting
-    // the user for. A file that is not a JSON object reads as empty and is left alone until
-    // such a write, which first keeps a copy of it as "<file>.damaged".
-    void setValue(const QString& key, const QVariant& value);
+    // Stores the value and writes the file at once; an invalid QVariant removes the key.
+    // nullopt when it was saved, else the sentence to show the user.
+    std::optional<QString> setValue(const QString& key, const QVariant& value);
 
-    [[nodiscard]] QString filePath() const;
+    // Sets one entry of the map stored under `key` (an invalid value removes the entry),
+    // leaving the map's other entries as the file has them now. The map stays, if empty.
+    std::optional<QString> setMapEntry(const QString& key, const QString& entry, const QVariant& value);
+
+    [[nodiscard]] QString filePath() const { return path_; }
 
 private:
-    std::unique_ptr<QSettings> settings_;
+    QString path_;
+    QVariantMap values_;
 };
 
 }  // namespace vantu::platform

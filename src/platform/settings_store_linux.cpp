@@ -1,76 +1,148 @@
 #include "platform/settings_store.h"
 
+#include "platform/file_system.h"
+#include "platform/process_signal.h"
+#include "platform/unique_fd.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QSettings>
 
-#include <optional>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
 namespace vantu::platform {
 namespace {
 
-std::optional<QJsonObject> parseObject(const QByteArray& bytes) {
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        return std::nullopt;
-    }
-    return document.object();
-}
+// Far more than any real preferences file; a larger file is not read.
+constexpr int64_t kMaxFileBytes = 1024 * 1024;
 
-// A file that is not one JSON object is unreadable as a whole: QSettings then reports a
-// format error and presents an empty store.
-bool readJson(QIODevice& device, QSettings::SettingsMap& map) {
-    const auto parsed = parseObject(device.readAll());
-    if (!parsed) {
-        return false;
-    }
-    const QJsonObject& object = *parsed;
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        // Objects come back as QVariantMap with their keys untouched: QSettings splits only
-        // its own top-level keys at '/', never the keys inside a value.
-        map.insert(it.key(), it.value().toVariant());
-    }
-    return true;
-}
-
-bool writeJson(QIODevice& device, const QSettings::SettingsMap& map) {
+struct ReadBack {
     QJsonObject object;
-    for (auto it = map.begin(); it != map.end(); ++it) {
-        object.insert(it.key(), QJsonValue::fromVariant(it.value()));
+    // Something is there that is not a readable JSON object: a FIFO, a device, a huge or
+    // damaged file.
+    bool odd = false;
+};
+
+ReadBack readObject(const QString& path) {
+    if (!exists(path)) {
+        return {};
     }
-    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
-    return device.write(bytes) == bytes.size();
+    const auto bytes = readRegularFile(path, kMaxFileBytes);
+    if (!bytes) {
+        return {.odd = true};
+    }
+    if (bytes->isEmpty()) {
+        return {};
+    }
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(*bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        return {.odd = true};
+    }
+    return {.object = document.object()};
 }
 
-QSettings::Format jsonFormat() {
-    static const QSettings::Format format = QSettings::registerFormat(u"json"_s, readJson, writeJson);
-    return format;
+QString saveFailure(int errorNumber) {
+    return u"Couldn\u2019t save settings: "_s + errorText(errorNumber) + u'.';
 }
 
-// Whether the file exists with content that the store cannot read. It is checked at each
-// write rather than once, since the file may have been edited while the app runs.
-bool isDamaged(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
+// Creates the folder and its parents; 0 or the errno of the failure.
+int makeFolders(const QByteArray& folder) {
+    qsizetype slash = 0;
+    do {
+        slash = folder.indexOf('/', slash + 1);
+        const QByteArray part = slash < 0 ? folder : folder.first(slash);
+        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST) {
+            return errno;
+        }
+    } while (slash >= 0);
+    struct stat info {};
+    if (::stat(folder.constData(), &info) != 0) {
+        return errno;
     }
-    const QByteArray bytes = file.readAll();
-    return !bytes.isEmpty() && !parseObject(bytes);
+    return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+}
+
+// Writes all bytes to a new file beside `path` and renames it over `path`.
+int replaceFile(const QByteArray& path, const QByteArray& bytes) {
+    QByteArray temporary = path + QByteArrayLiteral(".XXXXXX");
+    UniqueFd fd(::mkstemp(temporary.data()));
+    if (!fd.valid()) {
+        return errno;
+    }
+    int error = 0;
+    for (qsizetype written = 0; written < bytes.size() && error == 0;) {
+        const ssize_t n = ::write(fd.get(), bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+        if (n < 0 && errno != EINTR) {
+            error = errno;
+        } else if (n > 0) {
+            written += n;
+        }
+    }
+    if (error == 0 && ::fsync(fd.get()) != 0) {
+        error = errno;
+    }
+    fd.reset();
+    if (error == 0 && ::rename(temporary.constData(), path.constData()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(temporary.constData());
+    }
+    return error;
+}
+
+// Reads the file again under a lock on its folder, applies `change`, writes the result.
+std::optional<QString> update(const QString& path, QVariantMap& values,
+                              const std::function<void(QJsonObject&)>& change) {
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (const int error = makeFolders(folder); error != 0) {
+        return saveFailure(error);
+    }
+    // Two instances saving at once take turns; the lock goes with the descriptor.
+    UniqueFd lock(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!lock.valid()) {
+        return saveFailure(errno);
+    }
+    while (::flock(lock.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            return saveFailure(errno);
+        }
+    }
+    ReadBack current = readObject(path);
+    if (current.odd) {
+        // The unreadable file is about to be replaced: keep it beside the new one, so that a
+        // hand edit gone wrong can still be repaired.
+        const QByteArray aside = file + QByteArrayLiteral(".damaged");
+        if (::rename(file.constData(), aside.constData()) != 0) {
+            return saveFailure(errno);
+        }
+    }
+    change(current.object);
+    if (const int error = replaceFile(file, QJsonDocument(current.object).toJson(QJsonDocument::Indented));
+        error != 0) {
+        return saveFailure(error);
+    }
+    values = current.object.toVariantMap();
+    return std::nullopt;
 }
 
 }  // namespace
 
 SettingsStore::SettingsStore(const QString& filePath)
-    : settings_(std::make_unique<QSettings>(QFileInfo(filePath).absoluteFilePath(), jsonFormat())) {}
-
-SettingsStore::~SettingsStore() = default;
+    : path_(QFileInfo(filePath).absoluteFilePath()), values_(readObject(path_).object.toVariantMap()) {}
 
 QString SettingsStore::standardPath() {
     // The base folder convention asks to ignore a relative XDG_CONFIG_HOME.
@@ -82,27 +154,30 @@ QString SettingsStore::standardPath() {
 }
 
 QVariant SettingsStore::value(const QString& key) const {
-    return settings_->value(key);
+    return values_.value(key);
 }
 
-void SettingsStore::setValue(const QString& key, const QVariant& value) {
-    if (isDamaged(filePath())) {
-        // The unreadable file is about to be replaced: keep its bytes beside it, so that a
-        // hand edit gone wrong can still be repaired.
-        const QString aside = filePath() + u".damaged"_s;
-        QFile::remove(aside);
-        QFile::copy(filePath(), aside);
-    }
-    if (value.isValid()) {
-        settings_->setValue(key, value);
-    } else {
-        settings_->remove(key);
-    }
-    settings_->sync();
+std::optional<QString> SettingsStore::setValue(const QString& key, const QVariant& value) {
+    return update(path_, values_, [&](QJsonObject& object) {
+        if (value.isValid()) {
+            object.insert(key, QJsonValue::fromVariant(value));
+        } else {
+            object.remove(key);
+        }
+    });
 }
 
-QString SettingsStore::filePath() const {
-    return settings_->fileName();
+std::optional<QString> SettingsStore::setMapEntry(const QString& key, const QString& entry, const QVariant& value) {
+    return update(path_, values_, [&](QJsonObject& object) {
+        // A value of another kind under the key is replaced: it could never be read as a map.
+        QJsonObject map = object.value(key).toObject();
+        if (value.isValid()) {
+            map.insert(entry, QJsonValue::fromVariant(value));
+        } else {
+            map.remove(entry);
+        }
+        object.insert(key, map);
+    });
 }
 
 }  // namespace vantu::platform

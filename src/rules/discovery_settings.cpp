@@ -50,10 +50,15 @@ DiscoverySettings DiscoverySettings::load(const platform::SettingsStore& store) 
     return defaults();
 }
 
-void DiscoverySettings::save(platform::SettingsStore& store) const {
-    store.setValue(kAutomaticKey, automatic_);
-    store.setValue(kIncludedKey, includedText_);
-    store.setValue(kExcludedKey, excludedText_);
+std::optional<QString> DiscoverySettings::save(platform::SettingsStore& store) const {
+    auto failed = store.setValue(kAutomaticKey, automatic_);
+    if (!failed) {
+        failed = store.setValue(kIncludedKey, includedText_);
+    }
+    if (!failed) {
+        failed = store.setValue(kExcludedKey, excludedText_);
+    }
+    return failed;
 }
 
 }  // namespace vantu

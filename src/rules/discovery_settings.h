@@ -30,7 +30,7 @@ public:
     // Never fails: a missing or wrongly typed value takes its default, and a stored rule text
     // that no longer parses gives `defaults()` as a whole.
     static DiscoverySettings load(const platform::SettingsStore& store);
-    void save(platform::SettingsStore& store) const;
+    std::optional<QString> save(platform::SettingsStore& store) const;
 
     [[nodiscard]] bool automatic() const { return automatic_; }
     void setAutomatic(bool automatic) { automatic_ = automatic; }

@@ -22,12 +22,9 @@ ProjectOverrides load(const platform::SettingsStore& settings) {
     return overrides;
 }
 
-void save(platform::SettingsStore& settings, const ProjectOverrides& overrides) {
-    QVariantMap stored;
-    for (auto it = overrides.cbegin(); it != overrides.cend(); ++it) {
-        stored.insert(it.key(), it.value());
-    }
-    settings.setValue(kKey, stored);
+std::optional<QString> saveChoice(platform::SettingsStore& settings, const QString& key,
+                                  const std::optional<QString>& folder) {
+    return settings.setMapEntry(kKey, key, folder ? QVariant(*folder) : QVariant());
 }
 
 }  // namespace vantu::ProjectOverridesStorage

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "service/port_service.h"
 
 #include <QString>
@@ -20,9 +22,11 @@ inline const QString kKey = QStringLiteral("discovery.projectFolders");
 // rather than half-applied.
 ProjectOverrides load(const platform::SettingsStore& settings);
 
-// The whole map replaces the stored one; an empty map stays an empty object, so the key is
-// never removed.
-void save(platform::SettingsStore& settings, const ProjectOverrides& overrides);
+// Stores one choice, or removes it when `folder` is nullopt, leaving every other stored choice
+// as the file has it (another instance, or the user, may have changed them). An empty map
+// stays an empty object, so the key is never removed. nullopt, or the sentence to show.
+std::optional<QString> saveChoice(platform::SettingsStore& settings, const QString& key,
+                                  const std::optional<QString>& folder);
 
 }  // namespace ProjectOverridesStorage
 }  // namespace vantu

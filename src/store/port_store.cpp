@@ -150,7 +150,8 @@ QCoro::Task<void> PortStore::runRefreshPasses() {
             }
             publish(listeners_, std::move(shown));
             publish(hasSnapshot_, true);
-            publish(errorMessage_, std::optional<QString>());
+            // A failed save stays in sight through the refresh it asked for.
+            publish(errorMessage_, std::exchange(unsavedMessage_, std::nullopt));
             // A force offer outlives a refresh only while its process is still listed.
             Q_EMIT willChange();
             forceAvailable_.intersect(listed);
@@ -174,7 +175,7 @@ void PortStore::toggleDiscoverySettings() {
 }
 
 void PortStore::updateDiscoverySettings(const DiscoverySettings& settings) {
-    settings.save(settings_);
+    noteSaveFailure(settings.save(settings_));
     publish(discoverySettings_, settings);
     publish(showingDiscoverySettings_, false);
     const QPointer<PortStore> self(this);
@@ -298,8 +299,7 @@ void PortStore::chooseProjectFolder(const Listener& listener) {
 }
 
 void PortStore::applyProjectFolder(const QString& key, const QString& folder) {
-    projectOverrides_.insert(key, folder);
-    saveProjectOverrides();
+    saveProjectFolder(key, folder);
     refresh();
 }
 
@@ -308,13 +308,31 @@ void PortStore::resetProjectFolder(const Listener& listener) {
     if (!key) {
         return;
     }
-    projectOverrides_.remove(*key);
-    saveProjectOverrides();
+    saveProjectFolder(*key, std::nullopt);
     refresh();
 }
 
-void PortStore::saveProjectOverrides() {
-    ProjectOverridesStorage::save(settings_, projectOverrides_);
+void PortStore::saveProjectFolder(const QString& key, const std::optional<QString>& folder) {
+    if (folder) {
+        projectOverrides_.insert(key, *folder);
+    } else {
+        projectOverrides_.remove(key);
+    }
+    if (const auto failed = ProjectOverridesStorage::saveChoice(settings_, key, folder)) {
+        noteSaveFailure(failed);
+        return;
+    }
+    // The file now also holds what other instances and hand edits put there.
+    projectOverrides_ = ProjectOverridesStorage::load(settings_);
+}
+
+void PortStore::noteSaveFailure(const std::optional<QString>& message) {
+    if (!message) {
+        return;
+    }
+    // The layout follows with the caller's own change or with the refresh it asks for.
+    unsavedMessage_ = message;
+    publish(errorMessage_, message);
 }
 
 }  // namespace vantu

@@ -106,7 +106,10 @@ private:
     // Removes the process's rows and its force offer, as the next refresh would.
     void dropRowsOf(const ProcessIdentity& identity);
     void applyProjectFolder(const QString& key, const QString& folder);
-    void saveProjectOverrides();
+    // Keeps the choice for this run and saves it; nullopt removes it.
+    void saveProjectFolder(const QString& key, const std::optional<QString>& folder);
+    // Shows why a save failed, also after the refresh that follows.
+    void noteSaveFailure(const std::optional<QString>& message);
 
     std::unique_ptr<PortService> service_;
     platform::SettingsStore& settings_;
@@ -129,6 +132,8 @@ private:
     // Requests made while a task runs collapse into this one further pass.
     bool refreshAgain_ = false;
     ProjectOverrides projectOverrides_;
+    // A save that failed, to be shown again when the next refresh would clear the error line.
+    std::optional<QString> unsavedMessage_;
 };
 
 }  // namespace vantu

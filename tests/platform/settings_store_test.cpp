@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <memory>
 
@@ -173,6 +175,81 @@ TEST_F(SettingsStoreTest, AFileDamagedWhileOpenIsKeptBeforeTheNextWrite) {
     store->setValue(u"c"_s, u"3"_s);
     EXPECT_EQ(readFile(path() + u".damaged"_s), damaged);
     EXPECT_EQ(open()->value(u"c"_s), QVariant(u"3"_s));
+}
+
+TEST_F(SettingsStoreTest, AFifoInPlaceOfTheFileNeverBlocksAndIsKeptAsideOnlyBySaving) {
+    for (const bool throughLink : {false, true}) {
+        SCOPED_TRACE(throughLink ? "a link to a FIFO" : "a FIFO");
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path()).absolutePath()));
+        const QString fifo = throughLink ? folder_.filePath(u"elsewhere.fifo"_s) : path();
+        ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        if (throughLink) {
+            ASSERT_TRUE(QFile::link(fifo, path()));
+        }
+        {
+            const auto store = open();
+            EXPECT_FALSE(store->value(u"discovery.automatic"_s).isValid());
+        }
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &info), 0);
+        EXPECT_TRUE(S_ISFIFO(info.st_mode)) << "left in place untouched";
+
+        EXPECT_EQ(open()->setValue(u"discovery.automatic"_s, false), std::nullopt);
+        EXPECT_EQ(open()->value(u"discovery.automatic"_s), QVariant(false));
+        EXPECT_TRUE(QFileInfo(path() + u".damaged"_s).exists() || QFileInfo(path() + u".damaged"_s).isSymLink());
+        QFile::remove(path());
+        QFile::remove(path() + u".damaged"_s);
+        QFile::remove(fifo);
+    }
+}
+
+TEST_F(SettingsStoreTest, MapEntriesSavedByTwoInstancesAndByHandAreAllKept) {
+    const auto first = open();
+    const auto second = open();
+    EXPECT_EQ(first->setMapEntry(kFolders, u"a"_s, u"/one"_s), std::nullopt);
+    EXPECT_EQ(second->setMapEntry(kFolders, u"b"_s, u"/two"_s), std::nullopt);
+    // A hand edit, then a removal by the first instance, which never saw entry b.
+    QJsonObject edited = fileObject();
+    QJsonObject folders = edited.value(kFolders).toObject();
+    folders.insert(u"c"_s, u"/three"_s);
+    edited.insert(kFolders, folders);
+    writeFile(QJsonDocument(edited).toJson());
+    EXPECT_EQ(first->setMapEntry(kFolders, u"a"_s, QVariant()), std::nullopt);
+
+    const QVariantMap expected{{u"b"_s, u"/two"_s}, {u"c"_s, u"/three"_s}};
+    EXPECT_EQ(open()->value(kFolders).toMap(), expected);
+    EXPECT_EQ(first->value(kFolders).toMap(), expected) << "a save also brings in what others wrote";
+}
+
+TEST_F(SettingsStoreTest, ASaveThatIsRefusedSaysWhy) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "the refusal is staged as another user, which needs root";
+    }
+    // A folder only root may write to, and a save attempted by nobody.
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path()).absolutePath()));
+    ::chmod(QFile::encodeName(folder_.path()).constData(), 0755);
+    int answer[2];
+    ASSERT_EQ(::pipe(answer), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(answer[0]);
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            ::_exit(1);
+        }
+        const QByteArray message = SettingsStore(path()).setValue(u"a"_s, u"1"_s).value_or(u"saved"_s).toUtf8();
+        const bool written = ::write(answer[1], message.constData(), static_cast<size_t>(message.size())) ==
+                             static_cast<ssize_t>(message.size());
+        ::_exit(written ? 0 : 2);
+    }
+    ::close(answer[1]);
+    char buffer[256] = {};
+    const ssize_t n = ::read(answer[0], buffer, sizeof buffer - 1);
+    ::close(answer[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(QString::fromUtf8(buffer, n), u"Couldn\u2019t save settings: Permission denied."_s);
+    EXPECT_FALSE(QFile::exists(path()));
 }
 
 TEST_F(SettingsStoreTest, AnEmptyFileIsAnEmptyStore) {

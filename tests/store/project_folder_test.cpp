@@ -143,6 +143,25 @@ TEST_F(ProjectFolderTest, ResettingWithoutAnOverrideStillWritesAndRefreshes) {
     EXPECT_TRUE(storedOverrides().toObject().isEmpty());
 }
 
+TEST_F(ProjectFolderTest, AFailedSaveIsShownAndStaysThroughTheRefreshItAskedFor) {
+    // Where the settings folder should be, a plain file: nothing can be saved under it.
+    const QString folder = QFileInfo(settingsPath()).absolutePath();
+    QDir(folder).removeRecursively();
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    choose(site, u"/home/a/pinned"_s);
+
+    const QString expected = u"Couldn\u2019t save settings: Not a directory."_s;
+    ASSERT_TRUE(waitUntil([&] { return !store->isRefreshing(); }));
+    EXPECT_EQ(store->errorMessage(), expected);
+    // The choice still holds for this run.
+    EXPECT_EQ(service->snapshots.back().overrides,
+              (ProjectOverrides{{*site.projectOverrideKey(), u"/home/a/pinned"_s}}));
+    QFile::remove(folder);
+}
+
 TEST_F(ProjectFolderTest, ChoicesAreInForceInTheNextRunsFirstScan) {
     choose(site, u"/home/a/pinned"_s);
     makeStoreOverFreshSettings();
