@@ -37,6 +37,21 @@ std::variant<ListenerInventory, ServiceError> ListenerEnumerator::enumerate() co
     return fromTool();
 }
 
+std::optional<uint64_t> ListenerEnumerator::socketSignature() const {
+    auto dumped = dump_();
+    auto* sockets = std::get_if<std::vector<platform::ListeningSocket>>(&dumped);
+    if (sockets == nullptr) {
+        return std::nullopt;
+    }
+    std::sort(sockets->begin(), sockets->end(),
+              [](const platform::ListeningSocket& a, const platform::ListeningSocket& b) { return a.inode < b.inode; });
+    size_t seed = 0;
+    for (const auto& socket : *sockets) {
+        seed = qHashMulti(seed, socket.inode, socket.port, socket.uid);
+    }
+    return static_cast<uint64_t>(seed);
+}
+
 std::variant<bool, ServiceError> ListenerEnumerator::stillListening(uint16_t port,
                                                                     const QList<ProcessIdentity>& processes) const {
     const auto dumped = dump_();

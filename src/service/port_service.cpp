@@ -28,6 +28,11 @@ QFuture<StopResult> PortService::stop(const ProcessIdentity& identity, bool forc
                              [identity, force]() -> StopResult { return ProcessStopper::stop(identity, force); });
 }
 
+QFuture<std::optional<uint64_t>> PortService::socketSignature() const {
+    return QtConcurrent::run(QThreadPool::globalInstance(),
+                             [enumerator = enumerator_] { return enumerator.socketSignature(); });
+}
+
 QFuture<StopAftermath> PortService::awaitExit(const ProcessIdentity& identity, const QList<uint16_t>& ports,
                                               std::chrono::nanoseconds limit) const {
     // Waits get threads of their own: they sleep for most of their time, and must not hold up

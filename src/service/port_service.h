@@ -57,6 +57,10 @@ public:
     // Sends SIGTERM, or SIGKILL when `force`, to that very process instance.
     [[nodiscard]] virtual QFuture<StopResult> stop(const ProcessIdentity& identity, bool force) const;
 
+    // A fingerprint of the listening sockets that changes whenever one opens or closes, cheap
+    // enough to ask every second or two; nullopt where it cannot be had cheaply.
+    [[nodiscard]] virtual QFuture<std::optional<uint64_t>> socketSignature() const;
+
     // After a delivered signal: waits up to `limit` for the process to end, returning as soon as
     // it has. Then, if it ended, asks who holds each of its `ports`, watching a little longer
     // when the program that started it has just started another (a server coming back).

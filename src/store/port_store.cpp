@@ -169,6 +169,31 @@ QCoro::Task<void> PortStore::runRefreshPasses() {
     refreshTaskRunning_ = false;
 }
 
+void PortStore::refreshIfSocketsChanged() {
+    if (socketCheckRunning_) {
+        return;
+    }
+    socketCheckRunning_ = true;
+    runSocketCheck();
+}
+
+QCoro::Task<void> PortStore::runSocketCheck() {
+    const QPointer<PortStore> self(this);
+    const auto signature = co_await Settled(service_->socketSignature());
+    if (!self) {
+        co_return;
+    }
+    socketCheckRunning_ = false;
+    if (!signature || !*signature) {
+        co_return;
+    }
+    const bool changed = socketSignature_ && *socketSignature_ != **signature;
+    socketSignature_ = **signature;
+    if (changed) {
+        refresh();
+    }
+}
+
 void PortStore::toggleDiscoverySettings() {
     publish(showingDiscoverySettings_, !showingDiscoverySettings_);
     callOnLayoutChange();

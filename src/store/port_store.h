@@ -80,6 +80,9 @@ public:
     // Asks for a fresh list. At most one scan runs; requests made meanwhile collapse into one
     // further pass.
     void refresh();
+    // Refreshes if the listening sockets changed since the last look; costs next to nothing
+    // otherwise. Meant to be called every second or two while the list is on screen.
+    void refreshIfSocketsChanged();
     void toggleDiscoverySettings();
     // Saves, applies, closes the settings panel and refreshes.
     void updateDiscoverySettings(const DiscoverySettings& settings);
@@ -103,6 +106,7 @@ private:
 
     QCoro::Task<void> runRefreshPasses();
     QCoro::Task<void> runStop(ProcessIdentity identity, bool force);
+    QCoro::Task<void> runSocketCheck();
     // Removes the process's rows and its force offer, as the next refresh would.
     void dropRowsOf(const ProcessIdentity& identity);
     void applyProjectFolder(const QString& key, const QString& folder);
@@ -134,6 +138,9 @@ private:
     ProjectOverrides projectOverrides_;
     // A save that failed, to be shown again when the next refresh would clear the error line.
     std::optional<QString> unsavedMessage_;
+    // The sockets as last seen by a check, and whether a check is on its way.
+    std::optional<uint64_t> socketSignature_;
+    bool socketCheckRunning_ = false;
 };
 
 }  // namespace vantu

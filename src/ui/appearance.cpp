@@ -3,6 +3,9 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 
+#include <algorithm>
+#include <cmath>
+
 using namespace Qt::StringLiterals;
 
 namespace vantu::Appearance {
@@ -23,12 +26,14 @@ QColor primary(const QPalette& palette) {
     return palette.color(QPalette::WindowText);
 }
 
+// The strengths keep secondary text at 4.5:1 and tertiary marks at 3:1 or more on the
+// window background of common light and dark themes.
 QColor secondary(const QPalette& palette) {
-    return withAlpha(primary(palette), isDark(palette) ? 0.55 : 0.5);
+    return withAlpha(primary(palette), isDark(palette) ? 0.68 : 0.66);
 }
 
 QColor tertiary(const QPalette& palette) {
-    return withAlpha(primary(palette), isDark(palette) ? 0.25 : 0.26);
+    return withAlpha(primary(palette), isDark(palette) ? 0.5 : 0.5);
 }
 
 QColor label(const QPalette& palette, Level level) {
@@ -48,7 +53,51 @@ QColor accent(const QPalette& palette) {
 }
 
 QColor stopRed(const QPalette& palette) {
-    return isDark(palette) ? QColor(255, 69, 58) : QColor(255, 59, 48);
+    // Deep enough for its white label to read at 4.5:1.
+    return readable(isDark(palette) ? QColor(255, 69, 58) : QColor(255, 59, 48), Qt::white);
+}
+
+namespace {
+
+double luminance(const QColor& color) {
+    const auto channel = [](double value) {
+        return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+}  // namespace
+
+double contrastRatio(const QColor& a, const QColor& b) {
+    const double first = luminance(a);
+    const double second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+QColor composite(const QColor& color, const QColor& background) {
+    const double alpha = color.alphaF();
+    const auto mix = [alpha](double top, double bottom) { return top * alpha + bottom * (1.0 - alpha); };
+    return QColor::fromRgbF(static_cast<float>(mix(color.redF(), background.redF())),
+                            static_cast<float>(mix(color.greenF(), background.greenF())),
+                            static_cast<float>(mix(color.blueF(), background.blueF())));
+}
+
+QColor readable(const QColor& text, const QColor& background, double ratio) {
+    // Towards black on a light background, towards white on a dark one, in small steps.
+    const bool darken = luminance(background) > 0.18;
+    QColor candidate = text;
+    candidate.setAlpha(255);
+    for (int step = 0; step < 100 && contrastRatio(candidate, background) < ratio; ++step) {
+        candidate = darken ? candidate.darker(105) : candidate.lighter(106);
+        if (!darken && candidate.lightness() >= 250) {
+            candidate = QColor(Qt::white);
+        }
+    }
+    return candidate;
+}
+
+QString literalText(const QString& text) {
+    return u"<p style='white-space:pre-wrap'>"_s + text.toHtmlEscaped() + u"</p>"_s;
 }
 
 QFont systemFont(int pixelSize, QFont::Weight weight) {

@@ -28,6 +28,17 @@ QColor accent(const QPalette& palette);
 // The opaque red of the stop button, slightly lighter on dark backgrounds.
 QColor stopRed(const QPalette& palette);
 
+// The WCAG contrast ratio of two opaque colours, from 1 to 21.
+double contrastRatio(const QColor& a, const QColor& b);
+// `color` over `background`, as one opaque colour.
+QColor composite(const QColor& color, const QColor& background);
+// `text`, darkened or lightened just enough to reach `ratio` against `background`.
+QColor readable(const QColor& text, const QColor& background, double ratio = 4.5);
+
+// Text that may come from anyone (a package.json name, a folder, a command), for a tooltip or
+// a label that would guess at rich text: it shows literally, never interpreted as markup.
+QString literalText(const QString& text);
+
 QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal);
 QFont monospacedFont(int pixelSize, QFont::Weight weight = QFont::Normal);
 // "Impact" when installed, otherwise the heaviest weight of the system font.

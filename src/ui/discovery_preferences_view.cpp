@@ -59,6 +59,16 @@ DiscoveryPreferencesView::DiscoveryPreferencesView(const DiscoverySettings& sett
     };
     included_ = makeField(u"included"_s, settings.includedText(), tr("12345, 20000-20100"));
     excluded_ = makeField(u"excluded"_s, settings.excludedText(), tr("9229, 50000-50100"));
+    for (QLineEdit* field : {included_, excluded_}) {
+        // A long rule list reads from its start, not its end.
+        field->setCursorPosition(0);
+        // A field marked invalid is cleared as soon as its text is valid again.
+        connect(field, &QLineEdit::textChanged, this, [this, field] {
+            if (field == invalidField_ && std::holds_alternative<PortRules>(PortRules::parse(field->text()))) {
+                setValidationError(std::nullopt, nullptr);
+            }
+        });
+    }
     auto* includedLabel = makeLabel(tr("Always include ports"), fieldFont, this);
     auto* excludedLabel = makeLabel(tr("Always hide ports"), fieldFont, this);
     includedLabel->setBuddy(included_);
@@ -113,6 +123,11 @@ DiscoveryPreferencesView::DiscoveryPreferencesView(const DiscoverySettings& sett
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, this, &DiscoveryPreferencesView::save);
     }
+    // Escape leaves the panel, dropping the edits; the next Escape closes the popover.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, &DiscoveryPreferencesView::cancel);
+    setFocusProxy(automatic_);
 }
 
 void DiscoveryPreferencesView::changeEvent(QEvent* event) {
@@ -135,10 +150,15 @@ void DiscoveryPreferencesView::applyColours() {
 void DiscoveryPreferencesView::save() {
     auto result = DiscoverySettings::create(automatic_->isChecked(), included_->text(), excluded_->text());
     if (const auto* error = std::get_if<PortRules::ValidationError>(&result)) {
-        setValidationError(error->errorDescription());
+        // The include rules are read first: a fault there is the one reported.
+        QLineEdit* field = std::holds_alternative<PortRules::ValidationError>(PortRules::parse(included_->text()))
+                               ? included_
+                               : excluded_;
+        setValidationError(error->errorDescription(), field);
+        field->setFocus(Qt::OtherFocusReason);
         return;
     }
-    setValidationError(std::nullopt);
+    setValidationError(std::nullopt, nullptr);
     if (save_) {
         save_(std::get<DiscoverySettings>(result));
     }
@@ -150,10 +170,22 @@ void DiscoveryPreferencesView::cancel() {
     }
 }
 
-void DiscoveryPreferencesView::setValidationError(std::optional<QString> error) {
+void DiscoveryPreferencesView::setValidationError(std::optional<QString> error, QLineEdit* field) {
     validationError_ = std::move(error);
     error_->setText(validationError_.value_or(QString()));
     error_->setVisible(validationError_.has_value());
+    invalidField_ = field;
+    const QString fieldDescription =
+        tr("Hide rules override includes. Explicit includes can show any listener you own.");
+    for (QLineEdit* each : {included_, excluded_}) {
+        const bool invalid = each == field;
+        each->setProperty("invalid", invalid);
+        // A red frame for the eye, the sentence for assistive technology.
+        each->setStyleSheet(invalid ? u"QLineEdit { border: 2px solid %1; border-radius: 3px; }"_s.arg(
+                                          Appearance::stopRed(palette()).name())
+                                    : QString());
+        each->setAccessibleDescription(invalid ? *validationError_ : fieldDescription);
+    }
 }
 
 }  // namespace vantu

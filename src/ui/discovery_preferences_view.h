@@ -36,7 +36,8 @@ protected:
 
 private:
     void applyColours();
-    void setValidationError(std::optional<QString> error);
+    // Shows the error and marks `field` as the one at fault; nullopt clears both.
+    void setValidationError(std::optional<QString> error, QLineEdit* field);
 
     std::function<void(const DiscoverySettings&)> save_;
     std::function<void()> cancel_;
@@ -47,6 +48,7 @@ private:
     QLineEdit* excluded_;
     QLabel* caption_;
     QLabel* error_;
+    QLineEdit* invalidField_ = nullptr;
 };
 
 }  // namespace vantu

@@ -1,5 +1,7 @@
 #include "ui/folder_chooser_dialog.h"
 
+#include "ui/appearance.h"
+
 #include <QFileDialog>
 
 #include <memory>
@@ -14,7 +16,8 @@ FolderChooser folderChooserDialog() {
         dialog->setOption(QFileDialog::ShowDirsOnly);
         // Qt's own dialog, so that the message and the confirm button's label are shown.
         dialog->setOption(QFileDialog::DontUseNativeDialog);
-        dialog->setLabelText(QFileDialog::FileName, request.message);
+        // The message names a command, which anyone can choose: never read it as markup.
+        dialog->setLabelText(QFileDialog::FileName, Appearance::literalText(request.message));
         dialog->setLabelText(QFileDialog::Accept, request.prompt);
         // Answered exactly once, whichever way the dialog ends.
         auto pending = std::make_shared<std::function<void(std::optional<QString>)>>(std::move(answer));

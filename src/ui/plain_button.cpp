@@ -3,6 +3,7 @@
 #include "ui/appearance.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QPainter>
 
 namespace vantu {
@@ -49,6 +50,14 @@ void PlainButton::paintEvent(QPaintEvent* /*event*/) {
     painter.setPen(color);
     painter.setFont(font());
     painter.drawText(rect(), Qt::AlignCenter, text());
+}
+
+void PlainButton::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 }  // namespace vantu

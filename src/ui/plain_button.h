@@ -25,6 +25,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Enter activates the button too, as Space does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::optional<Symbol> symbol_;

@@ -20,6 +20,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStackedLayout>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -157,13 +158,37 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
     connect(rowList_, &RowList::contextMenuRequested, this, [this](const Listener& listener, QPoint position) {
         QMenu* menu = buildContextMenu(listener, this);
         menu->setAttribute(Qt::WA_DeleteOnClose);
+        // The row that was under the pointer when the menu opened got no leave event.
+        connect(menu, &QMenu::aboutToHide, this,
+                [this] { QMetaObject::invokeMethod(rowList_, &RowList::syncHover, Qt::QueuedConnection); });
         menu->popup(position);
     });
+    // While the list is on screen it follows the sockets as they open and close.
+    liveWatch_ = new QTimer(this);
+    liveWatch_->setInterval(kLiveWatchMilliseconds);
+    connect(liveWatch_, &QTimer::timeout, this, [this] { store_.refreshIfSocketsChanged(); });
     connect(&store_, &PortStore::willChange, this, &PopoverView::scheduleRebuild);
     rebuild();
 }
 
 PopoverView::~PopoverView() = default;
+
+bool PopoverView::isWatchingSockets() const {
+    return liveWatch_->isActive();
+}
+
+void PopoverView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    liveWatch_->start();
+    rowList_->syncHover();
+}
+
+void PopoverView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // No timer runs while the popover is hidden.
+    liveWatch_->stop();
+    rowList_->syncHover();
+}
 
 QList<PortRow*> PopoverView::rows() const {
     return rowList_->rows();
@@ -172,6 +197,7 @@ QList<PortRow*> PopoverView::rows() const {
 QMenu* PopoverView::buildContextMenu(const Listener& listener, QWidget* parent) {
     auto* menu = new QMenu(parent);
     QAction* choose = menu->addAction(tr("Choose Project Folder\u2026"));
+    choose->setObjectName(u"chooseProjectFolder"_s);
     choose->setEnabled(listener.projectOverrideKey().has_value());
     connect(choose, &QAction::triggered, this, [this, listener] { store_.chooseProjectFolder(listener); });
     if (listener.project && listener.project->isUserSelected) {
@@ -222,6 +248,10 @@ void PopoverView::updateContent() {
                 [this] { store_.toggleDiscoverySettings(); }, contentArea_);
             preferences_->setObjectName(u"discoveryPreferences"_s);
             contentStack_->addWidget(preferences_);
+            showContent(Content::discoverySettings, preferences_, store_.bodyHeight());
+            // The keyboard goes with the panel, so that Escape leaves it and Tab walks it.
+            preferences_->setFocus(Qt::ShortcutFocusReason);
+            return;
         }
         showContent(Content::discoverySettings, preferences_, store_.bodyHeight());
         return;
@@ -235,10 +265,20 @@ void PopoverView::updateContent() {
     }
     const QList<Listener>& listeners = store_.listeners();
     if (listeners.isEmpty()) {
+        statusPanel_->setAction(QString(), {});
         if (store_.isRefreshing()) {
             statusPanel_->setStatus(Symbol::network, tr("Scanning dev ports\u2026"));
-        } else if (store_.errorMessage()) {
-            statusPanel_->setStatus(Symbol::checkmarkCircle, tr("Ports unavailable"));
+        } else if (store_.errorMessage() && !store_.hasSnapshot()) {
+            statusPanel_->setStatus(Symbol::exclamationmarkTriangle, tr("Ports unavailable"));
+        } else if (!store_.discoverySettings().automatic()) {
+            statusPanel_->setStatus(Symbol::checkmarkCircle, tr("Automatic discovery is off"));
+            statusPanel_->setAction(tr("Turn On Discovery"), [this] {
+                const DiscoverySettings current = store_.discoverySettings();
+                const auto turnedOn = DiscoverySettings::create(true, current.includedText(), current.excludedText());
+                if (const auto* settings = std::get_if<DiscoverySettings>(&turnedOn)) {
+                    store_.updateDiscoverySettings(*settings);
+                }
+            });
         } else {
             statusPanel_->setStatus(Symbol::checkmarkCircle, tr("No matching dev servers"));
         }
@@ -269,7 +309,7 @@ void PopoverView::updateRows() {
 void PopoverView::updateErrorLine() {
     const std::optional<QString>& message = store_.errorMessage();
     errorText_->setText(message.value_or(QString()));
-    errorLine_->setToolTip(message.value_or(QString()));
+    errorLine_->setToolTip(message ? Appearance::literalText(*message) : QString());
     errorLine_->setAccessibleName(message.value_or(QString()));
     errorText_->setAccessibleName(message.value_or(QString()));
     errorLine_->setVisible(message.has_value());
@@ -278,11 +318,13 @@ void PopoverView::updateErrorLine() {
 void PopoverView::updateFooter() {
     if (!store_.hasSnapshot()) {
         count_->setText(tr("Development ports"));
+        count_->setAccessibleName(count_->text());
         return;
     }
     const qlonglong count = store_.listeners().size();
     const QString number = QString::number(count);
     count_->setText(count == 1 ? tr("%1 dev port").arg(number) : tr("%1 dev ports").arg(number));
+    count_->setAccessibleName(count_->text());
 }
 
 void PopoverView::paintEvent(QPaintEvent* event) {

@@ -11,6 +11,7 @@
 class QMenu;
 class QScrollArea;
 class QStackedLayout;
+class QTimer;
 
 namespace vantu {
 
@@ -46,6 +47,10 @@ public:
     // The context menu of a row showing `listener`; the caller owns it.
     [[nodiscard]] QMenu* buildContextMenu(const Listener& listener, QWidget* parent);
 
+    // How often the list looks for sockets that opened or closed while it is on screen.
+    static constexpr int kLiveWatchMilliseconds = 1500;
+    [[nodiscard]] bool isWatchingSockets() const;
+
 Q_SIGNALS:
     // After every read of the store.
     void rebuilt();
@@ -54,6 +59,8 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void scheduleRebuild();
@@ -80,6 +87,7 @@ private:
     QWidget* errorLine_;
     ElidedLabel* errorText_;
     ElidedLabel* count_;
+    QTimer* liveWatch_;
 };
 
 }  // namespace vantu

@@ -38,7 +38,9 @@ void PortBadge::paintEvent(QPaintEvent* /*event*/) {
     QPainterPath background;
     background.addRoundedRect(QRectF(rect()), 5, 5);
     painter.fillPath(background, fill);
-    painter.setPen(Appearance::accent(palette()));
+    // The accent itself can be too faint on its own tint; the text is kept legible.
+    const QColor behind = Appearance::composite(fill, palette().color(QPalette::Window));
+    painter.setPen(Appearance::readable(Appearance::accent(palette()), behind));
     painter.setFont(font());
     painter.drawText(rect(), Qt::AlignCenter, text());
 }

@@ -10,12 +10,15 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QCursor>
 #include <QEnterEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPropertyAnimation>
 #include <QStackedLayout>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 
@@ -127,6 +130,11 @@ PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::
     slotLayout_->addWidget(lock_);
     layout->addWidget(slotBox);
 
+    settle_ = new QTimer(this);
+    settle_->setSingleShot(true);
+    settle_->setInterval(kSettleMilliseconds);
+    connect(settle_, &QTimer::timeout, this, [this] { armed_ = true; });
+
     hoverAnimation_ = new QVariantAnimation(this);
     hoverAnimation_->setDuration(kFadeMilliseconds);
     hoverAnimation_->setEasingCurve(kEaseOut);
@@ -179,19 +187,44 @@ void PortRow::performAction() {
     }
 }
 
+void PortRow::disarm() {
+    armed_ = false;
+    disarmedAt_ = QCursor::pos();
+    settle_->start();
+}
+
+void PortRow::syncHover() {
+    setHovered(isVisible() && rect().contains(mapFromGlobal(QCursor::pos())) && window()->isActiveWindow());
+}
+
+bool PortRow::event(QEvent* event) {
+    // Any movement of the pointer means the user now sees what is under it.
+    if (!armed_ && event->type() == QEvent::HoverMove && QCursor::pos() != disarmedAt_) {
+        armed_ = true;
+        settle_->stop();
+    }
+    return QWidget::event(event);
+}
+
 void PortRow::applyState() {
     const QString displayName = listener_.displayName();
     badge_->setPort(listener_.port);
     name_->setText(displayName);
     detail_->setText(listener_.detail());
-    nameBlock_->setToolTip(listener_.helpText());
+    // The project's name comes from a file anyone can write: shown as it is, never as markup.
+    nameBlock_->setToolTip(Appearance::literalText(
+        listener_.helpText() + (listener_.projectOverrideKey()
+                                    ? u"\n"_s + tr("Right-click or press Shift+F10 to choose the project folder.")
+                                    : QString())));
     setAccessibleName(displayName);
+    name_->setAccessibleName(displayName);
+    detail_->setAccessibleName(listener_.detail());
 
     button_->setText(canForce_ ? tr("Force") : tr("Stop"));
     // The suffix names the signal a plain stop sends.
     const QString stopSuffix = u" (SIGTERM)"_s;
-    button_->setToolTip(canForce_ ? tr("Force quit %1 (SIGKILL)").arg(displayName)
-                                  : tr("Stop %1").arg(displayName) + stopSuffix);
+    button_->setToolTip(Appearance::literalText(canForce_ ? tr("Force quit %1 (SIGKILL)").arg(displayName)
+                                                          : tr("Stop %1").arg(displayName) + stopSuffix));
     button_->setAccessibleName(tr("%1 %2, %3, port %4, PID %5")
                                    .arg(actionWord(canForce_), displayName, listener_.command,
                                         QString::number(listener_.port), QString::number(listener_.pid)));
@@ -264,6 +297,18 @@ void PortRow::leaveEvent(QEvent* event) {
 
 bool PortRow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == button_) {
+        // A press on a button that slid under a still pointer was aimed at another row.
+        if (!armed_ && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            // Shift+F10 opens the row's menu, as the Menu key does.
+            if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+                Q_EMIT customContextMenuRequested(QPoint(width() / 2, height() / 2));
+                return true;
+            }
+        }
         if (event->type() == QEvent::FocusIn) {
             setActionFocused(true);
         } else if (event->type() == QEvent::FocusOut) {

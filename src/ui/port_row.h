@@ -7,6 +7,7 @@
 #include <functional>
 
 class QStackedLayout;
+class QTimer;
 class QVariantAnimation;
 class QPropertyAnimation;
 
@@ -52,6 +53,17 @@ public:
     // Performs it: stops only a listener the user may stop and that is not being stopped.
     void performAction();
 
+    // The row has just moved under a pointer that stayed still (a row above it went away or
+    // came in): a click now was aimed at whatever was there before. Its button ignores clicks
+    // until the pointer moves or `kSettleMilliseconds` pass.
+    void disarm();
+    [[nodiscard]] bool isArmed() const { return armed_; }
+    // Sets the hover state from where the pointer really is: after a menu or a dialog, or while
+    // hidden, no leave event may have come.
+    void syncHover();
+
+    static constexpr int kSettleMilliseconds = 1500;
+
     [[nodiscard]] StopButton* actionButton() const { return button_; }
     // The hover background's strength, 0 to 1, as currently drawn.
     [[nodiscard]] double hoverProgress() const { return hoverProgress_; }
@@ -61,6 +73,7 @@ public:
 
 protected:
     void enterEvent(QEnterEvent* event) override;
+    bool event(QEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -77,6 +90,9 @@ private:
     bool canForce_;
     std::function<void()> stop_;
     bool isHovered_ = false;
+    bool armed_ = true;
+    QPoint disarmedAt_;
+    QTimer* settle_;
     bool actionFocused_ = false;
     double hoverProgress_ = 0;
 

@@ -2,6 +2,8 @@
 
 #include "ui/port_row.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QMultiHash>
 #include <QVBoxLayout>
 
@@ -12,6 +14,14 @@ RowList::RowList(QWidget* parent) : QWidget(parent), layout_(new QVBoxLayout(thi
     layout_->setContentsMargins(0, 8, 0, 8);
     layout_->setSpacing(0);
     layout_->addStretch(1);
+    // Holds focus after a stop; not a Tab stop of its own.
+    setFocusPolicy(Qt::ClickFocus);
+}
+
+void RowList::syncHover() {
+    for (PortRow* row : std::as_const(rows_)) {
+        row->syncHover();
+    }
 }
 
 void RowList::setEntries(const QList<Entry>& entries) {
@@ -22,15 +32,21 @@ void RowList::setEntries(const QList<Entry>& entries) {
     QList<PortRow*> next;
     next.reserve(entries.size());
     for (const Entry& entry : entries) {
+        const std::function<void()> stop = [this, action = entry.stop] {
+            setFocus(Qt::OtherFocusReason);
+            if (action) {
+                action();
+            }
+        };
         PortRow* row = nullptr;
         const auto found = previous.find(entry.listener.id());
         if (found != previous.end()) {
             row = found.value();
             previous.erase(found);
             row->setState(entry.listener, entry.isStopping, entry.canForce);
-            row->setStopAction(entry.stop);
+            row->setStopAction(stop);
         } else {
-            row = new PortRow(entry.listener, entry.isStopping, entry.canForce, entry.stop, this);
+            row = new PortRow(entry.listener, entry.isStopping, entry.canForce, stop, this);
             row->setContextMenuPolicy(Qt::CustomContextMenu);
             connect(row, &QWidget::customContextMenuRequested, this, [this, row](const QPoint& position) {
                 Q_EMIT contextMenuRequested(row->listener(), row->mapToGlobal(position));
@@ -39,6 +55,10 @@ void RowList::setEntries(const QList<Entry>& entries) {
         next.append(row);
     }
     for (PortRow* gone : std::as_const(previous)) {
+        // Focus must not pass on to the next row's button.
+        if (gone->isAncestorOf(QApplication::focusWidget())) {
+            setFocus(Qt::OtherFocusReason);
+        }
         layout_->removeWidget(gone);
         gone->hide();
         gone->deleteLater();
@@ -53,6 +73,15 @@ void RowList::setEntries(const QList<Entry>& entries) {
     for (qsizetype index = 0; index < next.size(); ++index) {
         layout_->insertWidget(static_cast<int>(index), next[index]);
         next[index]->show();
+    }
+    // A row that moved or arrived and now lies under the pointer was not what the user aimed at.
+    layout_->activate();
+    const QPoint pointer = QCursor::pos();
+    for (qsizetype index = 0; index < next.size(); ++index) {
+        PortRow* row = next[index];
+        if (rows_.indexOf(row) != index && row->isVisible() && row->rect().contains(row->mapFromGlobal(pointer))) {
+            row->disarm();
+        }
     }
     rows_ = std::move(next);
 }

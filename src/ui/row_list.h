@@ -29,7 +29,11 @@ public:
 
     explicit RowList(QWidget* parent = nullptr);
 
+    // Rows that move or arrive are disarmed (see PortRow::disarm). A stop moves keyboard focus
+    // to the list itself, so that the next key press never lands on another row's button.
     void setEntries(const QList<Entry>& entries);
+    // Every row's hover state from where the pointer is now.
+    void syncHover();
     [[nodiscard]] const QList<PortRow*>& rows() const { return rows_; }
 
 Q_SIGNALS:

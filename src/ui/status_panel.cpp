@@ -4,6 +4,7 @@
 #include "ui/elided_label.h"
 #include "ui/symbol_view.h"
 
+#include <QPushButton>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -24,7 +25,27 @@ StatusPanel::StatusPanel(QWidget* parent) : QWidget(parent) {
     text_->setObjectName(u"statusText"_s);
     text_->setAlignment(Qt::AlignHCenter);
     layout->addWidget(text_);
+    actionButton_ = new QPushButton(this);
+    actionButton_->setObjectName(u"statusAction"_s);
+    actionButton_->setFont(Appearance::systemFont(11));
+    actionButton_->hide();
+    connect(actionButton_, &QPushButton::clicked, this, [this] {
+        if (action_) {
+            action_();
+        }
+    });
+    layout->addWidget(actionButton_, 0, Qt::AlignHCenter);
     layout->addStretch(1);
+}
+
+void StatusPanel::setAction(const QString& text, std::function<void()> action) {
+    action_ = std::move(action);
+    actionButton_->setText(text);
+    actionButton_->setVisible(!text.isEmpty());
+}
+
+QString StatusPanel::actionText() const {
+    return actionButton_->isVisible() || !actionButton_->isHidden() ? actionButton_->text() : QString();
 }
 
 void StatusPanel::setStatus(Symbol symbol, const QString& text) {

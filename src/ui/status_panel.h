@@ -4,6 +4,10 @@
 
 #include <QWidget>
 
+#include <functional>
+
+class QPushButton;
+
 namespace vantu {
 
 class ElidedLabel;
@@ -17,10 +21,15 @@ public:
     explicit StatusPanel(QWidget* parent = nullptr);
 
     void setStatus(Symbol symbol, const QString& text);
+    // A button under the text that offers the way out of this state; an empty text hides it.
+    void setAction(const QString& text, std::function<void()> action);
+    [[nodiscard]] QString actionText() const;
     [[nodiscard]] Symbol symbol() const;
     [[nodiscard]] QString text() const;
 
 private:
+    std::function<void()> action_;
+    QPushButton* actionButton_;
     SymbolView* symbol_;
     ElidedLabel* text_;
 };

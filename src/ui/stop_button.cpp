@@ -2,6 +2,7 @@
 
 #include "ui/appearance.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -44,6 +45,14 @@ void StopButton::paintEvent(QPaintEvent* /*event*/) {
     painter.setPen(Qt::white);
     painter.setFont(font());
     painter.drawText(rect(), Qt::AlignCenter, text());
+}
+
+void StopButton::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 }  // namespace vantu

@@ -20,6 +20,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Enter activates the button too, as Space does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     qreal opacity_ = 0;

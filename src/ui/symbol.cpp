@@ -51,6 +51,8 @@ QString name(Symbol symbol) {
             return u"checkmark.circle"_s;
         case Symbol::lockFill:
             return u"lock.fill"_s;
+        case Symbol::exclamationmarkTriangle:
+            return u"exclamationmark.triangle"_s;
     }
     return {};
 }
@@ -69,6 +71,8 @@ QStringList themeNames(Symbol symbol) {
         case Symbol::lockFill:
             return {u"object-locked-symbolic"_s, u"changes-prevent-symbolic"_s, u"object-locked"_s,
                     u"changes-prevent"_s};
+        case Symbol::exclamationmarkTriangle:
+            return {u"dialog-warning-symbolic"_s, u"dialog-warning"_s};
     }
     return {};
 }
@@ -145,6 +149,18 @@ void paintFallback(QPainter& painter, Symbol symbol, const QRectF& box, const QC
             const double chord = std::sqrt(radius * radius - (0.22 * side) * (0.22 * side)) / side;
             painter.drawLine(at(0.5 - chord, 0.28), at(0.5 + chord, 0.28));
             painter.drawLine(at(0.5 - chord, 0.72), at(0.5 + chord, 0.72));
+            break;
+        }
+        case Symbol::exclamationmarkTriangle: {
+            QPainterPath triangle;
+            triangle.moveTo(at(0.5, 0.08));
+            triangle.lineTo(at(0.94, 0.88));
+            triangle.lineTo(at(0.06, 0.88));
+            triangle.closeSubpath();
+            painter.drawPath(triangle);
+            painter.drawLine(at(0.5, 0.36), at(0.5, 0.62));
+            painter.setBrush(color);
+            painter.drawEllipse(at(0.5, 0.75), side * 0.04, side * 0.04);
             break;
         }
         case Symbol::checkmarkCircle: {

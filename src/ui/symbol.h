@@ -12,7 +12,7 @@ namespace vantu {
 
 // The small monochrome glyphs of the popover. The desktop's icon theme supplies them when it
 // has an icon of the same meaning; otherwise they are painted here, so they never go missing.
-enum class Symbol { arrowClockwise, sliderHorizontal3, network, checkmarkCircle, lockFill };
+enum class Symbol { arrowClockwise, sliderHorizontal3, network, checkmarkCircle, lockFill, exclamationmarkTriangle };
 
 namespace Symbols {
 

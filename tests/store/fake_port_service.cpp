@@ -75,6 +75,11 @@ QFuture<StopResult> FakePortService::stop(const ProcessIdentity& identity, bool 
     return promise->future();
 }
 
+QFuture<std::optional<uint64_t>> FakePortService::socketSignature() const {
+    ++record_->socketChecks;
+    return QtFuture::makeReadyFuture(record_->socketSignature);
+}
+
 QFuture<StopAftermath> FakePortService::awaitExit(const ProcessIdentity& identity, const QList<uint16_t>& ports,
                                                   std::chrono::nanoseconds limit) const {
     record_->exitWaitPorts.push_back(ports);

@@ -34,6 +34,9 @@ public:
         // the others still run when the wait runs out (on a precise timer, like the real wait).
         QSet<ProcessIdentity> exited;
         std::optional<QString> takenAgain;
+        // What the socket fingerprint answers, and how often it was asked.
+        std::optional<uint64_t> socketSignature;
+        int socketChecks = 0;
         // The ports each wait was asked about.
         std::vector<QList<uint16_t>> exitWaitPorts;
         // "snapshot" and "stop" in the order the requests arrived; tests may add their own
@@ -55,6 +58,7 @@ public:
     [[nodiscard]] QFuture<SnapshotResult> snapshot(const DiscoverySettings& settings,
                                                    const ProjectOverrides& overrides) const override;
     [[nodiscard]] QFuture<StopResult> stop(const ProcessIdentity& identity, bool force) const override;
+    [[nodiscard]] QFuture<std::optional<uint64_t>> socketSignature() const override;
     [[nodiscard]] QFuture<StopAftermath> awaitExit(const ProcessIdentity& identity, const QList<uint16_t>& ports,
                                                    std::chrono::nanoseconds limit) const override;
 

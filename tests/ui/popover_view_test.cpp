@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCursor>
 #include <QEnterEvent>
 #include <QLabel>
 #include <QLayout>
@@ -75,8 +76,7 @@ TEST_F(PopoverViewTest, ScanningShowsTheNetworkSymbolAndTheSpinner) {
 TEST_F(PopoverViewTest, FailedFirstScanShowsPortsUnavailableAndTheErrorLine) {
     refreshFailing(u"lsof: no such file"_s);
     EXPECT_EQ(view->content(), Content::status);
-    // The symbol follows the scanning state alone, so an error still shows the checkmark.
-    EXPECT_EQ(statusPanel()->symbol(), Symbol::checkmarkCircle);
+    EXPECT_EQ(statusPanel()->symbol(), Symbol::exclamationmarkTriangle);
     EXPECT_EQ(statusPanel()->text(), u"Ports unavailable"_s);
     EXPECT_TRUE(errorLine()->isVisibleTo(view.get()));
     EXPECT_EQ(errorText()->text(), QString::fromUtf8("Couldn\xE2\x80\x99t read listening ports. lsof: no such file"));
@@ -121,7 +121,7 @@ TEST_F(PopoverViewTest, ErrorLineIsCutAtThreeLinesWithTheWholeMessageInItsToolti
     EXPECT_EQ(errorText()->visibleLines().size(), 3);
     EXPECT_TRUE(errorText()->isElided());
     EXPECT_TRUE(errorText()->visibleLines().back().endsWith(QChar(0x2026)));
-    EXPECT_EQ(errorLine()->toolTip(), message);
+    EXPECT_EQ(test::shownText(errorLine()->toolTip()), message);
     EXPECT_EQ(errorLine()->accessibleName(), message);
     // The list from the last successful scan stays above the error.
     EXPECT_EQ(view->content(), Content::list);
@@ -160,8 +160,58 @@ TEST_F(PopoverViewTest, RowsReflectStoppingAndForceState) {
     EXPECT_TRUE(service->stops[1].force);
 }
 
+// Stop a server, keep the pointer still, and let the refresh take its row away: the next row
+// slides under the pointer, and a click meant for the stopped row must not stop it.
+TEST_F(PopoverViewTest, AButtonThatSlidUnderAStillPointerIsNotArmed) {
+    view->show();
+    const QList<Listener> listeners = threeListeners();
+    refreshWith(listeners);
+    PortRow* target = view->rows()[0];
+    PortRow* next = view->rows()[1];
+    const QPoint aim = target->actionButton()->rect().center();
+    QTest::mouseMove(target->actionButton(), aim);
+    QTest::mouseClick(target->actionButton(), Qt::LeftButton, {}, aim);
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
+    EXPECT_EQ(service->stops[0].identity, *listeners[0].identity);
+    EXPECT_TRUE(view->findChild<QWidget*>(u"rowList"_s)->hasFocus()) << "focus went to the list, not a button";
+
+    refreshWith({listeners[1], listeners[2]});
+    ASSERT_EQ(view->rows().front(), next);
+    ASSERT_TRUE(next->rect().contains(next->mapFromGlobal(QCursor::pos()))) << "the next row is under the pointer";
+    EXPECT_FALSE(next->isArmed());
+    QTest::mouseClick(next->actionButton(), Qt::LeftButton, {}, aim);
+    settle();
+    EXPECT_EQ(service->stops.size(), 1U) << "the click was aimed at the row that went away";
+
+    // Once the pointer moves, the user sees what is under it.
+    QTest::mouseMove(next->actionButton(), aim + QPoint(3, 0));
+    settle();
+    EXPECT_TRUE(next->isArmed());
+    QTest::mouseClick(next->actionButton(), Qt::LeftButton, {}, aim + QPoint(3, 0));
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 2; }));
+    EXPECT_EQ(service->stops[1].identity, *listeners[1].identity);
+}
+
+TEST_F(PopoverViewTest, TheListFollowsTheSocketsOnlyWhileShown) {
+    EXPECT_FALSE(view->isWatchingSockets());
+    view->show();
+    EXPECT_TRUE(view->isWatchingSockets());
+    service->socketSignature = 1;
+    store->refreshIfSocketsChanged();
+    ASSERT_TRUE(waitUntil([&] { return service->socketChecks == 1; }));
+    settle();
+    EXPECT_TRUE(service->snapshots.empty()) << "the first look only learns the sockets";
+    service->socketSignature = 2;
+    store->refreshIfSocketsChanged();
+    ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() == 1; })) << "a new socket refreshes the list";
+    view->hide();
+    EXPECT_FALSE(view->isWatchingSockets()) << "nothing runs while hidden";
+}
+
 TEST_F(PopoverViewTest, RowsKeepHoverAcrossUpdatesAndFollowTheStoreOrder) {
     view->show();
+    // The pointer rests on the header, away from every row.
+    QTest::mouseMove(view.get(), QPoint(view->width() / 2, 4));
     refreshWith({ownListener(4312, 3000, u"node"_s), ownListener(4400, 5173, u"node"_s)});
     PortRow* second = view->rows()[1];
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
@@ -278,8 +328,47 @@ TEST_F(PopoverViewTest, SettingsValidationNamesTheLoneHyphenAndStoresNothing) {
     EXPECT_FALSE(settings->value(DiscoverySettings::kIncludedKey).isValid());
     EXPECT_TRUE(service->snapshots.empty());
 
+    // The field at fault is marked, and unmarked once its text is valid.
+    auto* included = panel->findChild<QLineEdit*>(u"included"_s);
+    EXPECT_TRUE(included->property("invalid").toBool());
+    EXPECT_EQ(included->accessibleDescription(), expected);
+    EXPECT_FALSE(panel->findChild<QLineEdit*>(u"excluded"_s)->property("invalid").toBool());
     view->resize(view->width(), naturalHeight());
     test::saveScreenshot(*view, u"settings-validation-error-light"_s);
+    included->setText(u"20000-20100"_s);
+    EXPECT_FALSE(included->property("invalid").toBool());
+    EXPECT_FALSE(error->isVisibleTo(panel));
+}
+
+TEST_F(PopoverViewTest, EscapeLeavesTheSettingsFirstAndTheFieldsShowTheirStart) {
+    settings->setValue(DiscoverySettings::kIncludedKey, u"4100-4199, 30000-65535"_s);
+    store = std::make_unique<PortStore>(std::make_unique<FakePortService>(service), *settings, FolderChooser());
+    view = std::make_unique<PopoverView>(*store, [] {});
+    showActive();
+    QTest::keyClick(view.get(), Qt::Key_Comma, Qt::ControlModifier);
+    settle();
+    ASSERT_NE(preferences(), nullptr);
+    auto* included = preferences()->findChild<QLineEdit*>(u"included"_s);
+    EXPECT_EQ(included->cursorPosition(), 0) << "the start of the rules is what shows";
+    EXPECT_TRUE(preferences()->isAncestorOf(QApplication::focusWidget())) << "Ctrl+, puts the keyboard in the panel";
+    included->setText(u"9"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    settle();
+    EXPECT_EQ(preferences(), nullptr) << "Escape left the panel";
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_EQ(store->discoverySettings().includedText(), u"4100-4199, 30000-65535"_s) << "and dropped the edit";
+}
+
+TEST_F(PopoverViewTest, WithDiscoveryOffTheEmptyListSaysSoAndOffersToTurnItOn) {
+    store->updateDiscoverySettings(std::get<DiscoverySettings>(DiscoverySettings::create(false, {}, {})));
+    refreshWith({});
+    EXPECT_EQ(statusPanel()->text(), u"Automatic discovery is off"_s);
+    auto* turnOn = statusPanel()->findChild<QPushButton*>(u"statusAction"_s);
+    ASSERT_NE(turnOn, nullptr);
+    EXPECT_EQ(turnOn->text(), u"Turn On Discovery"_s);
+    turnOn->click();
+    EXPECT_TRUE(store->discoverySettings().automatic());
+    EXPECT_EQ(settings->value(DiscoverySettings::kAutomaticKey), QVariant(true));
 }
 
 TEST_F(PopoverViewTest, CancelDropsTheEdits) {

@@ -133,7 +133,7 @@ TEST(PortRowTest, ForceIsAlwaysShown) {
     EXPECT_TRUE(harness.row.showAction());
     EXPECT_EQ(button->opacity(), 1.0);
     EXPECT_FALSE(button->testAttribute(Qt::WA_TransparentForMouseEvents));
-    EXPECT_EQ(button->toolTip(), u"Force quit my-app (SIGKILL)"_s);
+    EXPECT_EQ(test::shownText(button->toolTip()), u"Force quit my-app (SIGKILL)"_s);
     EXPECT_EQ(harness.row.actionName(), u"Force quit"_s);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(harness.stops, 1);
@@ -142,13 +142,14 @@ TEST(PortRowTest, ForceIsAlwaysShown) {
 TEST(PortRowTest, TooltipsAndAccessibleLabels) {
     RowHarness harness(projectListener(4312, 50000, u"node"_s, u"my-app"_s));
     const StopButton* button = harness.row.actionButton();
-    const QString stopTip = button->toolTip();
+    const QString stopTip = test::shownText(button->toolTip());
     EXPECT_TRUE(stopTip.startsWith(u"Stop my-app"_s));
     EXPECT_EQ(stopTip.size(), u"Stop my-app"_s.size() + 10);
     // Five digits, never grouped.
     EXPECT_EQ(button->accessibleName(), u"Stop my-app, node, port 50000, PID 4312"_s);
     EXPECT_EQ(harness.row.findChild<PortBadge*>(u"portBadge"_s)->text(), u"50000"_s);
-    EXPECT_EQ(harness.row.findChild<QWidget*>(u"nameBlock"_s)->toolTip(), harness.row.listener().helpText());
+    EXPECT_TRUE(test::shownText(harness.row.findChild<QWidget*>(u"nameBlock"_s)->toolTip())
+                    .startsWith(harness.row.listener().helpText()));
     EXPECT_EQ(harness.row.findChild<ElidedLabel*>(u"displayName"_s)->text(), u"my-app"_s);
     EXPECT_EQ(harness.row.findChild<ElidedLabel*>(u"detail"_s)->text(), QString::fromUtf8("node \xC2\xB7 PID 4312"));
 
@@ -211,18 +212,39 @@ TEST(PortRowTest, LongNamesAreCutAtTheEnd) {
     EXPECT_TRUE(name->isElided());
     ASSERT_EQ(name->visibleLines().size(), 1);
     EXPECT_TRUE(name->visibleLines().front().endsWith(QChar(0x2026)));
-    EXPECT_TRUE(harness.row.findChild<QWidget*>(u"nameBlock"_s)->toolTip().startsWith(name->text()));
+    EXPECT_TRUE(test::shownText(harness.row.findChild<QWidget*>(u"nameBlock"_s)->toolTip()).startsWith(name->text()));
 }
 
 TEST(PortRowTest, ColoursFollowTheAppearance) {
     RowHarness harness(ownListener(4312, 3000, u"node"_s), false, true);
     auto* badge = harness.row.findChild<PortBadge*>(u"portBadge"_s);
-    harness.row.setPalette(test::lightPalette());
-    EXPECT_DOUBLE_EQ(badge->fillOpacity(), 0.15);
-    EXPECT_EQ(Appearance::stopRed(harness.row.actionButton()->palette()), QColor(255, 59, 48));
-    harness.row.setPalette(test::darkPalette());
-    EXPECT_DOUBLE_EQ(badge->fillOpacity(), 0.2);
-    EXPECT_EQ(Appearance::stopRed(harness.row.actionButton()->palette()), QColor(255, 69, 58));
+    for (const QPalette& palette : {test::lightPalette(), test::darkPalette()}) {
+        harness.row.setPalette(palette);
+        const bool dark = Appearance::isDark(palette);
+        EXPECT_DOUBLE_EQ(badge->fillOpacity(), dark ? 0.2 : 0.15);
+        // Text and marks stay legible: 4.5:1 for text, 3:1 for the lock.
+        const QColor window = palette.color(QPalette::Window);
+        EXPECT_GE(Appearance::contrastRatio(Qt::white, Appearance::stopRed(palette)), 4.5) << dark;
+        EXPECT_GE(Appearance::contrastRatio(Appearance::composite(Appearance::secondary(palette), window), window), 4.5)
+            << dark;
+        EXPECT_GE(Appearance::contrastRatio(Appearance::composite(Appearance::tertiary(palette), window), window), 3.0)
+            << dark;
+        QColor tint = Appearance::accent(palette);
+        tint.setAlphaF(static_cast<float>(badge->fillOpacity()));
+        const QColor behind = Appearance::composite(tint, window);
+        EXPECT_GE(Appearance::contrastRatio(Appearance::readable(Appearance::accent(palette), behind), behind), 4.5)
+            << dark;
+    }
+}
+
+TEST(PortRowTest, MarkupInAProjectNameIsShownAsText) {
+    const QString hostile = u"<span style=\"font-size:60px;color:red\">HUGE</span><img src=x>"_s;
+    RowHarness harness(projectListener(4312, 3000, u"node"_s, hostile));
+    const QString nameTip = harness.row.findChild<QWidget*>(u"nameBlock"_s)->toolTip();
+    EXPECT_TRUE(test::shownText(nameTip).startsWith(hostile + u'\n')) << nameTip.toStdString();
+    EXPECT_FALSE(nameTip.contains(u"<span"_s));
+    EXPECT_TRUE(test::shownText(harness.row.actionButton()->toolTip()).contains(hostile));
+    EXPECT_TRUE(test::shownText(nameTip).contains(u"choose the project folder"_s)) << "the row menu is mentioned";
 }
 
 TEST(PortRowTest, Screenshots) {

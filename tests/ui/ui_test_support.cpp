@@ -1,5 +1,7 @@
 #include "ui_test_support.h"
 
+#include <QTextDocumentFragment>
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -31,6 +33,10 @@ void processEvents() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
     }
+}
+
+QString shownText(const QString& markup) {
+    return Qt::mightBeRichText(markup) ? QTextDocumentFragment::fromHtml(markup).toPlainText() : markup;
 }
 
 QPalette lightPalette() {

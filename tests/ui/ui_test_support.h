@@ -20,6 +20,8 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 void processEvents();
 
 QPalette lightPalette();
+// What a tooltip or label that may hold markup shows a person.
+QString shownText(const QString& markup);
 QPalette darkPalette();
 
 // Saves the widget's rendering as <build>/screenshots/<name>.png; returns the path.
