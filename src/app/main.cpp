@@ -5,17 +5,50 @@
 #include "store/port_store.h"
 #include "ui/app_delegate.h"
 #include "ui/folder_chooser_dialog.h"
+#include "ui/single_instance.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMetaObject>
 
+#include <cstdio>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Answered before any window system is needed, so that they work from any terminal.
+std::optional<int> answerInformationalOption(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument(argv[i]);
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(
+                "Usage: vantu [--help] [--version]\n"
+                "A tray app that lists the development servers you are running and stops them.\n\n"
+                "  -h, --help     Show this help and exit.\n"
+                "  -v, --version  Show the version and exit.\n\n"
+                "Launched again while it runs, it opens the running app's panel. From a terminal,\n"
+                "vantu-cli lists and stops the same servers.\n",
+                stdout);
+            return 0;
+        }
+        if (argument == "--version" || argument == "-v") {
+            std::printf("vantu %s\n", VANTU_VERSION);
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (const auto answered = answerInformationalOption(argc, argv)) {
+        return *answered;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"vantu"_s);
     QApplication::setApplicationDisplayName(u"Vantu"_s);
@@ -30,10 +63,19 @@ int main(int argc, char** argv) {
     parser.addOption(testReport);
     parser.process(app);
 
+    // A second launch (the autostart entry, then a click in the menu) opens the first one's
+    // panel instead of adding a second tray icon.
+    vantu::SingleInstance instance;
+    if (instance.handOver()) {
+        return 0;
+    }
+
     vantu::platform::SettingsStore settings(vantu::platform::SettingsStore::standardPath());
     auto store = std::make_unique<vantu::PortStore>(std::make_unique<vantu::PortService>(), settings,
                                                     vantu::folderChooserDialog());
     vantu::AppDelegate delegate(std::move(store));
+    QObject::connect(&instance, &vantu::SingleInstance::activationRequested, &delegate,
+                     &vantu::AppDelegate::openPopover);
     std::optional<vantu::TestReport> report;
     if (parser.isSet(testReport)) {
         report.emplace(parser.value(testReport), delegate);

@@ -46,6 +46,8 @@ TestReport::TestReport(const QString& path, AppDelegate& delegate) : file_(path)
         writeRows();
     });
     connect(&popover, &PopoverWindow::hidden, this, [this] { write(u"hidden"_s); });
+    connect(delegate.trayMenu(), &QMenu::aboutToShow, this, [this] { write(u"menu shown"_s); });
+    connect(delegate.trayMenu(), &QMenu::aboutToHide, this, [this] { write(u"menu hidden"_s); });
     connect(popover.view(), &PopoverView::painted, this, [this] {
         if (awaitingPaint_) {
             awaitingPaint_ = false;

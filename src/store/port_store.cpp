@@ -150,12 +150,15 @@ QCoro::Task<void> PortStore::runRefreshPasses() {
             }
             publish(listeners_, std::move(shown));
             publish(hasSnapshot_, true);
+            lastScanFailed_ = false;
             // A failed save stays in sight through the refresh it asked for.
             publish(errorMessage_, std::exchange(unsavedMessage_, std::nullopt));
             // A force offer outlives a refresh only while its process is still listed.
             Q_EMIT willChange();
             forceAvailable_.intersect(listed);
         } else {
+            // Read by the views with the error line, whose change notifies them.
+            lastScanFailed_ = true;
             publish(errorMessage_, std::optional<QString>(outcome ? errorDescription(std::get<ServiceError>(*outcome))
                                                                   : interruptedScanMessage()));
         }

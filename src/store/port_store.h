@@ -67,6 +67,8 @@ public:
     [[nodiscard]] const QSet<ProcessIdentity>& forceAvailable() const { return forceAvailable_; }
     [[nodiscard]] const std::optional<QString>& errorMessage() const { return errorMessage_; }
     [[nodiscard]] bool hasSnapshot() const { return hasSnapshot_; }
+    // Whether the last refresh pass failed (its error is the error line).
+    [[nodiscard]] bool lastScanFailed() const { return lastScanFailed_; }
     [[nodiscard]] const DiscoverySettings& discoverySettings() const { return discoverySettings_; }
     [[nodiscard]] bool showingDiscoverySettings() const { return showingDiscoverySettings_; }
 
@@ -126,6 +128,7 @@ private:
     QSet<ProcessIdentity> forceAvailable_;
     std::optional<QString> errorMessage_;
     bool hasSnapshot_ = false;
+    bool lastScanFailed_ = false;
     DiscoverySettings discoverySettings_;
     bool showingDiscoverySettings_ = false;
 

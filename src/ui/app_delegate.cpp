@@ -20,6 +20,29 @@ AppDelegate::AppDelegate(std::unique_ptr<PortStore> store, std::function<void()>
       store_(std::move(store)),
       popover_(std::make_unique<PopoverWindow>(
           *store_, quit ? std::move(quit) : std::function<void()>([] { QCoreApplication::quit(); }))) {
+    trayMenu_ = std::make_unique<QMenu>();
+    trayMenu_->setObjectName(u"trayMenu"_s);
+    connect(trayMenu_->addAction(tr("Open")), &QAction::triggered, this, &AppDelegate::openPopover);
+    connect(trayMenu_->addAction(tr("Refresh")), &QAction::triggered, this, [this] { store_->refresh(); });
+    connect(trayMenu_->addAction(tr("Discovery Settings\u2026")), &QAction::triggered, this,
+            &AppDelegate::openDiscoverySettings);
+    trayMenu_->addSeparator();
+    const std::function<void()> quitApp = popover_->quitAction();
+    connect(trayMenu_->addAction(tr("Quit")), &QAction::triggered, this, [quitApp] { quitApp(); });
+    // A double click on the icon: the first click opens the popup, and the second, a press
+    // outside it, closes it again before the icon ever sees it. Open it right back.
+    connect(popover_.get(), &PopoverWindow::hidden, this, [this] {
+        const std::optional<qint64> shownFor = popover_->sinceShown();
+        const QRect icon = statusItem_ ? statusItem_->geometry() : QRect();
+        if (isDocked() && shownFor && *shownFor < QApplication::doubleClickInterval() && icon.isValid() &&
+            icon.contains(QCursor::pos()) && (QApplication::mouseButtons() & Qt::LeftButton)) {
+            QTimer::singleShot(0, this, [this] {
+                if (!popover_->isVisible()) {
+                    popover_->showAt(iconAnchor());
+                }
+            });
+        }
+    });
     trayWatch_.setInterval(2000);
     connect(&trayWatch_, &QTimer::timeout, this, [this] {
         if (QSystemTrayIcon::isSystemTrayAvailable()) {
@@ -59,12 +82,18 @@ void AppDelegate::installStatusItem() {
     statusItem_ = new QSystemTrayIcon(this);
     statusItem_->setToolTip(tr("Vantu \u2014 Development ports"));
     recolourIcon();
+    statusItem_->setContextMenu(trayMenu_.get());
     connect(statusItem_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        // A click soon after the one that closed the popover arrives as a double click; it is
-        // still one click on the icon.
-        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+        if (reason == QSystemTrayIcon::Trigger) {
             Q_EMIT iconActivated();
             togglePopover();
+        } else if (reason == QSystemTrayIcon::DoubleClick) {
+            Q_EMIT iconActivated();
+            // The first click of a double click has already opened the popover: the second
+            // must not close it again. After a click that closed it, the next one reopens it.
+            if (!popover_->isVisible()) {
+                openPopover();
+            }
         }
     });
     statusItem_->show();
@@ -115,10 +144,31 @@ void AppDelegate::togglePopover() {
     if (sinceClosed && *sinceClosed < kReopenGuardMilliseconds) {
         return;
     }
+    openPopover();
+}
+
+void AppDelegate::openPopover() {
+    if (popover_->isVisible()) {
+        popover_->raise();
+        popover_->activateWindow();
+        return;
+    }
     store_->refresh();
-    // The size the current state gives; the refresh resizes it again when its pass ends.
     resizePopover();
-    popover_->showAt(iconAnchor());
+    if (isDocked()) {
+        popover_->showAt(iconAnchor());
+    } else {
+        popover_->show();
+        popover_->raise();
+        popover_->activateWindow();
+    }
+}
+
+void AppDelegate::openDiscoverySettings() {
+    if (!store_->showingDiscoverySettings()) {
+        store_->toggleDiscoverySettings();
+    }
+    openPopover();
 }
 
 QRect AppDelegate::iconAnchor() const {
@@ -137,7 +187,7 @@ void AppDelegate::resizePopover() {
 
 void AppDelegate::recolourIcon() {
     if (statusItem_) {
-        statusItem_->setIcon(icon_.trayIcon(MenuBarIcon::colorFor(QApplication::palette())));
+        statusItem_->setIcon(icon_.trayMonogram());
     }
 }
 

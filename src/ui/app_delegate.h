@@ -2,6 +2,7 @@
 
 #include "ui/menu_bar_icon.h"
 
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -30,6 +31,13 @@ public:
     void applicationDidFinishLaunching();
     // The icon's click: closes a shown popover, otherwise refreshes and opens it.
     void togglePopover();
+    // Shows the panel, in the tray's popover or in its window, refreshing it; does nothing
+    // more when it is already shown. A second launch of the app ends up here.
+    void openPopover();
+    // Opens the panel on the discovery settings.
+    void openDiscoverySettings();
+    // The tray icon's right-click menu: Open, Refresh, Discovery Settings…, Quit.
+    [[nodiscard]] QMenu* trayMenu() const { return trayMenu_.get(); }
 
     [[nodiscard]] PortStore& store() const { return *store_; }
     [[nodiscard]] PopoverWindow& popover() const { return *popover_; }
@@ -60,6 +68,7 @@ private:
 
     std::unique_ptr<PortStore> store_;
     std::unique_ptr<PopoverWindow> popover_;
+    std::unique_ptr<QMenu> trayMenu_;
     MenuBarIcon icon_;
     QPointer<QSystemTrayIcon> statusItem_;
     // Polls for a tray only while the panel is shown as a window because none was found.

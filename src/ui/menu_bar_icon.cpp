@@ -36,6 +36,50 @@ MenuBarIcon::MenuBarIcon(const QFont& font) {
         x += i < advances.size() ? advances[i].x() : 0;
     }
     outline_.setFillRule(Qt::WindingFill);
+    if (!glyphs.isEmpty()) {
+        monogram_ = raw.pathForGlyph(glyphs.front());
+        monogram_.setFillRule(Qt::WindingFill);
+    }
+}
+
+QColor MenuBarIcon::monogramBadge() {
+    return {0x23, 0x27, 0x33};
+}
+
+QColor MenuBarIcon::monogramRing() {
+    return {0xf2, 0xf4, 0xf8};
+}
+
+QImage MenuBarIcon::monogramImage(int side) const {
+    QImage square(side, side, QImage::Format_ARGB32_Premultiplied);
+    square.fill(Qt::transparent);
+    QPainter painter(&square);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // A one-pixel ring at the smallest sizes, a little more above.
+    const double ring = side <= 24 ? 1.0 : side / 24.0;
+    const QRectF badge = QRectF(0, 0, side, side).adjusted(ring / 2, ring / 2, -ring / 2, -ring / 2);
+    painter.setPen(QPen(monogramRing(), ring));
+    painter.setBrush(monogramBadge());
+    painter.drawRoundedRect(badge, side * 0.22, side * 0.22);
+    const QRectF bounds = monogram_.boundingRect();
+    if (bounds.width() > 0 && bounds.height() > 0) {
+        const double glyphHeight = side * 0.58;
+        const double scale = std::min(glyphHeight / bounds.height(), side * 0.62 / bounds.width());
+        painter.translate(side / 2.0, side / 2.0);
+        painter.scale(scale, scale);
+        painter.translate(-bounds.center());
+        painter.fillPath(monogram_, monogramRing());
+    }
+    painter.end();
+    return square;
+}
+
+QIcon MenuBarIcon::trayMonogram() const {
+    QIcon icon;
+    for (const int side : {16, 22, 24, 32, 44, 48, 64}) {
+        icon.addPixmap(QPixmap::fromImage(monogramImage(side)));
+    }
+    return icon;
 }
 
 bool MenuBarIcon::paint(QPainter& painter, const QColor& color) const {

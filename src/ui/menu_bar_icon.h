@@ -42,6 +42,15 @@ public:
     // Trays show square icons: the image is fitted into squares of the usual tray sizes.
     [[nodiscard]] QIcon trayIcon(const QColor& color) const;
 
+    // What the tray shows: at 16 to 24 pixels a word is illegible, so a bold "V" in white on a
+    // dark badge ringed in white, which reads on light and dark panels alike whatever colours
+    // the panel reports. One image for each usual tray size.
+    [[nodiscard]] QIcon trayMonogram() const;
+    [[nodiscard]] QImage monogramImage(int side) const;
+    // The badge and its ring, for checks of contrast against a panel.
+    static QColor monogramBadge();
+    static QColor monogramRing();
+
     // The word in black on a light panel and in white on a dark one; on Linux the tray does
     // not recolour a mask image the way a template image is recoloured.
     static QColor colorFor(const QPalette& palette);
@@ -49,6 +58,7 @@ public:
 
 private:
     QPainterPath outline_;
+    QPainterPath monogram_;
     QString fontFamily_;
 };
 

@@ -104,6 +104,8 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
     listArea_ = new QScrollArea(contentArea_);
     listArea_->setObjectName(u"listArea"_s);
     listArea_->setFrameShape(QFrame::NoFrame);
+    // The rows take the keyboard, not the scrolling frame around them.
+    listArea_->setFocusPolicy(Qt::NoFocus);
     listArea_->setWidgetResizable(true);
     listArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     listArea_->viewport()->setAutoFillBackground(false);
@@ -268,7 +270,7 @@ void PopoverView::updateContent() {
         statusPanel_->setAction(QString(), {});
         if (store_.isRefreshing()) {
             statusPanel_->setStatus(Symbol::network, tr("Scanning dev ports\u2026"));
-        } else if (store_.errorMessage() && !store_.hasSnapshot()) {
+        } else if (store_.lastScanFailed()) {
             statusPanel_->setStatus(Symbol::exclamationmarkTriangle, tr("Ports unavailable"));
         } else if (!store_.discoverySettings().automatic()) {
             statusPanel_->setStatus(Symbol::checkmarkCircle, tr("Automatic discovery is off"));

@@ -106,7 +106,15 @@ void PopoverWindow::keyPressEvent(QKeyEvent* event) {
 
 void PopoverWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    shownAt_.start();
     Q_EMIT shown();
+}
+
+std::optional<qint64> PopoverWindow::sinceShown() const {
+    if (!shownAt_.isValid()) {
+        return std::nullopt;
+    }
+    return shownAt_.elapsed();
 }
 
 void PopoverWindow::hideEvent(QHideEvent* event) {

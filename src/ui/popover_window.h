@@ -24,6 +24,8 @@ public:
     PopoverWindow(PortStore& store, std::function<void()> quit, QWidget* parent = nullptr);
 
     [[nodiscard]] PopoverView* view() const { return view_; }
+    // What Quit does, for the other places that offer it.
+    [[nodiscard]] const std::function<void()>& quitAction() const { return quit_; }
     [[nodiscard]] Mode mode() const { return mode_; }
     // Switches the kind of window; call while hidden.
     void setMode(Mode mode);
@@ -37,6 +39,8 @@ public:
     // Milliseconds since the popover last closed by losing activation (where it cannot be a
     // real popup); nullopt if it never did.
     [[nodiscard]] std::optional<qint64> sinceClosedByUser() const;
+    // Milliseconds since it was last shown; nullopt if it never was.
+    [[nodiscard]] std::optional<qint64> sinceShown() const;
 
 Q_SIGNALS:
     void shown();
@@ -58,6 +62,7 @@ private:
     Mode mode_ = Mode::popup;
     std::optional<QRect> anchor_;
     QElapsedTimer closedByUser_;
+    QElapsedTimer shownAt_;
 };
 
 }  // namespace vantu

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Drives the real tray app under Xvfb with an XEmbed tray (trayer). Started before any tray,
 # the app says so and shows its panel as a window; once trayer runs, it docks into the tray.
-# A dev server runs in a project folder; a click on the tray icon shows it by its project
-# name, a click on Stop ends the process and removes the row, and a click on the icon closes
-# the popover again.
+# Dev servers run in project folders; a click on the tray icon shows them by their project
+# names, a click on Stop ends one and removes its row, a second click with the pointer kept
+# still does not stop the server whose row slid under it, a server started while the popover
+# is open appears by itself, and a click on the icon closes the popover again. The icon's
+# right-click menu opens, a double click leaves the popover open, and a second launch hands
+# over to the running app.
 #
 #   tray_e2e_test.sh VANTU TEST_LISTENER [SCREENSHOT_DIR]
 #
@@ -68,18 +71,31 @@ fi
 export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
 say "X server on $DISPLAY"
 
-# --- A dev server: the test listener, started as "node", in a project with a package.json.
-project="$work/projects/e2e-site"
-mkdir -p "$project" "$work/bin" "$work/home" "$work/config"
-printf '{"name":"e2e-site"}\n' >"$project/package.json"
+# --- Three free ports, in ascending order: the site, a neighbour listed below it, and one for
+# a server started later.
+read -r port neighbour_port live_port < <(python3 -c '
+import socket
+held = [socket.socket() for _ in range(3)]
+for s in held: s.bind(("127.0.0.1", 0))
+print(*sorted(s.getsockname()[1] for s in held))')
+
+# --- Dev servers: the test listener, started as "node", each in a project with a package.json.
+mkdir -p "$work/bin" "$work/home" "$work/config" "$work/runtime"
+chmod 700 "$work/runtime"
 ln -s "$test_listener" "$work/bin/node"
-"$work/bin/node" --chdir "$project" 0 >"$work/listener.out" &
-listener=$!
-pids+=("$listener")
-listener_ready() { grep -q '^PORT ' "$work/listener.out"; }
-wait_for "the dev server to listen" listener_ready
-port="$(awk '/^PORT/ {print $2}' "$work/listener.out")"
-say "dev server pid $listener on port $port"
+start_server() {  # name port -> pid in $started
+  mkdir -p "$work/projects/$1"
+  printf '{"name":"%s"}\n' "$1" >"$work/projects/$1/package.json"
+  "$work/bin/node" --chdir "$work/projects/$1" "$2" >"$work/$1.out" &
+  started=$!
+  pids+=("$started")
+  server_output="$work/$1.out"
+  server_ready() { grep -q '^PORT ' "$server_output"; }
+  wait_for "$1 to listen" server_ready
+}
+start_server e2e-site "$port"; listener=$started
+start_server e2e-neighbour "$neighbour_port"; neighbour=$started
+say "dev servers: pid $listener on port $port, pid $neighbour on port $neighbour_port"
 
 # The last block of rows the app reported.
 last_rows() { awk '/^rows /{block=""; inblock=1; next} /^end$/{inblock=0; last=block; next} inblock{block=block $0 "\n"} END{printf "%s", last}' "$work/report"; }
@@ -91,13 +107,17 @@ scans_settled() { [ "$(count scanning)" -eq "$(count scanned)" ]; }
 # Only this dev server is shown: automatic detection off, its port included. The machine
 # may run other servers of the same user, and a test must never stop those.
 mkdir -p "$work/config/vantu"
-printf '{"discovery.automatic": false, "discovery.included": "%s"}\n' "$port" >"$work/config/vantu/vantu.json"
+printf '{"discovery.automatic": false, "discovery.included": "%s, %s, %s"}\n' "$port" "$neighbour_port" "$live_port" \
+  >"$work/config/vantu/vantu.json"
 
 # --- The app before there is a tray: it says so in one line and shows the panel as a window.
 # Under AddressSanitizer, strict string checks are off for the app: the X keyboard library
 # calls strndup on names that are not NUL-terminated, which strndup allows.
-ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" \
-  HOME="$work/home" XDG_CONFIG_HOME="$work/config" "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
+launch() {
+  ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" \
+    HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" "$vantu" "$@"
+}
+launch --test-report "$work/report" >"$work/vantu.log" 2>&1 &
 pids+=($!)
 in_window() { grep -q '^tray window' "$work/report" 2>/dev/null && [ "$(count shown)" -ge 1 ]; }
 wait_for "the panel in a window" in_window
@@ -141,7 +161,7 @@ site_listed() { [ -n "$(row_of_site)" ]; }
 wait_for "the row of e2e-site" site_listed
 wait_for "the scan to end" scans_settled
 [ "$(count scanning)" -eq $((scans + 1)) ] || fail "opening the popover should scan once, saw $(($(count scanning) - scans))"
-[ "$(last_rows | grep -c '^row ')" -eq 1 ] || fail "expected only the test's own dev server: $(last_rows)"
+[ "$(last_rows | grep -c '^row ')" -eq 2 ] || fail "expected only the test's own dev servers: $(last_rows)"
 say "row shown: $(row_of_site | tr '\t' ' ')"
 if [ -n "$screenshots" ] && command -v import >/dev/null; then
   mkdir -p "$screenshots"
@@ -165,6 +185,23 @@ say "dev server stopped"
 site_removed() { [ -z "$(row_of_site)" ] && [ "$(count 'rows ')" -gt 0 ]; }
 wait_for "the row to go" site_removed
 say "row removed"
+
+# --- The neighbour's row has slid up under the pointer, which has not moved. A second click
+# there was meant for the stopped server: the neighbour keeps running.
+xdotool click 1
+sleep 2
+kill -0 "$neighbour" 2>/dev/null || fail "the click meant for the stopped row stopped the neighbour"
+last_rows | grep -q "^row $neighbour_port"$'\t' || fail "the neighbour's row is gone: $(last_rows)"
+say "a still pointer's second click stopped nothing"
+
+# --- A server started while the popover is open appears by itself within 3 seconds.
+wait_for "the refresh after the stop to end" scans_settled
+sleep 0.5
+start_server e2e-live "$live_port"
+live_started=$SECONDS
+live_listed() { last_rows | grep -q "^row $live_port"$'\t'"e2e-live"; }
+limit=3 wait_for "the new server's row" live_listed
+say "a new server appeared after $((SECONDS - live_started)) s without a click"
 
 # --- A click on the icon while the popover is shown closes it, without a scan.
 wait_for "the refresh after the stop to end" scans_settled
@@ -193,4 +230,43 @@ wait_for "the popover to reopen at once" shown_again
 # (Two openings this close together may share one scan: the store merges the requests.)
 [ "$(count scanning)" -gt "$scans" ] || fail "reopening did not scan"
 say "quick close and reopen"
+
+# --- A double click on the icon of a closed popover leaves it open. (First a single click to
+# close it, long enough after the last one not to count as its double.)
+sleep 0.8
+xdotool mousemove "$icon_x" "$icon_y" click 1
+wait_for "the popover to close" hidden_after_click
+sleep 0.5
+shown_before="$(count shown)"
+xdotool click --repeat 2 --delay 120 1
+wait_for "the popover to open" shown_again
+sleep 1
+[ "$(tail -n 1 "$work/report" | cut -d' ' -f1)" != "hidden" ] ||
+  fail "a double click closed the popover again: $(grep -v '^row\|^rows\|^end' "$work/report" | tail -n 8 | tr '\n' ' ')"
+say "a double click leaves the popover open"
+
+# --- A right click opens the icon's menu.
+sleep 0.8
+xdotool mousemove "$icon_x" "$icon_y" click 1
+wait_for "the popover to close" hidden_after_click
+menu_shown() { grep -q '^menu shown$' "$work/report"; }
+xdotool click 3
+wait_for "the tray menu" menu_shown
+if [ -n "$screenshots" ] && command -v import >/dev/null; then
+  import -window root "$screenshots/e2e-tray-menu.png" || true
+fi
+xdotool key Escape
+say "the right-click menu opened"
+
+# --- A second launch hands over to the running app, opens its panel and ends with status 0.
+shown_before="$(count shown)"
+launch >"$work/second.log" 2>&1 || fail "the second launch failed: $(cat "$work/second.log")"
+wait_for "the running app to open its panel" shown_again
+icons=0
+for window in $(xdotool search --onlyvisible --class vantu 2>/dev/null); do
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  if [ "$WIDTH" -le 64 ] && [ "$HEIGHT" -le 64 ]; then icons=$((icons + 1)); fi
+done
+[ "$icons" -eq 1 ] || fail "expected one tray icon after a second launch, found $icons"
+say "a second launch handed over; one tray icon"
 echo "PASS"

@@ -5,12 +5,15 @@
 #include "ui/popover_placement.h"
 #include "ui/popover_view.h"
 #include "ui/popover_window.h"
+#include "ui/single_instance.h"
 #include "ui_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
@@ -69,6 +72,55 @@ TEST_F(AppDelegateTest, WithoutATrayThePanelIsAnOrdinaryWindow) {
     window.show();
     window.close();
     EXPECT_EQ(quits, 1);
+}
+
+TEST_F(AppDelegateTest, TheTrayMenuOpensRefreshesShowsTheSettingsAndQuits) {
+    delegate->applicationDidFinishLaunching();
+    QMenu* menu = delegate->trayMenu();
+    ASSERT_NE(menu, nullptr);
+    QStringList texts;
+    for (QAction* action : menu->actions()) {
+        if (!action->isSeparator()) {
+            texts.append(action->text());
+        }
+    }
+    ASSERT_EQ(texts, (QStringList{u"Open"_s, u"Refresh"_s, u"Discovery Settings\u2026"_s, u"Quit"_s}));
+    const auto trigger = [&](const QString& text) {
+        for (QAction* action : menu->actions()) {
+            if (action->text() == text) {
+                action->trigger();
+            }
+        }
+    };
+    delegate->popover().hide();
+    trigger(u"Discovery Settings\u2026"_s);
+    EXPECT_TRUE(delegate->popover().isVisible());
+    EXPECT_TRUE(delegate->store().showingDiscoverySettings());
+    trigger(u"Quit"_s);
+    EXPECT_EQ(quits, 1);
+}
+
+TEST(SingleInstanceTest, ALaterLaunchHandsOverToTheRunningOne) {
+    QTemporaryDir folder;
+    const QString socket = folder.filePath(u"vantu.socket"_s);
+    SingleInstance first(socket);
+    int requests = 0;
+    QObject::connect(&first, &SingleInstance::activationRequested, [&] { ++requests; });
+    EXPECT_FALSE(first.handOver()) << "nobody ran before: this one runs";
+    SingleInstance second(socket);
+    EXPECT_TRUE(second.handOver()) << "the first one runs: hand over and end";
+    EXPECT_TRUE(waitUntil([&] { return requests == 1; }));
+
+    // A name left behind by an instance that crashed is taken over.
+    QTemporaryDir other;
+    const QString stale = other.filePath(u"vantu.socket"_s);
+    QFile leftover(stale);
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    leftover.close();
+    SingleInstance restarted(stale);
+    EXPECT_FALSE(restarted.handOver());
+    SingleInstance later(stale);
+    EXPECT_TRUE(later.handOver());
 }
 
 TEST_F(AppDelegateTest, PopoverFollowsTheStoresHeight) {

@@ -13,6 +13,21 @@ namespace vantu {
 namespace {
 
 // The box, in image points, that holds every pixel the drawing touched.
+// Where, inside `area`, pixels of nearly `color` lie.
+QRectF inkBox(const QImage& image, const QColor& color, const QRect& area) {
+    QRect found;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor pixel = QColor::fromRgba(image.pixel(x, y));
+            if (pixel.alpha() == 255 && std::abs(pixel.red() - color.red()) < 40 &&
+                std::abs(pixel.green() - color.green()) < 40 && std::abs(pixel.blue() - color.blue()) < 40) {
+                found |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return QRectF(found);
+}
+
 QRectF inkBox(const QImage& image) {
     int left = image.width(), right = -1, top = image.height(), bottom = -1;
     for (int y = 0; y < image.height(); ++y) {
@@ -114,6 +129,35 @@ TEST(MenuBarIconTest, TrayIconIsSquareWithTheWordAcrossItsWidth) {
     EXPECT_NEAR(ink.center().x(), 11.0, 0.6);
     EXPECT_NEAR(ink.center().y(), 11.0, 0.6);
     EXPECT_LE(ink.width(), 22.0 * 30 / 34 + 1);
+}
+
+TEST(MenuBarIconTest, TheTrayMonogramReadsOnLightAndDarkPanels) {
+    const MenuBarIcon icon;
+    const QColor panels[] = {QColor(246, 245, 244), QColor(236, 236, 236), QColor(40, 40, 42), QColor(0, 0, 0)};
+    for (const QColor& panel : panels) {
+        // Against any panel, either the badge or its ring stands out at 3:1 or more.
+        const double edge = std::max(Appearance::contrastRatio(MenuBarIcon::monogramBadge(), panel),
+                                     Appearance::contrastRatio(MenuBarIcon::monogramRing(), panel));
+        EXPECT_GE(edge, 3.0) << panel.name().toStdString();
+    }
+    EXPECT_GE(Appearance::contrastRatio(MenuBarIcon::monogramRing(), MenuBarIcon::monogramBadge()), 7.0);
+    const QIcon tray = icon.trayMonogram();
+    for (const int side : {16, 22, 24}) {
+        ASSERT_TRUE(tray.availableSizes().contains(QSize(side, side))) << side;
+        const QImage square = icon.monogramImage(side);
+        // The letter fills more than half the height, not a fifth as a five-letter word would.
+        const QRectF letter = inkBox(square, MenuBarIcon::monogramRing(), QRect(2, 2, side - 4, side - 4));
+        EXPECT_GE(letter.height(), side * 0.5) << side;
+        for (const bool dark : {false, true}) {
+            QImage panel(side * 3, side + 8, QImage::Format_ARGB32_Premultiplied);
+            panel.fill(dark ? QColor(40, 40, 42) : QColor(246, 245, 244));
+            QPainter painter(&panel);
+            painter.drawImage(QPoint(side, 4), square);
+            painter.end();
+            test::saveScreenshot(panel.scaled(panel.size() * 4),
+                                 u"tray-monogram-%1px-%2"_s.arg(side).arg(dark ? u"dark"_s : u"light"_s));
+        }
+    }
 }
 
 TEST(MenuBarIconTest, Screenshots) {
