@@ -144,6 +144,19 @@ void DiscoveryPreferencesView::applyColours() {
         label->setPalette(labelPalette);
     };
     recolour(caption_, Appearance::secondary(palette()));
+    // An empty check box is drawn in the base colour, which on a dark window is darker still:
+    // lift it so that the box stands out at 3:1 from the window around it.
+    QPalette boxPalette = palette();
+    const QColor window = palette().color(QPalette::Window);
+    QColor box = palette().color(QPalette::Base);
+    for (int step = 0; step < 40 && Appearance::contrastRatio(box, window) < 3.0; ++step) {
+        box = Appearance::isDark(palette()) ? box.lighter(115) : box.darker(110);
+        if (box.lightness() == 0) {
+            box = QColor(60, 60, 60);
+        }
+    }
+    boxPalette.setColor(QPalette::Base, box);
+    automatic_->setPalette(boxPalette);
     recolour(error_, Appearance::stopRed(palette()));
 }
 

@@ -1,6 +1,7 @@
 #include "platform/settings_store.h"
 #include "popover_fixture.h"
 #include "store/list_geometry.h"
+#include "ui/appearance.h"
 #include "ui/discovery_preferences_view.h"
 #include "ui/elided_label.h"
 #include "ui/plain_button.h"
@@ -430,28 +431,49 @@ TEST_F(PopoverViewTest, ReturnSavesFromTheFields) {
 }
 
 TEST_F(PopoverViewTest, Screenshots) {
+    // Each state in the light and the dark palette, at scale 1 and 2.
+    const auto shoot = [this](const QString& name) {
+        view->resize(view->width(), naturalHeight());
+        view->setFocus();
+        for (const int scale : {1, 2}) {
+            QImage image(view->size() * scale, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(scale);
+            image.fill(Qt::transparent);
+            view->render(&image);
+            test::saveScreenshot(image, u"%1-%2x-%3"_s.arg(name).arg(scale).arg(
+                                            Appearance::isDark(view->palette()) ? u"dark"_s : u"light"_s));
+        }
+    };
+    const auto answerPending = [this] {
+        ASSERT_TRUE(waitUntil(
+            [&] { return !service->snapshots.empty() && !service->snapshots.back().promise->future().isFinished(); }));
+        service->finishSnapshot(service->snapshots.size() - 1, {});
+        ASSERT_TRUE(waitUntil([&] { return !store->isRefreshing(); }));
+    };
+    view->show();
     for (const bool dark : {false, true}) {
         view->setPalette(dark ? darkPalette() : lightPalette());
         refreshWith(threeListeners());
-        view->resize(view->width(), naturalHeight());
-        view->show();
         settle();
-        // As the popover opens: focus on the panel itself, no button ringed.
-        view->setFocus();
-        test::saveScreenshot(*view, dark ? u"popover-list-dark"_s : u"popover-list-light"_s);
+        shoot(u"popover-list"_s);
+        refreshWith({});
+        startRefresh();
+        shoot(u"popover-scanning"_s);
+        service->failSnapshot(service->snapshots.size() - 1, PortServiceError::scanTimedOut());
+        ASSERT_TRUE(waitUntil([&] { return !store->isRefreshing(); }));
+        settle();
+        shoot(u"popover-unavailable"_s);
+        store->updateDiscoverySettings(std::get<DiscoverySettings>(DiscoverySettings::create(false, {}, {})));
+        answerPending();
+        settle();
+        shoot(u"popover-discovery-off"_s);
+        store->toggleDiscoverySettings();
+        settle();
+        shoot(u"popover-settings"_s);
+        store->toggleDiscoverySettings();
+        store->updateDiscoverySettings(DiscoverySettings::defaults());
+        answerPending();
     }
-    view->setPalette(lightPalette());
-    refreshWith({});
-    startRefresh();
-    view->resize(view->width(), naturalHeight());
-    view->setFocus();
-    test::saveScreenshot(*view, u"popover-scanning-light"_s);
-    service->failSnapshot(service->snapshots.size() - 1, PortServiceError::scanTimedOut());
-    ASSERT_TRUE(waitUntil([&] { return store->errorMessage().has_value(); }));
-    settle();
-    view->resize(view->width(), naturalHeight());
-    view->setFocus();
-    test::saveScreenshot(*view, u"popover-unavailable-light"_s);
 }
 
 }  // namespace
