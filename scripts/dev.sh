@@ -18,6 +18,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # what the app runs and what its tests drive
   desktop-file-utils appstream dpkg-dev file
+  # the Debian package's checks: lint, manual pages, each shell's completion
+  lintian man-db groff-base bash-completion zsh fish
   lsof iproute2 util-linux procps strace qt6-qpa-plugins libxkbcommon-x11-0 fonts-dejavu-core
   xvfb xdotool trayer x11-utils
 )

@@ -1,6 +1,7 @@
 #include "rules/development_port_filter.h"
 
 #include "platform/process.h"
+#include "platform/system_service.h"
 
 namespace vantu::DevelopmentPortFilter {
 namespace {
@@ -59,10 +60,23 @@ bool isOwnedCandidate(const Listener& listener, const QString& lowerCasedCommand
     if (isDeniedCommand(lowerCasedCommand)) {
         return false;
     }
+    // The system's own daemons are no dev servers, even those that run under a runtime's name
+    // (a python3 helper of the desktop, a node service of a system unit). A path passed in
+    // stands for the process, which is then not read at all; nor is a pid that no longer names
+    // the process found listening, since what it names now says nothing about that one.
+    const bool askProcess = !executablePath && ProcessIdentity::read(listener.pid) == listener.identity;
+    const std::optional<QString> path = executablePath ? executablePath
+                                        : askProcess   ? platform::executablePath(listener.pid)
+                                                       : std::nullopt;
+    if (path && platform::isSystemExecutable(*path, &isDevelopmentRuntime)) {
+        return false;
+    }
+    if (askProcess && platform::belongsToOtherSystemUnit(listener.pid)) {
+        return false;
+    }
     if (isDevelopmentRuntime(lowerCasedCommand)) {
         return true;
     }
-    const std::optional<QString> path = executablePath ? executablePath : platform::executablePath(listener.pid);
     if (!path || path->isEmpty()) {
         return false;
     }

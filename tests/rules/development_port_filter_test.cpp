@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <unistd.h>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -124,8 +129,8 @@ TEST(DevelopmentPortFilterTest, AutomaticOffShowsOnlyIncludedPorts) {
     EXPECT_FALSE(Filter::includes(withProject, manual, kUserPath));
 }
 
-TEST(DevelopmentPortFilterTest, RuntimesAreShownWithoutLookingAtTheirPath) {
-    // A path that would deny the process shows that the path is not consulted for runtimes.
+TEST(DevelopmentPortFilterTest, RuntimesAreNotJudgedByTheFolderListOfOtherCommands) {
+    // /usr/sbin denies any other command, but holds no daemons that are taken for runtimes.
     for (const QString& command : {u"node"_s, u"Python3.12"_s, u"PYTHON3.12"_s, u"next-server (v15.0.0)"_s}) {
         EXPECT_TRUE(Filter::isAutomaticCandidate(listener(command), u"/usr/sbin/x"_s)) << command.toStdString();
         EXPECT_TRUE(Filter::includes(listener(command, 40000), DiscoverySettings::defaults(), u"/usr/sbin/x"_s))
@@ -164,10 +169,59 @@ TEST(DevelopmentPortFilterTest, ExecutablePathsOfTheSystemAreNotCandidates) {
         {"/home/dev/my.app", true},
         {"/home/dev/.appdata/tool", true},
         {"/systems/tool", true},
+        // The Linux system's own programs and daemons.
+        {"/usr/lib/postgresql/15/bin/postgres", false},
+        {"/usr/lib/x86_64-linux-gnu/libexec/kf5/kiod5", false},
+        {"/usr/lib64/firefox/firefox", false},
+        {"/usr/share/code/code", false},
+        {"/lib/systemd/systemd-resolved", false},
+        {"/lib64/ld-linux-x86-64.so.2", false},
+        {"/usr/lib/cups/daemon/cups-browsed (deleted)", false},
+        // Runtimes the distribution installs there run the user's code, even after an upgrade
+        // replaced them on disk; so do the programs of npm's global packages.
+        {"/usr/lib/jvm/java-17-openjdk-amd64/bin/java", true},
+        {"/usr/lib/jvm/java-17-openjdk-amd64/bin/java (deleted)", true},
+        {"/usr/lib/go-1.19/bin/go", true},
+        {"/usr/share/dotnet/dotnet", true},
+        {"/usr/lib/python3.11/python3.11", true},
+        {"/usr/lib/node_modules/esbuild/bin/esbuild", true},
+        // What users install and run themselves.
+        {"/usr/bin/node", true},
+        {"/usr/local/lib/tool/bin/tool", true},
+        {"/home/dev/.nvm/versions/node/v20.11.0/bin/node", true},
+        {"/home/dev/.local/bin/uvicorn", true},
+        {"/snap/node/8294/bin/node", true},
+        {"/opt/tool/bin/tool", true},
+        {"/app/bin/tool", true},
+        // Only those folders themselves, from the root.
+        {"/usr/libx/tool", true},
+        {"/usr/shared/tool", true},
+        {"/usr/lib", true},
+        {"/home/dev/usr/lib/tool", true},
     };
     for (const auto& [path, candidate] : paths) {
         EXPECT_EQ(Filter::isAutomaticCandidate(tool, QString::fromUtf8(path)), candidate) << path;
     }
+}
+
+TEST(DevelopmentPortFilterTest, TheSystemsOwnProgramsAreNotShownUnderARuntimesName) {
+    const std::vector<std::tuple<const char*, const char*, bool>> cases = {
+        {"node", "/usr/share/code/resources/app/helper", false},
+        {"python3", "/usr/libexec/ibus-engine", false},
+        {"ruby", "/usr/lib/cups/backend/helper", false},
+        {"java", "/usr/lib/jvm/java-17-openjdk-amd64/bin/java", true},
+        {"go", "/usr/lib/go-1.19/bin/go", true},
+        {"python3.11", "/usr/bin/python3.11", true},
+        {"node", "/home/dev/.nvm/versions/node/v20.11.0/bin/node", true},
+    };
+    for (const auto& [command, path, shown] : cases) {
+        const Listener server = listener(QString::fromUtf8(command));
+        EXPECT_EQ(Filter::isAutomaticCandidate(server, QString::fromUtf8(path)), shown) << command << " " << path;
+        EXPECT_EQ(Filter::includes(server, DiscoverySettings::defaults(), QString::fromUtf8(path)), shown)
+            << command << " " << path;
+    }
+    // An include rule still shows whatever of the user's listens on the port.
+    EXPECT_TRUE(Filter::includes(listener(u"node"_s, 8080), settings(true, u"8080"_s), u"/usr/libexec/helper"_s));
 }
 
 TEST(DevelopmentPortFilterTest, OtherCandidatesNeedAProject) {
@@ -206,6 +260,34 @@ TEST(DevelopmentPortFilterTest, WithoutAPathTheProcessIsAskedForItsExecutable) {
     EXPECT_TRUE(Filter::includes(real));
     // The same process with a system path passed in is refused: the passed path wins.
     EXPECT_FALSE(Filter::isAutomaticCandidate(real, u"/usr/sbin/pythonw"_s));
+    // Once the pid names another process instance, that one's executable is not asked.
+    Listener reused = real;
+    reused.identity->startSeconds -= 1;
+    EXPECT_FALSE(Filter::isAutomaticCandidate(reused));
+    EXPECT_FALSE(Filter::includes(reused));
+}
+
+TEST(DevelopmentPortFilterTest, SystemFoldersAreJudgedByTheWholeRealPath) {
+    // A copy of the test listener in a folder that only ends like a system folder.
+    QTemporaryDir folder(QCoreApplication::applicationDirPath() + u"/system-folder-XXXXXX"_s);
+    ASSERT_TRUE(folder.isValid());
+    ASSERT_TRUE(QDir(folder.path()).mkpath(u"usr/lib/helper"_s));
+    const QString copy = folder.path() + u"/usr/lib/helper/helperd"_s;
+    ASSERT_TRUE(QFile::copy(test::testListenerProgram(), copy));
+    test::SpawnedListener child = test::SpawnedListener::start({.program = copy});
+    const auto identity = ProcessIdentity::read(child.pid());
+    ASSERT_TRUE(identity.has_value());
+    const Listener real{.pid = child.pid(),
+                        .port = child.port(),
+                        .command = u"helperd"_s,
+                        .identity = identity,
+                        .project = project(true, false),
+                        .workingDirectory = {}};
+    EXPECT_TRUE(Filter::isAutomaticCandidate(real));
+    EXPECT_TRUE(Filter::includes(real));
+    // Installed in the system's own folder it would be one of the system's daemons.
+    EXPECT_FALSE(Filter::isAutomaticCandidate(real, u"/usr/lib/helper/helperd"_s));
+    EXPECT_FALSE(Filter::includes(real, DiscoverySettings::defaults(), u"/usr/lib/helper/helperd"_s));
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ bool runningAsRoot() {
 
 SpawnedListener SpawnedListener::start(const Options& options) {
     SpawnedListener child;
-    QString program = testListenerProgram();
+    QString program = options.program.value_or(testListenerProgram());
     if (options.commandName) {
         // A world-readable folder, so a process run as another user can exec the link too.
         child.linkFolder_ = QDir::tempPath() + QStringLiteral("/vantu-link-") + QString::number(::getpid()) +

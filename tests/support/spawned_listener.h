@@ -24,6 +24,9 @@ public:
         // The process's command name as the listing tool reports it (e.g. "node"); the
         // program is started through a link of that name.
         std::optional<QString> commandName;
+        // A copy of the test listener program to run instead, e.g. one placed in a folder that
+        // looks like a system folder.
+        std::optional<QString> program;
         // Run as this user (needs root), e.g. "nobody".
         std::optional<QString> user;
         // SO_REUSEPORT on every socket, so another such listener can share the port.

@@ -1,0 +1,21 @@
+# fish completion for vantu-cli
+
+# The ports the servers listen on, as `vantu-cli list --json` reports them.
+function __vantu_cli_ports
+    set -l all
+    contains -- --all (commandline -opc); and set all --all
+    vantu-cli list $all --json 2>/dev/null | string replace -rf '^\s*"port":\s*(\d+).*' '$1' | sort -un
+end
+
+complete -c vantu-cli -f
+complete -c vantu-cli -n __fish_use_subcommand -a list -d 'Show your development servers'
+complete -c vantu-cli -n __fish_use_subcommand -a stop -d 'Stop the servers on the given ports'
+complete -c vantu-cli -n __fish_use_subcommand -a help -d 'Show the usage'
+complete -c vantu-cli -n __fish_use_subcommand -s h -l help -d 'Show the usage'
+complete -c vantu-cli -n __fish_use_subcommand -s V -l version -d 'Show the version'
+complete -c vantu-cli -n '__fish_seen_subcommand_from list' -l all -d 'Every listening socket of yours'
+complete -c vantu-cli -n '__fish_seen_subcommand_from list' -l json -d 'One JSON array instead of a table'
+complete -c vantu-cli -n '__fish_seen_subcommand_from stop' -l force -d 'Send SIGKILL instead of SIGTERM'
+complete -c vantu-cli -n '__fish_seen_subcommand_from stop' -l all -d 'Also stop servers that are not dev servers'
+complete -c vantu-cli -n '__fish_seen_subcommand_from list stop' -s h -l help -d 'Show the usage'
+complete -c vantu-cli -n '__fish_seen_subcommand_from stop' -a '(__vantu_cli_ports)' -d Port
