@@ -97,6 +97,8 @@ for ((cycle = 1; cycle <= cycles; cycle++)); do
   # Let the refresh that the opening started finish before closing again.
   scan_done() { [ "$(count scanning)" -gt "$scans_before" ] && [ "$(count scanned)" -eq "$(count scanning)" ]; }
   wait_for "the refresh" scan_done
+  # A click within the double-click time would make a double click, which leaves it open.
+  sleep 0.5
   xdotool click 1
   closed() { [ "$(count hidden)" -gt "$hidden_before" ]; }
   wait_for "the popover to close" closed

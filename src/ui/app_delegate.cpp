@@ -29,20 +29,6 @@ AppDelegate::AppDelegate(std::unique_ptr<PortStore> store, std::function<void()>
     trayMenu_->addSeparator();
     const std::function<void()> quitApp = popover_->quitAction();
     connect(trayMenu_->addAction(tr("Quit")), &QAction::triggered, this, [quitApp] { quitApp(); });
-    // A double click on the icon: the first click opens the popup, and the second, a press
-    // outside it, closes it again before the icon ever sees it. Open it right back.
-    connect(popover_.get(), &PopoverWindow::hidden, this, [this] {
-        const std::optional<qint64> shownFor = popover_->sinceShown();
-        const QRect icon = statusItem_ ? statusItem_->geometry() : QRect();
-        if (isDocked() && shownFor && *shownFor < QApplication::doubleClickInterval() && icon.isValid() &&
-            icon.contains(QCursor::pos()) && (QApplication::mouseButtons() & Qt::LeftButton)) {
-            QTimer::singleShot(0, this, [this] {
-                if (!popover_->isVisible()) {
-                    popover_->showAt(iconAnchor());
-                }
-            });
-        }
-    });
     trayWatch_.setInterval(2000);
     connect(&trayWatch_, &QTimer::timeout, this, [this] {
         if (QSystemTrayIcon::isSystemTrayAvailable()) {

@@ -1,5 +1,8 @@
 #include "ui/popover_window.h"
 
+#include <QApplication>
+#include <QMouseEvent>
+
 #include "store/list_geometry.h"
 #include "ui/popover_placement.h"
 #include "ui/popover_view.h"
@@ -102,6 +105,19 @@ void PopoverWindow::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void PopoverWindow::mousePressEvent(QMouseEvent* event) {
+    // The second click of the double click that opened the popup lands on the icon, outside
+    // the popup, and would close it again at once: a double click is one click.
+    const QPoint at = event->globalPosition().toPoint();
+    const std::optional<qint64> shownFor = sinceShown();
+    if (mode_ == Mode::popup && !rect().contains(event->position().toPoint()) && anchor_ && anchor_->contains(at) &&
+        shownFor && *shownFor < QApplication::doubleClickInterval()) {
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
 }
 
 void PopoverWindow::showEvent(QShowEvent* event) {

@@ -220,6 +220,8 @@ shown_before="$(count shown)"
 xdotool click 1
 shown_again() { [ "$(count shown)" -gt "$shown_before" ]; }
 wait_for "the popover to reopen" shown_again
+# Past the double-click time: a second click sooner would be a double click, which keeps it open.
+sleep 0.5
 hidden_before="$(count hidden)"
 xdotool click 1
 closed_again() { [ "$(count hidden)" -gt "$hidden_before" ]; }
