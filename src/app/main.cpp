@@ -1,5 +1,6 @@
 // The tray app: one status icon whose popover lists the user's development servers.
 #include "app/test_report.h"
+#include "core/translations.h"
 #include "platform/settings_store.h"
 #include "service/port_service.h"
 #include "store/port_store.h"
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
         return *answered;
     }
     QApplication app(argc, argv);
+    vantu::Translations::install(app);
     QApplication::setApplicationName(u"vantu"_s);
     QApplication::setApplicationDisplayName(u"Vantu"_s);
     QApplication::setApplicationVersion(QStringLiteral(VANTU_VERSION));

@@ -1,4 +1,5 @@
 #include "cli/cli_arguments.h"
+#include <QCoreApplication>
 
 #include <optional>
 
@@ -30,7 +31,7 @@ std::optional<uint16_t> parsePort(const QString& text) {
 std::variant<CliArguments, UsageError> parseArguments(const QStringList& arguments) {
     CliArguments parsed;
     if (arguments.isEmpty()) {
-        return UsageError{u"No command given. Try \u2018vantu-cli --help\u2019."_s};
+        return UsageError{QCoreApplication::translate("vantu-cli", "No command given. Try ‘vantu-cli --help’.")};
     }
     const QString& command = arguments.front();
     if (command == u"--help" || command == u"-h" || command == u"help") {
@@ -46,7 +47,8 @@ std::variant<CliArguments, UsageError> parseArguments(const QStringList& argumen
     } else if (command == u"stop") {
         parsed.command = CliArguments::Command::stop;
     } else {
-        return UsageError{u"Unknown command \u2018"_s + command + u"\u2019. Try \u2018vantu-cli --help\u2019."_s};
+        return UsageError{
+            QCoreApplication::translate("vantu-cli", "Unknown command ‘%1’. Try ‘vantu-cli --help’.").arg(command)};
     }
 
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -63,27 +65,32 @@ std::variant<CliArguments, UsageError> parseArguments(const QStringList& argumen
             parsed.force = true;
         } else if (argument.startsWith(u'-') && !argument.isEmpty() && argument.size() > 1 &&
                    !argument.at(1).isDigit()) {
-            return UsageError{u"Unknown option \u2018"_s + argument + u"\u2019 for \u2018"_s + command + u"\u2019."_s};
+            return UsageError{
+                QCoreApplication::translate("vantu-cli", "Unknown option ‘%1’ for ‘%2’.").arg(argument, command)};
         } else if (parsed.command == CliArguments::Command::stop) {
             const auto port = parsePort(argument);
             if (!port) {
-                return UsageError{u"Invalid port \u2018"_s + argument + u"\u2019. Use a number from 1 to 65535."_s};
+                return UsageError{
+                    QCoreApplication::translate("vantu-cli", "Invalid port ‘%1’. Use a number from 1 to 65535.")
+                        .arg(argument)};
             }
             if (!parsed.ports.contains(*port)) {
                 parsed.ports.append(*port);
             }
         } else {
-            return UsageError{u"Unexpected argument \u2018"_s + argument + u"\u2019 for \u2018list\u2019."_s};
+            return UsageError{
+                QCoreApplication::translate("vantu-cli", "Unexpected argument ‘%1’ for ‘list’.").arg(argument)};
         }
     }
     if (parsed.command == CliArguments::Command::stop && parsed.ports.isEmpty()) {
-        return UsageError{u"Name at least one port to stop, e.g. \u2018vantu-cli stop 3000\u2019."_s};
+        return UsageError{
+            QCoreApplication::translate("vantu-cli", "Name at least one port to stop, e.g. ‘vantu-cli stop 3000’.")};
     }
     return parsed;
 }
 
 QString usageText() {
-    return uR"(Usage:
+    return QCoreApplication::translate("vantu-cli", R"(Usage:
   vantu-cli list [--all] [--json]
   vantu-cli stop PORT... [--force] [--all]
   vantu-cli --help | --version
@@ -102,7 +109,7 @@ stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 s
 
 Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan or a stop failed, or
 a port was not released; 64 the command line was not understood.
-)"_s;
+)");
 }
 
 }  // namespace vantu::cli

@@ -1,4 +1,5 @@
 #include "cli/cli_commands.h"
+#include <QCoreApplication>
 
 #include "cli/listener_report.h"
 #include "core/port_release.h"
@@ -19,8 +20,20 @@ using namespace Qt::StringLiterals;
 namespace vantu::cli {
 namespace {
 
+// The sentence in the user's language; each is marked where it is used, for lupdate to find.
+QString text(const char* sentence) {
+    return QCoreApplication::translate("vantu-cli", sentence);
+}
+
 QString describe(const Listener& listener) {
-    return listener.displayName() + u" ("_s + listener.command + u", PID "_s + QString::number(listener.pid) + u')';
+    return text(QT_TRANSLATE_NOOP("vantu-cli", "%1 (%2, PID %3)"))
+        .arg(listener.displayName(), listener.command)
+        .arg(listener.pid);
+}
+
+// "Port 3000: what happened".
+QString aboutPort(uint16_t port, const QString& what) {
+    return text(QT_TRANSLATE_NOOP("vantu-cli", "Port %1: %2")).arg(port).arg(what);
 }
 
 // Every message on standard error names the program and shows no raw control character.
@@ -58,7 +71,6 @@ struct StoppedPort {
 // Decides about every listener on the port and stops those it may stop.
 StoppedPort stopPort(uint16_t port, const ListenerInventory& inventory, const CliArguments& arguments,
                      CliContext& context) {
-    const QString portText = u"Port "_s + QString::number(port);
     StoppedPort result{.port = port};
     QList<Listener> onPort;
     std::copy_if(inventory.listeners.cbegin(), inventory.listeners.cend(), std::back_inserter(onPort),
@@ -67,10 +79,10 @@ StoppedPort stopPort(uint16_t port, const ListenerInventory& inventory, const Cl
         const bool someoneElses = std::any_of(inventory.foreign.cbegin(), inventory.foreign.cend(),
                                               [port](const ForeignPort& foreign) { return foreign.port == port; });
         if (someoneElses) {
-            complain(context, portText + u": "_s + PortServiceError::protectedProcess().errorDescription());
+            complain(context, aboutPort(port, PortServiceError::protectedProcess().errorDescription()));
             result.status = kFailed;
         } else {
-            complain(context, u"Nothing is listening on port "_s + QString::number(port) + u'.');
+            complain(context, text(QT_TRANSLATE_NOOP("vantu-cli", "Nothing is listening on port %1.")).arg(port));
             result.status = kNothingToDo;
         }
         return result;
@@ -84,13 +96,17 @@ StoppedPort stopPort(uint16_t port, const ListenerInventory& inventory, const Cl
             const StopResult refused = listener.identity
                                            ? context.service.stop(*listener.identity, arguments.force).result()
                                            : StopResult(PortServiceError::protectedProcess());
-            complain(context, portText + u": "_s + describe(listener) + u": "_s +
-                                  (refused ? refused->errorDescription() : u"not stopped."_s));
+            complain(context, aboutPort(port, describe(listener) + u": "_s +
+                                                  (refused ? refused->errorDescription()
+                                                           : text(QT_TRANSLATE_NOOP("vantu-cli", "not stopped.")))));
             result.status = worse(result.status, kFailed);
         } else if (!arguments.all && !DevelopmentPortFilter::includes(listener, context.settings)) {
-            complain(context, portText + u" is held by "_s + describe(listener) +
-                                  u", which your discovery settings do not show as a dev server. Add --all to "
-                                  u"stop it anyway."_s);
+            complain(context,
+                     text(QT_TRANSLATE_NOOP("vantu-cli",
+                                            "Port %1 is held by %2, which your discovery settings do not show as a dev "
+                                            "server. Add --all to stop it anyway."))
+                         .arg(port)
+                         .arg(describe(listener)));
             result.status = worse(result.status, kNothingToDo);
         } else {
             targets.append(listener);
@@ -104,7 +120,7 @@ StoppedPort stopPort(uint16_t port, const ListenerInventory& inventory, const Cl
             // Gone before the signal, and nobody took its pid: the port's verdict says the rest.
             result.stopped = true;
         } else if (stopped) {
-            complain(context, portText + u": "_s + describe(listener) + u": "_s + stopped->errorDescription());
+            complain(context, aboutPort(port, describe(listener) + u": "_s + stopped->errorDescription()));
             result.status = worse(result.status, kFailed);
         } else {
             result.stopped = true;
@@ -112,9 +128,11 @@ StoppedPort stopPort(uint16_t port, const ListenerInventory& inventory, const Cl
             if (supervisor) {
                 result.supervisors.push_back(*supervisor);
             }
-            context.out << visible((arguments.force ? u"Killed "_s : u"Asked "_s) + describe(listener) +
-                                   (arguments.force ? u" on port "_s : u" to stop on port "_s) + QString::number(port) +
-                                   u'.')
+            context.out << visible((arguments.force
+                                        ? text(QT_TRANSLATE_NOOP("vantu-cli", "Killed %1 on port %2."))
+                                        : text(QT_TRANSLATE_NOOP("vantu-cli", "Asked %1 to stop on port %2.")))
+                                       .arg(describe(listener))
+                                       .arg(port))
                         << Qt::endl;
         }
     }
@@ -164,9 +182,14 @@ int awaitRelease(QList<StoppedPort>& ports, const CliArguments& arguments, CliCo
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             for (const StoppedPort* port : waiting) {
-                complain(context, u"Port "_s + QString::number(port->port) + u" is still in use after "_s +
-                                      QString::number(static_cast<double>(context.releaseWait.count()) / 1000.0) +
-                                      (arguments.force ? u" s."_s : u" s. Try again with --force."_s));
+                const QString seconds = QString::number(static_cast<double>(context.releaseWait.count()) / 1000.0);
+                complain(
+                    context,
+                    (arguments.force ? text(QT_TRANSLATE_NOOP("vantu-cli", "Port %1 is still in use after %2 s."))
+                                     : text(QT_TRANSLATE_NOOP(
+                                           "vantu-cli", "Port %1 is still in use after %2 s. Try again with --force.")))
+                        .arg(port->port)
+                        .arg(seconds));
             }
             return kFailed;
         }
@@ -183,7 +206,8 @@ int finishOutput(int status, CliContext& context) {
         return status;
     }
     const int error = errno != 0 ? errno : EIO;
-    complain(context, u"Couldn\u2019t write the output: "_s + platform::errorText(error) + u'.');
+    complain(context,
+             text(QT_TRANSLATE_NOOP("vantu-cli", "Couldn’t write the output: %1.")).arg(platform::errorText(error)));
     return kFailed;
 }
 
@@ -209,7 +233,9 @@ int runList(const CliArguments& arguments, CliContext& context) {
         }
         context.out << QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
     } else if (shown.isEmpty()) {
-        context.out << (arguments.all ? u"Nothing of yours is listening.\n"_s : u"No dev servers found.\n"_s);
+        context.out << (arguments.all ? text(QT_TRANSLATE_NOOP("vantu-cli", "Nothing of yours is listening."))
+                                      : text(QT_TRANSLATE_NOOP("vantu-cli", "No dev servers found.")))
+                    << u'\n';
     } else {
         context.out << formatTable(shown);
     }

@@ -3,6 +3,7 @@
 #include "cli/cli_arguments.h"
 #include "cli/cli_commands.h"
 #include "cli/listener_report.h"
+#include "core/translations.h"
 #include "platform/settings_store.h"
 #include "rules/discovery_settings.h"
 #include "service/port_service.h"
@@ -20,8 +21,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         words.append(QString::fromLocal8Bit(argv[i]));
     }
-    const auto parsed = vantu::cli::parseArguments(words);
     QCoreApplication app(argc, argv);
+    // Before the arguments are judged: a usage error speaks the user's language too.
+    vantu::Translations::install(app);
+    const auto parsed = vantu::cli::parseArguments(words);
     QCoreApplication::setApplicationName(u"vantu-cli"_s);
     QCoreApplication::setApplicationVersion(QStringLiteral(VANTU_VERSION));
     QTextStream out(stdout);

@@ -1,4 +1,5 @@
 #include "core/listener.h"
+#include <QCoreApplication>
 
 #include <QStringList>
 
@@ -23,7 +24,7 @@ QString Listener::helpText() const {
     if (project) {
         lines << project->nameSource() << project->directory;
     } else {
-        lines << QStringLiteral("Project not identified \u2014 showing process name");
+        lines << QCoreApplication::translate("Listener", "Project not identified — showing process name");
     }
     lines << command + kSeparator + QStringLiteral("PID ") + QString::number(pid) + kSeparator +
                  QStringLiteral("port ") + QString::number(port);

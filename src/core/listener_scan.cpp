@@ -2,6 +2,7 @@
 
 #include "platform/watched_child.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringList>
@@ -84,7 +85,9 @@ std::variant<ScanOutcome, ServiceError> ListenerScan::Running::finish() {
     const platform::ChildExit exit = std::get<platform::WatchedChild>(child_).finish();
     if (exit.outputOverflowed) {
         return ServiceError{PortServiceError::scanFailed(
-            QFileInfo(toolPath_).fileName() + u" wrote far more than any listing holds; none of it was used."_s)};
+            QCoreApplication::translate("ListenerScan",
+                                        "%1 wrote far more than any listing holds; none of it was used.")
+                .arg(QFileInfo(toolPath_).fileName()))};
     }
     // Ended by a signal, whoever sent it, or never seen to end: the listing is not to be
     // trusted whatever it says.

@@ -1,4 +1,5 @@
 #include "core/port_release.h"
+#include <QCoreApplication>
 
 #include "platform/listening_sockets.h"
 #include "platform/process.h"
@@ -111,24 +112,26 @@ std::variant<PortVerdict, ServiceError> settle(const ListenerEnumerator& enumera
 namespace vantu {
 
 QString PortVerdict::message() const {
-    const QString portText = u"Port "_s + QString::number(port);
     if (holders.isEmpty()) {
-        return portText + u" is free."_s;
+        return QCoreApplication::translate("PortVerdict", "Port %1 is free.").arg(port);
     }
     QStringList names;
     for (const PortHolder& holder : holders) {
         if (holder.foreign) {
-            names.append(u"another user\u2019s process"_s);
+            names.append(QCoreApplication::translate("PortVerdict", "another user’s process"));
             continue;
         }
-        QString name = holder.command + u" (PID "_s + QString::number(holder.pid) + u')';
+        QString name = QCoreApplication::translate("PortVerdict", "%1 (PID %2)").arg(holder.command).arg(holder.pid);
         if (holder.startedBy) {
-            name += u", started by "_s + holder.startedBy->command + u" (PID "_s +
-                    QString::number(holder.startedBy->pid) + u')';
+            name = QCoreApplication::translate("PortVerdict", "%1, started by %2 (PID %3)")
+                       .arg(name, holder.startedBy->command)
+                       .arg(holder.startedBy->pid);
         }
         names.append(name);
     }
-    return portText + u" was taken again by "_s + names.join(u"; "_s) + u'.';
+    return QCoreApplication::translate("PortVerdict", "Port %1 was taken again by %2.")
+        .arg(port)
+        .arg(names.join(u"; "_s));
 }
 
 }  // namespace vantu

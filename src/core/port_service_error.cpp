@@ -1,4 +1,5 @@
 #include "core/port_service_error.h"
+#include <QCoreApplication>
 
 #include "platform/process_signal.h"
 
@@ -38,17 +39,19 @@ PortServiceError PortServiceError::processExited() {
 QString PortServiceError::errorDescription() const {
     switch (case_) {
         case Case::scanFailed:
-            return u"Couldn\u2019t read listening ports. "_s + detail_;
+            return QCoreApplication::translate("PortServiceError", "Couldn’t read listening ports. %1").arg(detail_);
         case Case::signalFailed:
-            return u"Couldn\u2019t stop process: "_s + platform::errorText(errorNumber_) + u'.';
+            return QCoreApplication::translate("PortServiceError", "Couldn’t stop process: %1.")
+                .arg(platform::errorText(errorNumber_));
         case Case::scanTimedOut:
-            return u"Port scan timed out. Try refreshing."_s;
+            return QCoreApplication::translate("PortServiceError", "Port scan timed out. Try refreshing.");
         case Case::processChanged:
-            return u"This process has exited or changed. Refresh and try again."_s;
+            return QCoreApplication::translate("PortServiceError",
+                                               "This process has exited or changed. Refresh and try again.");
         case Case::protectedProcess:
-            return u"Only your own processes can be stopped."_s;
+            return QCoreApplication::translate("PortServiceError", "Only your own processes can be stopped.");
         case Case::processExited:
-            return u"This process has already exited."_s;
+            return QCoreApplication::translate("PortServiceError", "This process has already exited.");
     }
     Q_UNREACHABLE();
     return QString();

@@ -1,4 +1,5 @@
 #include "core/project_metadata.h"
+#include <QCoreApplication>
 
 #include "core/process_identity.h"
 
@@ -6,12 +7,13 @@ namespace vantu {
 
 QString ProjectMetadata::nameSource() const {
     if (isUserSelected) {
-        return QStringLiteral("Project folder selected by you");
+        return QCoreApplication::translate("ProjectMetadata", "Project folder selected by you");
     }
     if (manifest) {
-        return QStringLiteral("Name from package.json");
+        return QCoreApplication::translate("ProjectMetadata", "Name from package.json");
     }
-    return QStringLiteral("Folder name (inferred) \u2014 choose a project folder to correct it");
+    return QCoreApplication::translate("ProjectMetadata",
+                                       "Folder name (inferred) — choose a project folder to correct it");
 }
 
 size_t qHash(const ProjectMetadata& project, size_t seed) noexcept {

@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include "platform/settings_store.h"
 
 #include "platform/file_system.h"
@@ -54,7 +55,7 @@ ReadBack readObject(const QString& path) {
 }
 
 QString saveFailure(int errorNumber) {
-    return u"Couldn\u2019t save settings: "_s + errorText(errorNumber) + u'.';
+    return QCoreApplication::translate("SettingsStore", "Couldn’t save settings: %1.").arg(errorText(errorNumber));
 }
 
 // Creates the folder and its parents; 0 or the errno of the failure.

@@ -1,4 +1,5 @@
 #include "rules/port_rules.h"
+#include <QCoreApplication>
 
 #include <optional>
 
@@ -57,7 +58,8 @@ PortRules::ValidationError PortRules::ValidationError::invalidPort(QString token
 }
 
 QString PortRules::ValidationError::errorDescription() const {
-    return u"Invalid port \u2018"_s + token_ + u"\u2019. Use 1\u201365535 or an ascending range."_s;
+    return QCoreApplication::translate("PortRules", "Invalid port ‘%1’. Use 1–65535 or an ascending range.")
+        .arg(token_);
 }
 
 std::variant<PortRules, PortRules::ValidationError> PortRules::parse(QStringView text) {

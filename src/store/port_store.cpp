@@ -1,4 +1,5 @@
 #include "store/port_store.h"
+#include <QCoreApplication>
 
 #include "platform/settings_store.h"
 #include "rules/development_port_filter.h"
@@ -56,11 +57,11 @@ private:
 };
 
 QString interruptedScanMessage() {
-    return u"Port scan was interrupted. Try refreshing."_s;
+    return QCoreApplication::translate("PortStore", "Port scan was interrupted. Try refreshing.");
 }
 
 QString interruptedStopMessage() {
-    return u"Couldn’t stop process: the request was interrupted."_s;
+    return QCoreApplication::translate("PortStore", "Couldn’t stop process: the request was interrupted.");
 }
 
 }  // namespace

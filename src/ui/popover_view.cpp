@@ -323,9 +323,7 @@ void PopoverView::updateFooter() {
         count_->setAccessibleName(count_->text());
         return;
     }
-    const qlonglong count = store_.listeners().size();
-    const QString number = QString::number(count);
-    count_->setText(count == 1 ? tr("%1 dev port").arg(number) : tr("%1 dev ports").arg(number));
+    count_->setText(tr("%n dev ports", "the footer's count", static_cast<int>(store_.listeners().size())));
     count_->setAccessibleName(count_->text());
 }
 

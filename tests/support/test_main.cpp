@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 
 #ifdef VANTU_TEST_GUI
+#include "core/translations.h"
+
 #include <QApplication>
 using TestApplication = QApplication;
 #else
@@ -28,6 +30,10 @@ int main(int argc, char** argv) {
     }
 #endif
     TestApplication app(argc, argv);
+#ifdef VANTU_TEST_GUI
+    // The English catalogue holds the plural forms ("1 dev port") the views are checked for.
+    vantu::Translations::install(app, QLocale(QLocale::English));
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

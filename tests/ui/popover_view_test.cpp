@@ -23,6 +23,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTranslator>
 
 using namespace Qt::StringLiterals;
 
@@ -428,6 +429,27 @@ TEST_F(PopoverViewTest, ReturnSavesFromTheFields) {
     settle();
     EXPECT_EQ(settings->value(DiscoverySettings::kExcludedKey).toString(), u"9229"_s);
     EXPECT_NE(view->content(), Content::discoverySettings);
+}
+
+TEST_F(PopoverViewTest, InGermanEveryFixedTextIsTranslatedAndCountsTakeTheirPlural) {
+    QTranslator german;
+    ASSERT_TRUE(german.load(u"vantu_de"_s, u":/i18n"_s));
+    QCoreApplication::installTranslator(&german);
+    view = std::make_unique<PopoverView>(*store, [] {});
+    view->show();
+    refreshWith(threeListeners());
+    EXPECT_EQ(footerText(), u"3 Entwicklungs-Ports"_s);
+    refreshWith({threeListeners().front()});
+    EXPECT_EQ(footerText(), u"1 Entwicklungs-Port"_s);
+    refreshWith(threeListeners());
+    view->resize(view->width(), naturalHeight());
+    test::saveScreenshot(*view, u"popover-list-de-light"_s);
+    store->toggleDiscoverySettings();
+    settle();
+    EXPECT_EQ(preferences()->findChild<QPushButton*>(u"cancelButton"_s)->text(), u"Abbrechen"_s);
+    view->resize(view->width(), naturalHeight());
+    test::saveScreenshot(*view, u"popover-settings-de-light"_s);
+    QCoreApplication::removeTranslator(&german);
 }
 
 TEST_F(PopoverViewTest, Screenshots) {

@@ -1,0 +1,431 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de">
+<context>
+    <name>Listener</name>
+    <message>
+        <source>Project not identified — showing process name</source>
+        <translation>Projekt nicht erkannt – Prozessname wird angezeigt</translation>
+    </message>
+</context>
+<context>
+    <name>ListenerScan</name>
+    <message>
+        <source>%1 wrote far more than any listing holds; none of it was used.</source>
+        <translation>%1 hat weit mehr ausgegeben, als eine Liste je enthält; nichts davon wurde verwendet.</translation>
+    </message>
+</context>
+<context>
+    <name>MenuBarIcon</name>
+    <message>
+        <source>%1 word mark</source>
+        <translation>Wortmarke %1</translation>
+    </message>
+</context>
+<context>
+    <name>PortRules</name>
+    <message>
+        <source>Invalid port ‘%1’. Use 1–65535 or an ascending range.</source>
+        <translation>Ungültiger Port „%1“. Erlaubt sind 1–65535 oder ein aufsteigender Bereich.</translation>
+    </message>
+</context>
+<context>
+    <name>PortServiceError</name>
+    <message>
+        <source>Couldn’t read listening ports. %1</source>
+        <translation>Die lauschenden Ports konnten nicht gelesen werden. %1</translation>
+    </message>
+    <message>
+        <source>Couldn’t stop process: %1.</source>
+        <translation>Der Prozess konnte nicht beendet werden: %1.</translation>
+    </message>
+    <message>
+        <source>Port scan timed out. Try refreshing.</source>
+        <translation>Die Port-Suche hat zu lange gedauert. Bitte aktualisieren.</translation>
+    </message>
+    <message>
+        <source>This process has exited or changed. Refresh and try again.</source>
+        <translation>Dieser Prozess ist beendet oder hat sich geändert. Bitte aktualisieren und erneut versuchen.</translation>
+    </message>
+    <message>
+        <source>Only your own processes can be stopped.</source>
+        <translation>Nur eigene Prozesse können beendet werden.</translation>
+    </message>
+    <message>
+        <source>This process has already exited.</source>
+        <translation>Dieser Prozess ist bereits beendet.</translation>
+    </message>
+</context>
+<context>
+    <name>PortStore</name>
+    <message>
+        <source>Port scan was interrupted. Try refreshing.</source>
+        <translation>Die Port-Suche wurde unterbrochen. Bitte aktualisieren.</translation>
+    </message>
+    <message>
+        <source>Couldn’t stop process: the request was interrupted.</source>
+        <translation>Der Prozess konnte nicht beendet werden: Die Anfrage wurde unterbrochen.</translation>
+    </message>
+</context>
+<context>
+    <name>PortVerdict</name>
+    <message>
+        <source>Port %1 is free.</source>
+        <translation>Port %1 ist frei.</translation>
+    </message>
+    <message>
+        <source>another user’s process</source>
+        <translation>einem Prozess eines anderen Benutzers</translation>
+    </message>
+    <message>
+        <source>%1 (PID %2)</source>
+        <translation>%1 (PID %2)</translation>
+    </message>
+    <message>
+        <source>%1, started by %2 (PID %3)</source>
+        <translation>%1, gestartet von %2 (PID %3)</translation>
+    </message>
+    <message>
+        <source>Port %1 was taken again by %2.</source>
+        <translation>Port %1 wurde erneut belegt von %2.</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectMetadata</name>
+    <message>
+        <source>Project folder selected by you</source>
+        <translation>Von dir gewählter Projektordner</translation>
+    </message>
+    <message>
+        <source>Name from package.json</source>
+        <translation>Name aus package.json</translation>
+    </message>
+    <message>
+        <source>Folder name (inferred) — choose a project folder to correct it</source>
+        <translation>Ordnername (vermutet) – wähle einen Projektordner, um ihn zu korrigieren</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsStore</name>
+    <message>
+        <source>Couldn’t save settings: %1.</source>
+        <translation>Die Einstellungen konnten nicht gespeichert werden: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>vantu-cli</name>
+    <message>
+        <source>No command given. Try ‘vantu-cli --help’.</source>
+        <translation>Kein Befehl angegeben. Siehe „vantu-cli --help“.</translation>
+    </message>
+    <message>
+        <source>Unknown command ‘%1’. Try ‘vantu-cli --help’.</source>
+        <translation>Unbekannter Befehl „%1“. Siehe „vantu-cli --help“.</translation>
+    </message>
+    <message>
+        <source>Unknown option ‘%1’ for ‘%2’.</source>
+        <translation>Unbekannte Option „%1“ für „%2“.</translation>
+    </message>
+    <message>
+        <source>Invalid port ‘%1’. Use a number from 1 to 65535.</source>
+        <translation>Ungültiger Port „%1“. Erlaubt ist eine Zahl von 1 bis 65535.</translation>
+    </message>
+    <message>
+        <source>Unexpected argument ‘%1’ for ‘list’.</source>
+        <translation>Unerwartetes Argument „%1“ für „list“.</translation>
+    </message>
+    <message>
+        <source>Name at least one port to stop, e.g. ‘vantu-cli stop 3000’.</source>
+        <translation>Nenne mindestens einen Port, z. B. „vantu-cli stop 3000“.</translation>
+    </message>
+    <message>
+        <source>Usage:
+  vantu-cli list [--all] [--json]
+  vantu-cli stop PORT... [--force] [--all]
+  vantu-cli --help | --version
+
+Lists the development servers you are running, with the project each belongs to, and stops
+them safely: only your own processes, and only the very process that was found listening.
+
+list       Shows what the tray app would show, under your discovery settings.
+  --all    Every listening socket of yours, dev server or not.
+  --json   One JSON array instead of a table.
+
+stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 seconds for
+           the port to be released and says whether it was.
+  --force  Sends SIGKILL instead.
+  --all    Also stops processes of yours that are not dev servers.
+
+Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan or a stop failed, or
+a port was not released; 64 the command line was not understood.
+</source>
+        <translation>Aufruf:
+  vantu-cli list [--all] [--json]
+  vantu-cli stop PORT... [--force] [--all]
+  vantu-cli --help | --version
+
+Listet die Entwicklungsserver, die du laufen hast, mit dem Projekt, zu dem jeder gehört, und
+beendet sie sicher: nur eigene Prozesse und nur genau den Prozess, der beim Lauschen gefunden
+wurde.
+
+list       Zeigt, was die Tray-App zeigen würde, nach deinen Sucheinstellungen.
+  --all    Jeder eigene lauschende Socket, ob Entwicklungsserver oder nicht.
+  --json   Ein JSON-Array statt einer Tabelle.
+
+stop       Sendet SIGTERM an jeden Prozess, der auf PORT lauscht, wartet dann bis zu 3 Sekunden,
+           bis der Port frei wird, und sagt, ob er es wurde.
+  --force  Sendet stattdessen SIGKILL.
+  --all    Beendet auch eigene Prozesse, die keine Entwicklungsserver sind.
+
+Exit-Status: 0 erledigt; 1 nichts zu tun (kein passender Prozess); 2 eine Suche oder ein
+Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile war unverständlich.
+</translation>
+    </message>
+    <message>
+        <source>%1 (%2, PID %3)</source>
+        <translation>%1 (%2, PID %3)</translation>
+    </message>
+    <message>
+        <source>Port %1: %2</source>
+        <translation>Port %1: %2</translation>
+    </message>
+    <message>
+        <source>Nothing is listening on port %1.</source>
+        <translation>Auf Port %1 lauscht nichts.</translation>
+    </message>
+    <message>
+        <source>not stopped.</source>
+        <translation>nicht beendet.</translation>
+    </message>
+    <message>
+        <source>Port %1 is held by %2, which your discovery settings do not show as a dev server. Add --all to stop it anyway.</source>
+        <translation>Port %1 gehört zu %2, das deine Sucheinstellungen nicht als Entwicklungsserver zeigen. Mit --all wird er trotzdem beendet.</translation>
+    </message>
+    <message>
+        <source>Killed %1 on port %2.</source>
+        <translation>%1 auf Port %2 wurde hart beendet.</translation>
+    </message>
+    <message>
+        <source>Asked %1 to stop on port %2.</source>
+        <translation>%1 auf Port %2 wurde gebeten, sich zu beenden.</translation>
+    </message>
+    <message>
+        <source>Port %1 is still in use after %2 s.</source>
+        <translation>Port %1 ist nach %2 s noch belegt.</translation>
+    </message>
+    <message>
+        <source>Port %1 is still in use after %2 s. Try again with --force.</source>
+        <translation>Port %1 ist nach %2 s noch belegt. Versuche es erneut mit --force.</translation>
+    </message>
+    <message>
+        <source>Couldn’t write the output: %1.</source>
+        <translation>Die Ausgabe konnte nicht geschrieben werden: %1.</translation>
+    </message>
+    <message>
+        <source>Nothing of yours is listening.</source>
+        <translation>Kein eigener Prozess lauscht.</translation>
+    </message>
+    <message>
+        <source>No dev servers found.</source>
+        <translation>Keine Entwicklungsserver gefunden.</translation>
+    </message>
+</context>
+<context>
+    <name>vantu::AppDelegate</name>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Aktualisieren</translation>
+    </message>
+    <message>
+        <source>Discovery Settings…</source>
+        <translation>Sucheinstellungen …</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Vantu — Development ports</source>
+        <translation>Vantu – Entwicklungs-Ports</translation>
+    </message>
+    <message>
+        <source>Vantu, development ports</source>
+        <translation>Vantu, Entwicklungs-Ports</translation>
+    </message>
+</context>
+<context>
+    <name>vantu::DiscoveryPreferencesView</name>
+    <message>
+        <source>Discovery</source>
+        <translation>Suche</translation>
+    </message>
+    <message>
+        <source>Detect dev servers on any port</source>
+        <translation>Server auf jedem Port erkennen</translation>
+    </message>
+    <message>
+        <source>Hide rules override includes. Explicit includes can show any listener you own.</source>
+        <translation>Ausblenden hat Vorrang vor Einschließen. Eingeschlossene Ports zeigen jeden eigenen lauschenden Prozess.</translation>
+    </message>
+    <message>
+        <source>12345, 20000-20100</source>
+        <translation>12345, 20000-20100</translation>
+    </message>
+    <message>
+        <source>9229, 50000-50100</source>
+        <translation>9229, 50000-50100</translation>
+    </message>
+    <message>
+        <source>Always include ports</source>
+        <translation>Immer zeigen</translation>
+    </message>
+    <message>
+        <source>Always hide ports</source>
+        <translation>Immer ausblenden</translation>
+    </message>
+    <message>
+        <source>Comma-separated ports or ranges. Hide rules take priority. Includes can show any listener you own.</source>
+        <translation>Ports oder Bereiche, durch Kommas getrennt. Ausblenden hat Vorrang. Eingeschlossene Ports zeigen jeden eigenen lauschenden Prozess.</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Sichern</translation>
+    </message>
+</context>
+<context>
+    <name>vantu::PopoverView</name>
+    <message>
+        <source>VANTU</source>
+        <translation>VANTU</translation>
+    </message>
+    <message>
+        <source>Refreshing ports</source>
+        <translation>Ports werden aktualisiert</translation>
+    </message>
+    <message>
+        <source>Discovery settings (%1)</source>
+        <translation>Sucheinstellungen (%1)</translation>
+    </message>
+    <message>
+        <source>Discovery settings</source>
+        <translation>Sucheinstellungen</translation>
+    </message>
+    <message>
+        <source>Refresh ports (%1)</source>
+        <translation>Ports aktualisieren (%1)</translation>
+    </message>
+    <message>
+        <source>Refresh ports</source>
+        <translation>Ports aktualisieren</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Choose Project Folder…</source>
+        <translation>Projektordner wählen …</translation>
+    </message>
+    <message>
+        <source>Use Detected Project</source>
+        <translation>Erkanntes Projekt verwenden</translation>
+    </message>
+    <message>
+        <source>Scanning dev ports…</source>
+        <translation>Entwicklungs-Ports werden gesucht …</translation>
+    </message>
+    <message>
+        <source>Ports unavailable</source>
+        <translation>Ports nicht verfügbar</translation>
+    </message>
+    <message>
+        <source>Automatic discovery is off</source>
+        <translation>Die automatische Suche ist aus</translation>
+    </message>
+    <message>
+        <source>Turn On Discovery</source>
+        <translation>Suche einschalten</translation>
+    </message>
+    <message>
+        <source>No matching dev servers</source>
+        <translation>Keine passenden Entwicklungsserver</translation>
+    </message>
+    <message>
+        <source>Development ports</source>
+        <translation>Entwicklungs-Ports</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n dev ports</source>
+        <comment>the footer&apos;s count</comment>
+        <translation>
+            <numerusform>%n Entwicklungs-Port</numerusform>
+            <numerusform>%n Entwicklungs-Ports</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>vantu::PopoverWindow</name>
+    <message>
+        <source>Vantu</source>
+        <translation>Vantu</translation>
+    </message>
+</context>
+<context>
+    <name>vantu::PortRow</name>
+    <message>
+        <source>Force quit</source>
+        <translation>Hart beenden</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>This process is protected or belongs to another user.</source>
+        <translation>Dieser Prozess ist geschützt oder gehört einem anderen Benutzer.</translation>
+    </message>
+    <message>
+        <source>Right-click or press Shift+F10 to choose the project folder.</source>
+        <translation>Rechtsklick oder Umschalt+F10, um den Projektordner zu wählen.</translation>
+    </message>
+    <message>
+        <source>Force</source>
+        <translation>Hart</translation>
+    </message>
+    <message>
+        <source>Force quit %1 (SIGKILL)</source>
+        <translation>%1 hart beenden (SIGKILL)</translation>
+    </message>
+    <message>
+        <source>Stop %1</source>
+        <translation>%1 beenden</translation>
+    </message>
+    <message>
+        <source>%1 %2, %3, port %4, PID %5</source>
+        <translation>%1: %2, %3, Port %4, PID %5</translation>
+    </message>
+</context>
+<context>
+    <name>vantu::PortStore</name>
+    <message>
+        <source>Choose Project Folder</source>
+        <translation>Projektordner wählen</translation>
+    </message>
+    <message>
+        <source>Use this folder to identify %1 on port %2.</source>
+        <translation>Diesen Ordner verwenden, um %1 auf Port %2 zuzuordnen.</translation>
+    </message>
+    <message>
+        <source>Use Project</source>
+        <translation>Projekt verwenden</translation>
+    </message>
+</context>
+</TS>
