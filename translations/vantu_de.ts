@@ -91,6 +91,21 @@
     </message>
 </context>
 <context>
+    <name>ProcessSession</name>
+    <message>
+        <source>This group of processes includes another user’s process; nothing was signalled.</source>
+        <translation>Diese Prozessgruppe enthält einen Prozess eines anderen Benutzers; es wurde nichts signalisiert.</translation>
+    </message>
+    <message>
+        <source>This group of processes includes Vantu itself or what started it; nothing was signalled.</source>
+        <translation>Diese Prozessgruppe enthält Vantu selbst oder das, was es gestartet hat; es wurde nichts signalisiert.</translation>
+    </message>
+    <message>
+        <source>This group of processes includes the shell of a terminal (%1, PID %2); stop the server alone instead.</source>
+        <translation>Diese Prozessgruppe enthält die Shell eines Terminals (%1, PID %2); beende stattdessen nur den Server.</translation>
+    </message>
+</context>
+<context>
     <name>ProjectMetadata</name>
     <message>
         <source>Project folder selected by you</source>
@@ -139,49 +154,6 @@
         <translation>Nenne mindestens einen Port, z. B. „vantu-cli stop 3000“.</translation>
     </message>
     <message>
-        <source>Usage:
-  vantu-cli list [--all] [--json]
-  vantu-cli stop PORT... [--force] [--all]
-  vantu-cli --help | --version
-
-Lists the development servers you are running, with the project each belongs to, and stops
-them safely: only your own processes, and only the very process that was found listening.
-
-list       Shows what the tray app would show, under your discovery settings.
-  --all    Every listening socket of yours, dev server or not.
-  --json   One JSON array instead of a table.
-
-stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 seconds for
-           the port to be released and says whether it was.
-  --force  Sends SIGKILL instead.
-  --all    Also stops processes of yours that are not dev servers.
-
-Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan or a stop failed, or
-a port was not released; 64 the command line was not understood.
-</source>
-        <translation>Aufruf:
-  vantu-cli list [--all] [--json]
-  vantu-cli stop PORT... [--force] [--all]
-  vantu-cli --help | --version
-
-Listet die Entwicklungsserver, die du laufen hast, mit dem Projekt, zu dem jeder gehört, und
-beendet sie sicher: nur eigene Prozesse und nur genau den Prozess, der beim Lauschen gefunden
-wurde.
-
-list       Zeigt, was die Tray-App zeigen würde, nach deinen Sucheinstellungen.
-  --all    Jeder eigene lauschende Socket, ob Entwicklungsserver oder nicht.
-  --json   Ein JSON-Array statt einer Tabelle.
-
-stop       Sendet SIGTERM an jeden Prozess, der auf PORT lauscht, wartet dann bis zu 3 Sekunden,
-           bis der Port frei wird, und sagt, ob er es wurde.
-  --force  Sendet stattdessen SIGKILL.
-  --all    Beendet auch eigene Prozesse, die keine Entwicklungsserver sind.
-
-Exit-Status: 0 erledigt; 1 nichts zu tun (kein passender Prozess); 2 eine Suche oder ein
-Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile war unverständlich.
-</translation>
-    </message>
-    <message>
         <source>%1 (%2, PID %3)</source>
         <translation>%1 (%2, PID %3)</translation>
     </message>
@@ -228,6 +200,55 @@ Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile 
     <message>
         <source>No dev servers found.</source>
         <translation>Keine Entwicklungsserver gefunden.</translation>
+    </message>
+    <message>
+        <source>Usage:
+  vantu-cli list [--all] [--json]
+  vantu-cli stop PORT... [--force] [--all] [--session]
+  vantu-cli --help | --version
+
+Lists the development servers you are running, with the project each belongs to, and stops
+them safely: only your own processes, and only the very process that was found listening.
+
+list       Shows what the tray app would show, under your discovery settings.
+  --all    Every listening socket of yours, dev server or not.
+  --json   One JSON array instead of a table.
+
+stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 seconds for
+           the port to be released and says whether it was.
+  --force  Sends SIGKILL instead.
+  --all    Also stops processes of yours that are not dev servers.
+  --session
+           Stops everything started with the server, as Ctrl+C in its terminal would: SIGINT
+           (SIGKILL with --force) to every process of its process group.
+
+Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan or a stop failed, or
+a port was not released; 64 the command line was not understood.
+</source>
+        <translation>Aufruf:
+  vantu-cli list [--all] [--json]
+  vantu-cli stop PORT... [--force] [--all] [--session]
+  vantu-cli --help | --version
+
+Listet die Entwicklungsserver, die du laufen hast, mit dem Projekt, zu dem jeder gehört, und
+beendet sie sicher: nur eigene Prozesse und nur genau den Prozess, der beim Lauschen gefunden
+wurde.
+
+list       Zeigt, was die Tray-App zeigen würde, nach deinen Sucheinstellungen.
+  --all    Jeder eigene lauschende Socket, ob Entwicklungsserver oder nicht.
+  --json   Ein JSON-Array statt einer Tabelle.
+
+stop       Sendet SIGTERM an jeden Prozess, der auf PORT lauscht, wartet dann bis zu 3 Sekunden,
+           bis der Port frei wird, und sagt, ob er es wurde.
+  --force  Sendet stattdessen SIGKILL.
+  --all    Beendet auch eigene Prozesse, die keine Entwicklungsserver sind.
+  --session
+           Beendet alles, was mit dem Server gestartet wurde, wie Strg+C in seinem Terminal:
+           SIGINT (mit --force SIGKILL) an jeden Prozess seiner Prozessgruppe.
+
+Exit-Status: 0 erledigt; 1 nichts zu tun (kein passender Prozess); 2 eine Suche oder ein
+Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile war unverständlich.
+</translation>
     </message>
 </context>
 <context>

@@ -91,6 +91,21 @@
     </message>
 </context>
 <context>
+    <name>ProcessSession</name>
+    <message>
+        <source>This group of processes includes another user’s process; nothing was signalled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This group of processes includes Vantu itself or what started it; nothing was signalled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This group of processes includes the shell of a terminal (%1, PID %2); stop the server alone instead.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ProjectMetadata</name>
     <message>
         <source>Project folder selected by you</source>
@@ -139,29 +154,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Usage:
-  vantu-cli list [--all] [--json]
-  vantu-cli stop PORT... [--force] [--all]
-  vantu-cli --help | --version
-
-Lists the development servers you are running, with the project each belongs to, and stops
-them safely: only your own processes, and only the very process that was found listening.
-
-list       Shows what the tray app would show, under your discovery settings.
-  --all    Every listening socket of yours, dev server or not.
-  --json   One JSON array instead of a table.
-
-stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 seconds for
-           the port to be released and says whether it was.
-  --force  Sends SIGKILL instead.
-  --all    Also stops processes of yours that are not dev servers.
-
-Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan or a stop failed, or
-a port was not released; 64 the command line was not understood.
-</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>%1 (%2, PID %3)</source>
         <translation type="unfinished"></translation>
     </message>
@@ -207,6 +199,32 @@ a port was not released; 64 the command line was not understood.
     </message>
     <message>
         <source>No dev servers found.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage:
+  vantu-cli list [--all] [--json]
+  vantu-cli stop PORT... [--force] [--all] [--session]
+  vantu-cli --help | --version
+
+Lists the development servers you are running, with the project each belongs to, and stops
+them safely: only your own processes, and only the very process that was found listening.
+
+list       Shows what the tray app would show, under your discovery settings.
+  --all    Every listening socket of yours, dev server or not.
+  --json   One JSON array instead of a table.
+
+stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 seconds for
+           the port to be released and says whether it was.
+  --force  Sends SIGKILL instead.
+  --all    Also stops processes of yours that are not dev servers.
+  --session
+           Stops everything started with the server, as Ctrl+C in its terminal would: SIGINT
+           (SIGKILL with --force) to every process of its process group.
+
+Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan or a stop failed, or
+a port was not released; 64 the command line was not understood.
+</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

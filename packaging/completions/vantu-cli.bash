@@ -14,7 +14,7 @@ _vantu_cli() {
     local words=" ${COMP_WORDS[*]:2:COMP_CWORD-2} " options=
     case ${COMP_WORDS[1]} in
         list) options='--all --json --help' ;;
-        stop) options='--force --all --help' ;;
+        stop) options='--force --all --session --help' ;;
         *) return ;;
     esac
     # An option is offered once.

@@ -16,6 +16,7 @@ complete -c vantu-cli -n __fish_use_subcommand -s V -l version -d 'Show the vers
 complete -c vantu-cli -n '__fish_seen_subcommand_from list' -l all -d 'Every listening socket of yours'
 complete -c vantu-cli -n '__fish_seen_subcommand_from list' -l json -d 'One JSON array instead of a table'
 complete -c vantu-cli -n '__fish_seen_subcommand_from stop' -l force -d 'Send SIGKILL instead of SIGTERM'
+complete -c vantu-cli -n '__fish_seen_subcommand_from stop' -l session -d 'Stop the whole process group, as Ctrl+C would'
 complete -c vantu-cli -n '__fish_seen_subcommand_from stop' -l all -d 'Also stop servers that are not dev servers'
 complete -c vantu-cli -n '__fish_seen_subcommand_from list stop' -s h -l help -d 'Show the usage'
 complete -c vantu-cli -n '__fish_seen_subcommand_from stop' -a '(__vantu_cli_ports)' -d Port

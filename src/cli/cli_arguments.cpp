@@ -63,6 +63,8 @@ std::variant<CliArguments, UsageError> parseArguments(const QStringList& argumen
             parsed.json = true;
         } else if (argument == u"--force" && parsed.command == CliArguments::Command::stop) {
             parsed.force = true;
+        } else if (argument == u"--session" && parsed.command == CliArguments::Command::stop) {
+            parsed.session = true;
         } else if (argument.startsWith(u'-') && !argument.isEmpty() && argument.size() > 1 &&
                    !argument.at(1).isDigit()) {
             return UsageError{
@@ -92,7 +94,7 @@ std::variant<CliArguments, UsageError> parseArguments(const QStringList& argumen
 QString usageText() {
     return QCoreApplication::translate("vantu-cli", R"(Usage:
   vantu-cli list [--all] [--json]
-  vantu-cli stop PORT... [--force] [--all]
+  vantu-cli stop PORT... [--force] [--all] [--session]
   vantu-cli --help | --version
 
 Lists the development servers you are running, with the project each belongs to, and stops
@@ -106,6 +108,9 @@ stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 s
            the port to be released and says whether it was.
   --force  Sends SIGKILL instead.
   --all    Also stops processes of yours that are not dev servers.
+  --session
+           Stops everything started with the server, as Ctrl+C in its terminal would: SIGINT
+           (SIGKILL with --force) to every process of its process group.
 
 Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan or a stop failed, or
 a port was not released; 64 the command line was not understood.

@@ -16,6 +16,8 @@ struct CliArguments {
     bool all = false;
     bool json = false;
     bool force = false;
+    // stop: the listener's whole process group, as Ctrl+C in its terminal would.
+    bool session = false;
     QList<uint16_t> ports;
 };
 

@@ -3,6 +3,7 @@
 
 #include "cli/listener_report.h"
 #include "core/port_release.h"
+#include "core/process_session.h"
 #include "platform/process_signal.h"
 #include "rules/development_port_filter.h"
 #include "service/snapshot_assembly.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -68,6 +70,39 @@ struct StoppedPort {
     int status = kDone;
 };
 
+// Stops the process group of each target as Ctrl+C would, or refuses the whole group.
+void stopSessions(uint16_t port, const QList<Listener>& targets, const CliArguments& arguments, CliContext& context,
+                  StoppedPort& result) {
+    for (const Listener& listener : targets) {
+        const auto session = ProcessSessions::of(*listener.identity);
+        if (!session) {
+            result.stopped = true;  // gone already: the port's verdict tells the rest
+            continue;
+        }
+        if (session->refusal) {
+            complain(context, aboutPort(port, *session->refusal));
+            result.status = worse(result.status, kFailed);
+            continue;
+        }
+        const auto failed = ProcessSessions::signal(*session, arguments.force ? SIGKILL : SIGINT);
+        if (failed) {
+            complain(context, aboutPort(port, session->description() + u": "_s + failed->errorDescription()));
+            result.status = worse(result.status, kFailed);
+        }
+        result.stopped = true;
+        for (const ProcessIdentity& member : session->members) {
+            if (!result.processes.contains(member)) {
+                result.processes.append(member);
+            }
+        }
+        context.out << visible((arguments.force ? text(QT_TRANSLATE_NOOP("vantu-cli", "Killed %1 on port %2."))
+                                                : text(QT_TRANSLATE_NOOP("vantu-cli", "Asked %1 to stop on port %2.")))
+                                   .arg(session->description())
+                                   .arg(port))
+                    << Qt::endl;
+    }
+}
+
 // Decides about every listener on the port and stops those it may stop.
 StoppedPort stopPort(uint16_t port, const ListenerInventory& inventory, const CliArguments& arguments,
                      CliContext& context) {
@@ -111,6 +146,10 @@ StoppedPort stopPort(uint16_t port, const ListenerInventory& inventory, const Cl
         } else {
             targets.append(listener);
         }
+    }
+    if (arguments.session) {
+        stopSessions(port, targets, arguments, context, result);
+        return result;
     }
     for (const Listener& listener : targets) {
         // Read before the signal: afterwards the process may be gone, and with it who its parent was.

@@ -1,5 +1,7 @@
 #include "cli/listener_report.h"
 
+#include "core/process_session.h"
+
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QStringList>
@@ -94,6 +96,16 @@ QJsonArray toJson(const QList<Listener>& listeners) {
                                         });
         } else {
             object.insert(u"project"_s, QJsonValue::Null);
+        }
+        if (const auto session = listener.identity ? ProcessSessions::of(*listener.identity) : std::nullopt) {
+            object.insert(u"session"_s, QJsonObject{
+                                            {u"leaderPid"_s, session->leaderPid},
+                                            {u"command"_s, session->leaderCommand},
+                                            {u"members"_s, static_cast<qint64>(session->members.size())},
+                                            {u"unit"_s, optionalText(session->unit)},
+                                        });
+        } else {
+            object.insert(u"session"_s, QJsonValue::Null);
         }
         if (listener.identity) {
             const ProcessIdentity& identity = *listener.identity;

@@ -8,6 +8,10 @@
 namespace vantu::ProcessStopper {
 
 std::optional<PortServiceError> stop(const ProcessIdentity& identity, bool force) {
+    return send(identity, force ? SIGKILL : SIGTERM);
+}
+
+std::optional<PortServiceError> send(const ProcessIdentity& identity, int signalNumber) {
     if (!identity.canTerminate()) {
         return PortServiceError::protectedProcess();
     }
@@ -29,7 +33,7 @@ std::optional<PortServiceError> stop(const ProcessIdentity& identity, bool force
     if (ProcessIdentity::of(identity.pid, *facts) != identity) {
         return PortServiceError::processChanged();
     }
-    const int error = process.sendSignal(force ? SIGKILL : SIGTERM);
+    const int error = process.sendSignal(signalNumber);
     if (error != 0) {
         return PortServiceError::signalFailed(error);
     }

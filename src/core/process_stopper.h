@@ -17,6 +17,9 @@ namespace ProcessStopper {
 // delivered; it does not wait for the process to exit.
 std::optional<PortServiceError> stop(const ProcessIdentity& identity, bool force);
 
+// The same checks, for any signal (SIGINT for a session stopped the way Ctrl+C stops it).
+std::optional<PortServiceError> send(const ProcessIdentity& identity, int signalNumber);
+
 // Waits up to `limit` for that very process instance to end; true once it has (or when the pid
 // no longer names it). Blocks.
 bool awaitExit(const ProcessIdentity& identity, std::chrono::milliseconds limit);

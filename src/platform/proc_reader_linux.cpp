@@ -151,6 +151,19 @@ char stateOf(QByteArrayView stat) {
     return field && field->size() == 1 ? field->front() : '\0';
 }
 
+std::optional<int64_t> statInteger(QByteArrayView stat, int field) {
+    const auto text = statField(stat, field);
+    if (!text || text->isEmpty()) {
+        return std::nullopt;
+    }
+    const bool negative = text->front() == '-';
+    const auto magnitude = parseUnsigned(negative ? text->sliced(1) : *text);
+    if (!magnitude || *magnitude > static_cast<uint64_t>(INT64_MAX)) {
+        return std::nullopt;
+    }
+    return negative ? -static_cast<int64_t>(*magnitude) : static_cast<int64_t>(*magnitude);
+}
+
 std::optional<int32_t> parentOf(QByteArrayView stat) {
     constexpr int kParentField = 4;
     const auto field = statField(stat, kParentField);

@@ -36,6 +36,10 @@ std::optional<int32_t> parentOf(QByteArrayView stat);
 // The command name between the parentheses of a stat file.
 QByteArray commandOf(QByteArrayView stat);
 
+// A numeric field of a stat file, counted from 1 (4 the parent, 5 the process group, 6 the
+// session, 7 the controlling terminal, which may be 0).
+std::optional<int64_t> statInteger(QByteArrayView stat, int field);
+
 // The process state letter of a stat file (R, S, Z…); '\0' when it cannot be found.
 char stateOf(QByteArrayView stat);
 

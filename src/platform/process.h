@@ -28,6 +28,28 @@ struct ProcessSummary {
 };
 std::optional<ProcessSummary> describeProcess(int32_t pid);
 
+// Where a process stands among the processes of its terminal, read from one instance together
+// with its facts: its process group (what Ctrl+C signals), its session, and its controlling
+// terminal (0 when it has none).
+struct ProcessPlace {
+    ProcessFacts facts;
+    int32_t parentPid = 0;
+    int32_t processGroup = 0;
+    int32_t session = 0;
+    int64_t terminal = 0;
+    QString command;
+};
+std::optional<ProcessPlace> placeOf(int32_t pid);
+
+// The pids of the processes in the process group, as /proc lists them now.
+std::vector<int32_t> processGroupMembers(int32_t processGroup);
+
+// The command line, its arguments joined by spaces; at most `maxBytes` of it are read.
+std::optional<QString> commandLine(int32_t pid, int maxBytes = 4096);
+
+// The text of the process's control group membership (/proc/<pid>/cgroup).
+std::optional<QByteArray> controlGroups(int32_t pid);
+
 // The processes the process has started and that still run (or wait to be reaped).
 std::vector<int32_t> childrenOf(int32_t pid);
 

@@ -94,6 +94,83 @@ std::optional<ProcessSummary> describeProcess(int32_t pid) {
     return ProcessSummary{.facts = *facts, .parentPid = *parent, .command = QString::fromUtf8(proc::commandOf(*stat))};
 }
 
+std::optional<ProcessPlace> placeOf(int32_t pid) {
+    UniqueFd dir(pid > 0 ? ::open(procPath(pid).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
+    struct stat info {};
+    if (!dir.valid() || ::fstat(dir.get(), &info) != 0) {
+        return std::nullopt;
+    }
+    const auto stat = proc::readAt(dir.get(), "stat");
+    if (!stat) {
+        return std::nullopt;
+    }
+    const auto facts = factsFrom(*stat, static_cast<uint32_t>(info.st_uid));
+    const auto parent = proc::statInteger(*stat, 4);
+    const auto group = proc::statInteger(*stat, 5);
+    const auto session = proc::statInteger(*stat, 6);
+    const auto terminal = proc::statInteger(*stat, 7);
+    if (!facts || !parent || !group || !session || !terminal) {
+        return std::nullopt;
+    }
+    return ProcessPlace{
+        .facts = *facts,
+        .parentPid = static_cast<int32_t>(*parent),
+        .processGroup = static_cast<int32_t>(*group),
+        .session = static_cast<int32_t>(*session),
+        .terminal = *terminal,
+        .command = QString::fromUtf8(proc::commandOf(*stat)),
+    };
+}
+
+std::vector<int32_t> processGroupMembers(int32_t processGroup) {
+    std::vector<int32_t> members;
+    DIR* folder = processGroup > 0 ? ::opendir("/proc") : nullptr;
+    if (folder == nullptr) {
+        return members;
+    }
+    const int folderFd = ::dirfd(folder);
+    while (const dirent* entry = ::readdir(folder)) {
+        const auto pid = parseUnsigned(QByteArrayView(entry->d_name));
+        if (!pid || *pid == 0 || *pid > INT32_MAX) {
+            continue;
+        }
+        UniqueFd dir(::openat(folderFd, entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const auto stat = dir.valid() ? proc::readAt(dir.get(), "stat") : std::nullopt;
+        if (stat && proc::statInteger(*stat, 5) == processGroup) {
+            members.push_back(static_cast<int32_t>(*pid));
+        }
+    }
+    ::closedir(folder);
+    return members;
+}
+
+std::optional<QString> commandLine(int32_t pid, int maxBytes) {
+    UniqueFd file(pid > 0 ? ::open(procPath(pid, "cmdline").constData(), O_RDONLY | O_CLOEXEC) : -1);
+    if (!file.valid()) {
+        return std::nullopt;
+    }
+    QByteArray text(maxBytes, Qt::Uninitialized);
+    qsizetype total = 0;
+    while (total < text.size()) {
+        const ssize_t n = ::read(file.get(), text.data() + total, static_cast<size_t>(text.size() - total));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        total += n;
+    }
+    text.truncate(total);
+    text.replace('\0', ' ');
+    return QString::fromUtf8(text.trimmed());
+}
+
+std::optional<QByteArray> controlGroups(int32_t pid) {
+    UniqueFd file(pid > 0 ? ::open(procPath(pid, "cgroup").constData(), O_RDONLY | O_CLOEXEC) : -1);
+    return file.valid() ? readAll(file.get()) : std::nullopt;
+}
+
 std::vector<int32_t> childrenOf(int32_t pid) {
     std::vector<int32_t> children;
     DIR* tasks = pid > 0 ? ::opendir(procPath(pid, "task").constData()) : nullptr;

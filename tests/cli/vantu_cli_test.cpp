@@ -268,6 +268,74 @@ TEST_F(VantuCliTest, AServerThatEndsBeforeItsStopLeavesItsPortFree) {
     EXPECT_TRUE(err.isEmpty()) << err.toStdString();
 }
 
+// A supervisor loop in a process group of its own, as a terminal job runs: stopping the session
+// ends the loop and its server, as Ctrl+C would, where stopping the server alone would not.
+TEST_F(VantuCliTest, StoppingTheSessionEndsTheServerAndWhatRestartsIt) {
+    const QString folder = QFileInfo(root_.path()).canonicalFilePath();
+    QFile::link(test::testListenerProgram(), folder + u"/node"_s);
+    const uint16_t port = freePort();
+    QProcess loop;
+    loop.start(u"/usr/bin/setsid"_s, {u"/bin/sh"_s, u"-c"_s, u"while true; do \"$0\" \"$1\" >/dev/null; done"_s,
+                                      folder + u"/node"_s, QString::number(port)});
+    ASSERT_TRUE(loop.waitForStarted());
+    const auto listed = [&] { return runCli({u"list"_s, u"--json"_s}); };
+    QJsonObject entry;
+    for (int i = 0; i < 200 && entry.isEmpty(); ++i) {
+        for (const QJsonValue& value : QJsonDocument::fromJson(listed().out.toUtf8()).array()) {
+            if (value[u"port"_s].toInt() == port) {
+                entry = value.toObject();
+            }
+        }
+        QThread::msleep(20);
+    }
+    ASSERT_FALSE(entry.isEmpty());
+    const QJsonObject session = entry[u"session"_s].toObject();
+    EXPECT_EQ(session[u"leaderPid"_s].toInt(), loop.processId());
+    EXPECT_TRUE(session[u"command"_s].toString().startsWith(u"sh -c while true"_s))
+        << session[u"command"_s].toString().toStdString();
+    EXPECT_EQ(session[u"members"_s].toInt(), 2);
+    EXPECT_TRUE(session[u"unit"_s].isNull());
+
+    const CliRun run = runCli({u"stop"_s, u"--session"_s, QString::number(port)});
+
+    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(u"Port "_s + QString::number(port) + u" is free."_s)) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(u"(PID "_s + QString::number(loop.processId()) + u", 2 processes)"_s))
+        << run.out.toStdString();
+    EXPECT_TRUE(loop.waitForFinished(10000)) << "the loop was stopped with its server";
+}
+
+// A server started without job control shares the group of the terminal's shell: stopping that
+// group would close the user's terminal, so nothing is signalled.
+TEST_F(VantuCliTest, AGroupThatHoldsTheTerminalsShellIsRefused) {
+    if (!QFileInfo::exists(u"/usr/bin/script"_s)) {
+        GTEST_SKIP() << "script is not installed";
+    }
+    const uint16_t port = freePort();
+    QProcess terminal;
+    terminal.start(u"/usr/bin/script"_s,
+                   {u"-qec"_s, u"sh -c '\"%1\" %2 >/dev/null & wait'"_s.arg(test::testListenerProgram()).arg(port),
+                    u"/dev/null"_s});
+    ASSERT_TRUE(terminal.waitForStarted());
+    const auto listening = [&] {
+        return runCli({u"list"_s, u"--all"_s}).out.contains(QString::number(port) + u"  "_s);
+    };
+    for (int i = 0; i < 200 && !listening(); ++i) {
+        QThread::msleep(20);
+    }
+    ASSERT_TRUE(listening());
+
+    const CliRun run = runCli({u"stop"_s, u"--session"_s, u"--all"_s, QString::number(port)});
+
+    EXPECT_EQ(run.exitCode, 2) << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains(u"includes the shell of a terminal (sh, PID "_s)) << run.err.toStdString();
+    EXPECT_TRUE(listening()) << "nothing was signalled";
+    terminal.kill();
+    terminal.waitForFinished();
+    const CliRun cleanup = runCli({u"stop"_s, u"--all"_s, u"--force"_s, QString::number(port)});
+    EXPECT_NE(cleanup.exitCode, 64);
+}
+
 TEST_F(VantuCliTest, OutputThatCannotBeWrittenIsAFailure) {
     SpawnedListener node = SpawnedListener::start({.commandName = u"node"_s});
     QProcess process;

@@ -1,0 +1,45 @@
+#include "core/process_session.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu {
+namespace {
+
+TEST(ProcessSessionTest, TheUserUnitIsReadFromTheControlGroup) {
+    struct Case {
+        const char* what;
+        QByteArray cgroup;
+        std::optional<QString> unit;
+    };
+    const Case cases[] = {
+        {"a user unit", "0::/user.slice/user-1000.slice/user@1000.service/app.slice/api.service\n", u"api.service"_s},
+        {"a nested user unit", "0::/user.slice/user-1000.slice/user@1000.service/app.slice/dev.slice/web.service\n",
+         u"web.service"_s},
+        {"a terminal in the user manager",
+         "0::/user.slice/user-1000.slice/user@1000.service/app.slice/app-gnome-terminal-4711.scope\n", std::nullopt},
+        {"a login session", "0::/user.slice/user-1000.slice/session-3.scope\n", std::nullopt},
+        {"a system unit", "0::/system.slice/nginx.service\n", std::nullopt},
+        {"cgroup v1 with systemd's hierarchy",
+         "12:pids:/user.slice\n1:name=systemd:/user.slice/user-1000.slice/user@1000.service/api.service\n",
+         u"api.service"_s},
+        {"nothing", "", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ProcessSessions::userUnit(c.cgroup), c.unit) << c.what;
+    }
+}
+
+TEST(ProcessSessionTest, CommandLinesAreCutToWhatAPersonNeeds) {
+    EXPECT_EQ(ProcessSessions::shortCommand(u"npm run dev"_s), u"npm run dev"_s);
+    EXPECT_EQ(ProcessSessions::shortCommand(u"/usr/bin/node   server.js --port 3000"_s),
+              u"node server.js --port 3000"_s);
+    const QString longLine = u"node "_s + QString(100, u'x');
+    EXPECT_EQ(ProcessSessions::shortCommand(longLine).size(), 60);
+    EXPECT_TRUE(ProcessSessions::shortCommand(longLine).endsWith(QChar(0x2026)));
+    EXPECT_EQ(ProcessSessions::shortCommand(QString()), QString());
+}
+
+}  // namespace
+}  // namespace vantu
