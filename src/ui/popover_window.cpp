@@ -150,8 +150,8 @@ bool PopoverWindow::event(QEvent* event) {
     // The stand-in for a popup closes when it loses activation. When that happened because
     // the user clicked the tray icon, the icon's own click arrives a moment later and must
     // not reopen it. (A real popup grabs the pointer, so that click never reaches the icon.)
-    if (event->type() == QEvent::WindowDeactivate && mode_ == Mode::popup && !windowFlags().testFlag(Qt::Popup) &&
-        isVisible()) {
+    // The window's type, not a flag test: Qt::Tool includes the bits of Qt::Popup.
+    if (event->type() == QEvent::WindowDeactivate && mode_ == Mode::popup && windowType() != Qt::Popup && isVisible()) {
         closedByUser_.start();
         hide();
     }

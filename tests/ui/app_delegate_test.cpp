@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QGuiApplication>
@@ -98,6 +99,20 @@ TEST_F(AppDelegateTest, TheTrayMenuOpensRefreshesShowsTheSettingsAndQuits) {
     EXPECT_TRUE(delegate->store().showingDiscoverySettings());
     trigger(u"Quit"_s);
     EXPECT_EQ(quits, 1);
+}
+
+// On Wayland the popover is a frameless tool window, which must close when it loses activation
+// as a popup closes on a click elsewhere.
+TEST_F(AppDelegateTest, TheToolWindowThatStandsInForAPopupClosesWhenItLosesActivation) {
+    PopoverWindow& window = delegate->popover();
+    window.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+    window.show();
+    ASSERT_TRUE(window.isVisible());
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QApplication::sendEvent(&window, &deactivate);
+    EXPECT_FALSE(window.isVisible());
+    ASSERT_TRUE(window.sinceClosedByUser().has_value());
+    EXPECT_LT(*window.sinceClosedByUser(), 5000);
 }
 
 TEST(SingleInstanceTest, ALaterLaunchHandsOverToTheRunningOne) {
