@@ -11,6 +11,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 using namespace Qt::StringLiterals;
 
 namespace vantu::test {
@@ -37,6 +39,11 @@ void processEvents() {
 
 QString shownText(const QString& markup) {
     return Qt::mightBeRichText(markup) ? QTextDocumentFragment::fromHtml(markup).toPlainText() : markup;
+}
+
+bool nearColour(const QColor& a, const QColor& b, int tolerance) {
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
 }
 
 QPalette lightPalette() {
