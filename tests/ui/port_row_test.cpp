@@ -274,6 +274,7 @@ TEST(PortRowTest, ColoursFollowTheAppearance) {
         // Text and marks stay legible: 4.5:1 for text, 3:1 for the lock.
         const QColor window = palette.color(QPalette::Window);
         EXPECT_GE(Appearance::contrastRatio(Qt::white, Appearance::stopRed(palette)), 4.5) << dark;
+        EXPECT_GE(Appearance::contrastRatio(Appearance::stopLabel(palette), Appearance::stopRed(palette)), 4.5) << dark;
         EXPECT_GE(Appearance::contrastRatio(Appearance::composite(Appearance::secondary(palette), window), window), 4.5)
             << dark;
         EXPECT_GE(Appearance::contrastRatio(Appearance::composite(Appearance::tertiary(palette), window), window), 3.0)
