@@ -96,6 +96,19 @@ QColor readable(const QColor& text, const QColor& background, double ratio) {
     return candidate;
 }
 
+QColor stopLabel(const QPalette& palette) {
+    const QColor red = stopRed(palette);
+    for (const QPalette::ColorRole role : {QPalette::BrightText, QPalette::HighlightedText}) {
+        QColor label = palette.color(role);
+        label.setAlpha(255);
+        if (contrastRatio(label, red) >= 4.5) {
+            return label;
+        }
+    }
+    // Some themes tint both roles (a red bright text is common): the nearest shade that reads.
+    return readable(palette.color(QPalette::BrightText), red);
+}
+
 QString literalText(const QString& text) {
     return u"<p style='white-space:pre-wrap'>"_s + text.toHtmlEscaped() + u"</p>"_s;
 }

@@ -27,6 +27,8 @@ QColor tertiary(const QPalette& palette);
 QColor accent(const QPalette& palette);
 // The opaque red of the stop button, slightly lighter on dark backgrounds.
 QColor stopRed(const QPalette& palette);
+// The label on that red: the palette's bright or highlighted text, whichever reads at 4.5:1.
+QColor stopLabel(const QPalette& palette);
 
 // The WCAG contrast ratio of two opaque colours, from 1 to 21.
 double contrastRatio(const QColor& a, const QColor& b);

@@ -152,7 +152,10 @@ void DiscoveryPreferencesView::applyColours() {
     for (int step = 0; step < 40 && Appearance::contrastRatio(box, window) < 3.0; ++step) {
         box = Appearance::isDark(palette()) ? box.lighter(115) : box.darker(110);
         if (box.lightness() == 0) {
-            box = QColor(60, 60, 60);
+            // Black does not lighten: start it off with a trace of the window's text colour.
+            QColor trace = Appearance::primary(palette());
+            trace.setAlphaF(0.15F);
+            box = Appearance::composite(trace, box);
         }
     }
     boxPalette.setColor(QPalette::Base, box);

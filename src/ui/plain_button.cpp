@@ -5,6 +5,9 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionFocusRect>
 
 namespace vantu {
 
@@ -29,27 +32,36 @@ QSize PlainButton::sizeHint() const {
 }
 
 void PlainButton::paintEvent(QPaintEvent* /*event*/) {
+    // The option's palette is already in the group of the button's state: a disabled button
+    // reads the disabled colours.
+    QStyleOptionButton option;
+    option.initFrom(this);
+    option.features = QStyleOptionButton::Flat;
+    option.text = text();
+    if (isDown()) {
+        option.state |= QStyle::State_Sunken;
+    }
+    const bool enabled = option.state.testFlag(QStyle::State_Enabled);
+
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QColor color = Appearance::secondary(palette());
-    if (isDown()) {
-        color = Appearance::primary(palette());
-    }
-    if (hasFocus()) {
-        QColor ring = Appearance::accent(palette());
-        ring.setAlphaF(0.7F);
-        painter.setPen(QPen(ring, 1.5));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
+    const QColor color = option.state.testFlag(QStyle::State_Sunken) ? Appearance::primary(option.palette)
+                                                                     : Appearance::secondary(option.palette);
+    if (option.state.testFlag(QStyle::State_HasFocus)) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.backgroundColor = option.palette.color(QPalette::Window);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
     }
     if (symbol_) {
         const QRectF box(0, 0, glyphSize_, glyphSize_);
         // A medium weight, as the header's symbols are set.
-        Symbols::paint(painter, *symbol_, box.translated(QRectF(rect()).center() - box.center()), color, 1.2);
+        Symbols::paint(painter, *symbol_, box.translated(QRectF(option.rect).center() - box.center()), color, 1.2);
         return;
     }
     painter.setPen(color);
     painter.setFont(font());
-    painter.drawText(rect(), Qt::AlignCenter, text());
+    style()->drawItemText(&painter, option.rect, Qt::AlignCenter, option.palette, enabled, option.text);
 }
 
 void PlainButton::keyPressEvent(QKeyEvent* event) {

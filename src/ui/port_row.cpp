@@ -3,6 +3,7 @@
 #include "store/list_geometry.h"
 #include "ui/appearance.h"
 #include "ui/elided_label.h"
+#include "ui/motion.h"
 #include "ui/port_badge.h"
 #include "ui/spinner.h"
 #include "ui/stop_button.h"
@@ -249,7 +250,7 @@ void PortRow::animate(bool immediately) {
     const double buttonTarget = showAction() ? 1.0 : 0.0;
     hoverAnimation_->stop();
     buttonAnimation_->stop();
-    if (immediately) {
+    if (immediately || !Motion::enabled(*this)) {
         hoverProgress_ = hoverTarget;
         button_->setOpacity(buttonTarget);
         update();

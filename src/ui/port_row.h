@@ -68,7 +68,7 @@ public:
     // The hover background's strength, 0 to 1, as currently drawn.
     [[nodiscard]] double hoverProgress() const { return hoverProgress_; }
 
-    // Duration of the hover and focus fades.
+    // Duration of the hover and focus fades; none when the style turns animations off.
     static constexpr int kFadeMilliseconds = 150;
 
 protected:
@@ -82,7 +82,8 @@ private:
     void setHovered(bool hovered);
     void setActionFocused(bool focused);
     void applyState();
-    // Fades the hover background and the button towards the current state.
+    // Fades the hover background and the button towards the current state, or sets them there
+    // at once when asked to or when the style turns animations off.
     void animate(bool immediately);
 
     Listener listener_;

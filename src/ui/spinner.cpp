@@ -1,7 +1,9 @@
 #include "ui/spinner.h"
 
 #include "ui/appearance.h"
+#include "ui/motion.h"
 
+#include <QEvent>
 #include <QPainter>
 
 namespace vantu {
@@ -44,7 +46,22 @@ void Spinner::paintEvent(QPaintEvent* /*event*/) {
 
 void Spinner::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    timer_.start();
+    startIfAllowed();
+}
+
+void Spinner::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::StyleChange && isVisible()) {
+        timer_.stop();
+        startIfAllowed();
+    }
+}
+
+void Spinner::startIfAllowed() {
+    // Without animations the spinner stands still on its current frame: still a sign of work.
+    if (Motion::enabled(*this)) {
+        timer_.start();
+    }
 }
 
 void Spinner::hideEvent(QHideEvent* event) {

@@ -6,7 +6,7 @@
 namespace vantu {
 
 // An indeterminate progress spinner. It animates only while shown, so a hidden spinner costs
-// no timer wake-ups.
+// no timer wake-ups, and only when the style allows animations.
 class Spinner : public QWidget {
     Q_OBJECT
 
@@ -21,8 +21,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void startIfAllowed();
+
     int diameter_;
     int step_ = 0;
     QTimer timer_;

@@ -5,6 +5,9 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionFocusRect>
 
 namespace vantu {
 
@@ -25,26 +28,47 @@ QSize StopButton::sizeHint() const {
 }
 
 void StopButton::paintEvent(QPaintEvent* /*event*/) {
+    // The option's palette is already in the group of the button's state: a disabled button
+    // reads the disabled colours.
+    QStyleOptionButton option;
+    option.initFrom(this);
+    option.text = text();
+    option.state |= isDown() ? QStyle::State_Sunken : QStyle::State_Raised;
+    const bool enabled = option.state.testFlag(QStyle::State_Enabled);
+
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(opacity_);
-    QColor red = Appearance::stopRed(palette());
-    if (isDown()) {
+    // The red is the button's identity and stays its own; only its label comes from the palette.
+    QColor red = Appearance::stopRed(option.palette);
+    QColor label = Appearance::stopLabel(option.palette);
+    if (option.state.testFlag(QStyle::State_Sunken)) {
         red = red.darker(115);
     }
-    QPainterPath background;
-    background.addRoundedRect(QRectF(rect()), 5, 5);
-    painter.fillPath(background, red);
-    if (hasFocus()) {
-        const QRectF frame = QRectF(rect()).adjusted(1, 1, -1, -1);
-        QColor ring = Appearance::accent(palette());
-        ring.setAlphaF(0.8F);
-        painter.setPen(QPen(ring, 2));
-        painter.drawRoundedRect(frame, 5, 5);
+    if (!enabled) {
+        // Faded into the window under the disabled button text, as the desktop dims a control.
+        red.setAlphaF(0.35F);
+        label = option.palette.color(QPalette::ButtonText);
     }
-    painter.setPen(Qt::white);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.backgroundColor = palette().color(QPalette::Window);
+    // Focus is framed once the keyboard moves it, as the common styles do; a click shows where
+    // it went already. A frame laid over the red would hardly show, so the red steps in and
+    // leaves the frame the window to stand on.
+    const bool framed =
+        focus.state.testFlag(QStyle::State_HasFocus) && focus.state.testFlag(QStyle::State_KeyboardFocusChange);
+    const QRectF fill = framed ? QRectF(option.rect).adjusted(2, 2, -2, -2) : QRectF(option.rect);
+    QPainterPath background;
+    background.addRoundedRect(fill, 5, 5);
+    painter.fillPath(background, red);
+    if (framed) {
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
+
+    painter.setPen(label);
     painter.setFont(font());
-    painter.drawText(rect(), Qt::AlignCenter, text());
+    style()->drawItemText(&painter, option.rect, Qt::AlignCenter, option.palette, enabled, option.text);
 }
 
 void StopButton::keyPressEvent(QKeyEvent* event) {

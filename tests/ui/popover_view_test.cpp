@@ -417,6 +417,27 @@ TEST_F(PopoverViewTest, SavingStoresTheRulesClosesThePanelAndRefreshes) {
     EXPECT_TRUE(store->discoverySettings().included().ranges().isEmpty());
 }
 
+TEST_F(PopoverViewTest, EmptyCheckBoxStandsOutFromTheWindow) {
+    store->toggleDiscoverySettings();
+    settle();
+    auto* box = preferences()->findChild<QCheckBox*>(u"automatic"_s);
+    QPalette blackBase = darkPalette();
+    blackBase.setColor(QPalette::Base, Qt::black);
+    QPalette allBlack = blackBase;
+    allBlack.setColor(QPalette::Window, Qt::black);
+    const struct {
+        const char* name;
+        QPalette palette;
+    } cases[] = {
+        {"light", lightPalette()}, {"dark", darkPalette()}, {"black base", blackBase}, {"all black", allBlack}};
+    for (const auto& c : cases) {
+        view->setPalette(c.palette);
+        EXPECT_GE(Appearance::contrastRatio(box->palette().color(QPalette::Base), c.palette.color(QPalette::Window)),
+                  3.0)
+            << c.name;
+    }
+}
+
 TEST_F(PopoverViewTest, ReturnSavesFromTheFields) {
     showActive();
     store->toggleDiscoverySettings();

@@ -1,7 +1,9 @@
 #include "ui/port_row.h"
+#include "probe_style.h"
 #include "ui/appearance.h"
 #include "ui/elided_label.h"
 #include "ui/port_badge.h"
+#include "ui/spinner.h"
 #include "ui/stop_button.h"
 #include "ui/symbol_view.h"
 #include "ui_test_support.h"
@@ -125,6 +127,53 @@ TEST(PortRowTest, KeyboardFocusRevealsTheButton) {
     EXPECT_TRUE(waitUntil([&] { return !row->actionFocused() && row->actionButton()->opacity() == 0.0; }));
 }
 
+TEST(PortRowTest, FadesJumpToTheirEndWhenTheStyleTurnsAnimationsOff) {
+    for (const int duration : {200, 0}) {
+        test::ProbeStyle style(duration);
+        RowHarness harness(ownListener(4312, 3000, u"node"_s));
+        harness.row.setPalette(test::lightPalette());
+        harness.row.setStyle(&style);
+        harness.row.show();
+        StopButton* button = harness.row.actionButton();
+
+        hover(harness.row, true);
+        if (duration > 0) {
+            EXPECT_LT(button->opacity(), 1.0);
+            continue;
+        }
+        EXPECT_EQ(button->opacity(), 1.0);
+        EXPECT_EQ(harness.row.hoverProgress(), 1.0);
+        // Drawn at full strength at once: the red is opaque.
+        const QImage image = button->grab().toImage();
+        EXPECT_TRUE(
+            test::nearColour(image.pixelColor(4, button->height() / 2), Appearance::stopRed(button->palette())));
+
+        hover(harness.row, false);
+        EXPECT_EQ(button->opacity(), 0.0);
+        EXPECT_EQ(harness.row.hoverProgress(), 0.0);
+    }
+}
+
+TEST(PortRowTest, SpinnerStandsStillWhenTheStyleTurnsAnimationsOff) {
+    test::ProbeStyle animated(200);
+    test::ProbeStyle still(0);
+    for (test::ProbeStyle* style : {&animated, &still}) {
+        RowHarness harness(ownListener(4312, 3000, u"node"_s), true);
+        auto* spinner = harness.row.findChild<Spinner*>(u"stopSpinner"_s);
+        spinner->setStyle(style);
+        harness.row.show();
+        EXPECT_EQ(spinner->isAnimating(), style == &animated);
+    }
+    // The desktop turns animations off while a stop runs.
+    RowHarness harness(ownListener(4312, 3000, u"node"_s), true);
+    auto* spinner = harness.row.findChild<Spinner*>(u"stopSpinner"_s);
+    harness.row.show();
+    spinner->setStyle(&animated);
+    EXPECT_TRUE(spinner->isAnimating());
+    spinner->setStyle(&still);
+    EXPECT_FALSE(spinner->isAnimating());
+}
+
 TEST(PortRowTest, ForceIsAlwaysShown) {
     RowHarness harness(projectListener(4312, 5173, u"node"_s, u"my-app"_s), false, true);
     harness.row.show();
@@ -225,6 +274,7 @@ TEST(PortRowTest, ColoursFollowTheAppearance) {
         // Text and marks stay legible: 4.5:1 for text, 3:1 for the lock.
         const QColor window = palette.color(QPalette::Window);
         EXPECT_GE(Appearance::contrastRatio(Qt::white, Appearance::stopRed(palette)), 4.5) << dark;
+        EXPECT_GE(Appearance::contrastRatio(Appearance::stopLabel(palette), Appearance::stopRed(palette)), 4.5) << dark;
         EXPECT_GE(Appearance::contrastRatio(Appearance::composite(Appearance::secondary(palette), window), window), 4.5)
             << dark;
         EXPECT_GE(Appearance::contrastRatio(Appearance::composite(Appearance::tertiary(palette), window), window), 3.0)

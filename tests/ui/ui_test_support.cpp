@@ -11,6 +11,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 using namespace Qt::StringLiterals;
 
 namespace vantu::test {
@@ -39,6 +41,22 @@ QString shownText(const QString& markup) {
     return Qt::mightBeRichText(markup) ? QTextDocumentFragment::fromHtml(markup).toPlainText() : markup;
 }
 
+bool nearColour(const QColor& a, const QColor& b, int tolerance) {
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
+}
+
+namespace {
+
+// Desktop palettes grey out the text of disabled controls.
+void setDisabledText(QPalette& palette, const QColor& color) {
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(QPalette::Disabled, role, color);
+    }
+}
+
+}  // namespace
+
 QPalette lightPalette() {
     QPalette palette;
     palette.setColor(QPalette::Window, QColor(246, 246, 246));
@@ -53,6 +71,7 @@ QPalette lightPalette() {
     palette.setColor(QPalette::HighlightedText, Qt::white);
     palette.setColor(QPalette::ToolTipBase, QColor(255, 255, 220));
     palette.setColor(QPalette::ToolTipText, Qt::black);
+    setDisabledText(palette, QColor(190, 190, 190));
     return palette;
 }
 
@@ -70,6 +89,7 @@ QPalette darkPalette() {
     palette.setColor(QPalette::HighlightedText, Qt::white);
     palette.setColor(QPalette::ToolTipBase, QColor(60, 60, 62));
     palette.setColor(QPalette::ToolTipText, Qt::white);
+    setDisabledText(palette, QColor(105, 105, 105));
     return palette;
 }
 

@@ -19,6 +19,10 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 // Lets queued work of the event loop run (zero-length timers, deferred deletes).
 void processEvents();
 
+// Whether two colours match to within `tolerance` in each 8-bit channel: a computed colour
+// and the pixel it was painted as can differ by rounding.
+bool nearColour(const QColor& a, const QColor& b, int tolerance = 1);
+
 QPalette lightPalette();
 // What a tooltip or label that may hold markup shows a person.
 QString shownText(const QString& markup);
