@@ -41,6 +41,15 @@ bool hasNewChildren(const Supervisor& supervisor) {
     return false;
 }
 
+// Whether the supervisor is still the process it was.
+bool isRunning(const Supervisor& supervisor) {
+    const auto now = platform::describeProcess(supervisor.identity.pid);
+    return now && ProcessIdentity::of(supervisor.identity.pid, now->facts) == supervisor.identity;
+}
+
+// How long a supervisor that still runs may take to start a process after the stop.
+constexpr std::chrono::milliseconds kNoticeTime{300};
+
 // Whether anything listens on the port: one socket dump, no process examined. Without a dump,
 // assume so and let the caller look properly.
 bool anySocketOn(uint16_t port) {
@@ -88,6 +97,7 @@ std::variant<PortVerdict, ServiceError> settle(const ListenerEnumerator& enumera
                                                const std::vector<Supervisor>& supervisors,
                                                std::chrono::milliseconds respawnWindow) {
     const auto deadline = std::chrono::steady_clock::now() + respawnWindow;
+    const auto noticeBy = std::chrono::steady_clock::now() + std::min(respawnWindow, kNoticeTime);
     for (;;) {
         if (anySocketOn(port)) {
             auto holders = holdersOf(enumerator, port);
@@ -99,8 +109,13 @@ std::variant<PortVerdict, ServiceError> settle(const ListenerEnumerator& enumera
                 return PortVerdict{port, std::move(list)};
             }
         }
+        // A supervisor starts the server again only once it has noticed the end: while it still
+        // runs, give it a moment to do so before calling the port free.
+        const auto now = std::chrono::steady_clock::now();
         const bool comingBack = std::any_of(supervisors.cbegin(), supervisors.cend(), hasNewChildren);
-        if (!comingBack || std::chrono::steady_clock::now() >= deadline) {
+        const bool mayStillComeBack =
+            now < noticeBy && std::any_of(supervisors.cbegin(), supervisors.cend(), isRunning);
+        if ((!comingBack && !mayStillComeBack) || now >= deadline) {
             return PortVerdict{port, {}};
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
