@@ -63,7 +63,8 @@ double luminance(const QColor& color) {
     const auto channel = [](double value) {
         return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
     };
-    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+    return 0.2126 * channel(static_cast<double>(color.redF())) + 0.7152 * channel(static_cast<double>(color.greenF())) +
+           0.0722 * channel(static_cast<double>(color.blueF()));
 }
 
 }  // namespace
@@ -75,11 +76,12 @@ double contrastRatio(const QColor& a, const QColor& b) {
 }
 
 QColor composite(const QColor& color, const QColor& background) {
-    const double alpha = color.alphaF();
-    const auto mix = [alpha](double top, double bottom) { return top * alpha + bottom * (1.0 - alpha); };
-    return QColor::fromRgbF(static_cast<float>(mix(color.redF(), background.redF())),
-                            static_cast<float>(mix(color.greenF(), background.greenF())),
-                            static_cast<float>(mix(color.blueF(), background.blueF())));
+    const auto alpha = static_cast<double>(color.alphaF());
+    const auto mix = [alpha](float top, float bottom) {
+        return static_cast<float>(static_cast<double>(top) * alpha + static_cast<double>(bottom) * (1.0 - alpha));
+    };
+    return QColor::fromRgbF(mix(color.redF(), background.redF()), mix(color.greenF(), background.greenF()),
+                            mix(color.blueF(), background.blueF()));
 }
 
 QColor readable(const QColor& text, const QColor& background, double ratio) {
