@@ -23,7 +23,10 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+
 #include <QTranslator>
+#include <algorithm>
+#include <iostream>
 
 using namespace Qt::StringLiterals;
 
@@ -471,6 +474,53 @@ TEST_F(PopoverViewTest, InGermanEveryFixedTextIsTranslatedAndCountsTakeTheirPlur
     view->resize(view->width(), naturalHeight());
     test::saveScreenshot(*view, u"popover-settings-de-light"_s);
     QCoreApplication::removeTranslator(&german);
+}
+
+// Contrast as a person sees it: from the rendered popover (at scale 2, so that glyph stems reach
+// their full colour), the strongest text pixel of each part against that part's background.
+TEST_F(PopoverViewTest, TextContrastMeasuredOnTheRenderedPopover) {
+    view->show();
+    for (const bool dark : {false, true}) {
+        view->setPalette(dark ? darkPalette() : lightPalette());
+        refreshWith(threeListeners());
+        view->resize(view->width(), naturalHeight());
+        QImage image(view->size() * 2, QImage::Format_ARGB32);
+        image.setDevicePixelRatio(2);
+        image.fill(view->palette().color(QPalette::Window));
+        view->render(&image);
+        const auto measure = [&](QWidget* part) {
+            const QRect area(part->mapTo(view.get(), QPoint(0, 0)) * 2, part->size() * 2);
+            QHash<QRgb, int> counts;
+            for (int y = area.top(); y <= area.bottom(); ++y) {
+                for (int x = area.left(); x <= area.right(); ++x) {
+                    ++counts[image.pixel(x, y)];
+                }
+            }
+            // The commonest colour is the background; the text is what differs from it most.
+            const QRgb background = std::max_element(counts.constKeyValueBegin(), counts.constKeyValueEnd(),
+                                                     [](const auto& a, const auto& b) { return a.second < b.second; })
+                                        ->first;
+            double best = 1.0;
+            for (auto it = counts.constBegin(); it != counts.constEnd(); ++it) {
+                best = std::max(best, Appearance::contrastRatio(QColor(it.key()), QColor(background)));
+            }
+            return best;
+        };
+        PortRow* row = view->rows().front();
+        const struct {
+            const char* part;
+            QWidget* widget;
+        } parts[] = {
+            {"footer count", view->findChild<ElidedLabel*>(u"count"_s)},
+            {"row detail", row->findChild<ElidedLabel*>(u"detail"_s)},
+            {"port badge", row->findChild<QWidget*>(u"portBadge"_s)},
+        };
+        for (const auto& part : parts) {
+            const double ratio = measure(part.widget);
+            std::cout << (dark ? "dark " : "light ") << part.part << ": " << ratio << ":1\n";
+            EXPECT_GE(ratio, 4.5) << part.part << (dark ? " (dark)" : " (light)");
+        }
+    }
 }
 
 TEST_F(PopoverViewTest, Screenshots) {
