@@ -80,18 +80,11 @@ std::optional<ProcessFacts> readProcessFacts(int32_t pid) {
 }
 
 std::optional<ProcessSummary> describeProcess(int32_t pid) {
-    UniqueFd dir(pid > 0 ? ::open(procPath(pid).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
-    struct stat info {};
-    if (!dir.valid() || ::fstat(dir.get(), &info) != 0) {
+    const auto place = placeOf(pid);
+    if (!place) {
         return std::nullopt;
     }
-    const auto stat = proc::readAt(dir.get(), "stat");
-    const auto facts = stat ? factsFrom(*stat, static_cast<uint32_t>(info.st_uid)) : std::nullopt;
-    const auto parent = stat ? proc::parentOf(*stat) : std::nullopt;
-    if (!facts || !parent) {
-        return std::nullopt;
-    }
-    return ProcessSummary{.facts = *facts, .parentPid = *parent, .command = QString::fromUtf8(proc::commandOf(*stat))};
+    return ProcessSummary{.facts = place->facts, .parentPid = place->parentPid, .command = place->command};
 }
 
 std::optional<ProcessPlace> placeOf(int32_t pid) {
