@@ -264,7 +264,16 @@ int runList(const CliArguments& arguments, CliContext& context) {
                                           : DevelopmentPortFilter::includes(listener, context.settings);
                  });
     if (arguments.json) {
-        QJsonArray array = toJson(shown);
+        // Read once per process: a process on several ports has one group.
+        QHash<ProcessIdentity, ProcessSession> sessions;
+        for (const Listener& listener : std::as_const(shown)) {
+            if (listener.identity && !sessions.contains(*listener.identity)) {
+                if (auto session = ProcessSessions::of(*listener.identity)) {
+                    sessions.insert(*listener.identity, std::move(*session));
+                }
+            }
+        }
+        QJsonArray array = toJson(shown, sessions);
         if (arguments.all) {
             for (const QJsonValue& other : toJson(snapshot->foreign)) {
                 array.append(other);

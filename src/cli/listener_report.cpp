@@ -1,7 +1,5 @@
 #include "cli/listener_report.h"
 
-#include "core/process_session.h"
-
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QStringList>
@@ -72,7 +70,7 @@ QString formatTable(const QList<Listener>& listeners) {
     return table;
 }
 
-QJsonArray toJson(const QList<Listener>& listeners) {
+QJsonArray toJson(const QList<Listener>& listeners, const QHash<ProcessIdentity, ProcessSession>& sessions) {
     QJsonArray array;
     for (const Listener& listener : listeners) {
         QJsonObject object{
@@ -97,7 +95,8 @@ QJsonArray toJson(const QList<Listener>& listeners) {
         } else {
             object.insert(u"project"_s, QJsonValue::Null);
         }
-        if (const auto session = listener.identity ? ProcessSessions::of(*listener.identity) : std::nullopt) {
+        const auto session = listener.identity ? sessions.constFind(*listener.identity) : sessions.cend();
+        if (session != sessions.cend()) {
             object.insert(u"session"_s, QJsonObject{
                                             {u"leaderPid"_s, session->leaderPid},
                                             {u"command"_s, session->leaderCommand},

@@ -2,6 +2,9 @@
 
 #include "core/listener.h"
 #include "core/listener_enumerator.h"
+#include "core/process_session.h"
+
+#include <QHash>
 
 #include <QJsonArray>
 #include <QList>
@@ -19,7 +22,8 @@ QString visible(const QString& text);
 QString formatTable(const QList<Listener>& listeners);
 
 // Every fact the app knows about each listener, for scripts.
-QJsonArray toJson(const QList<Listener>& listeners);
+// `sessions`: the process group of each listener's process, where it is known.
+QJsonArray toJson(const QList<Listener>& listeners, const QHash<ProcessIdentity, ProcessSession>& sessions = {});
 
 // Ports held by processes that could not be examined (another user's): port and owner, no pid.
 QJsonArray toJson(const QList<ForeignPort>& ports);
