@@ -13,7 +13,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -204,20 +203,37 @@ pid_t pidIn(const QString& message, qsizetype from = 0) {
     return at < 0 ? -1 : message.mid(at + 5).section(u')', 0, 0).toInt();
 }
 
+// A supervisor that starts a server named node on `port` again whenever it ends, in a process
+// group of its own, as a terminal job runs; ended with every server it started when the test
+// ends, whatever happened.
+class SupervisorLoop {
+public:
+    SupervisorLoop(const QTemporaryDir& root, uint16_t port) {
+        const QString folder = QFileInfo(root.path()).canonicalFilePath();
+        QFile::link(test::testListenerProgram(), folder + u"/node"_s);
+        process_.start(u"/usr/bin/setsid"_s, {u"/bin/sh"_s, u"-c"_s, u"while true; do \"$0\" \"$1\" >/dev/null; done"_s,
+                                              folder + u"/node"_s, QString::number(port)});
+    }
+    ~SupervisorLoop() {
+        if (process_.processId() > 0) {
+            ::kill(-static_cast<pid_t>(process_.processId()), SIGKILL);
+        }
+        process_.waitForFinished();
+    }
+    SupervisorLoop(const SupervisorLoop&) = delete;
+    SupervisorLoop& operator=(const SupervisorLoop&) = delete;
+
+    QProcess& process() { return process_; }
+
+private:
+    QProcess process_;
+};
+
 TEST_F(VantuCliTest, AServerThatComesBackIsReportedWithWhoBroughtItBack) {
-    const QString folder = QFileInfo(root_.path()).canonicalFilePath();
-    QFile::link(test::testListenerProgram(), folder + u"/node"_s);
     const uint16_t port = freePort();
-    // A supervisor that starts the server again whenever it ends, in a process group of its own
-    // so that the test can end it with every server it started, whatever happens.
-    QProcess loop;
-    loop.start(u"/usr/bin/setsid"_s, {u"/bin/sh"_s, u"-c"_s, u"while true; do \"$0\" \"$1\" >/dev/null; done"_s,
-                                      folder + u"/node"_s, QString::number(port)});
+    SupervisorLoop supervisor(root_, port);
+    QProcess& loop = supervisor.process();
     ASSERT_TRUE(loop.waitForStarted());
-    const auto endLoop = qScopeGuard([&] {
-        ::kill(-static_cast<pid_t>(loop.processId()), SIGKILL);
-        loop.waitForFinished();
-    });
     const auto listening = [&] { return runCli({u"list"_s}).out.contains(QString::number(port) + u"  "_s); };
     for (int i = 0; i < 200 && !listening(); ++i) {
         QThread::msleep(20);
@@ -279,12 +295,9 @@ TEST_F(VantuCliTest, AServerThatEndsBeforeItsStopLeavesItsPortFree) {
 // A supervisor loop in a process group of its own, as a terminal job runs: stopping the session
 // ends the loop and its server, as Ctrl+C would, where stopping the server alone would not.
 TEST_F(VantuCliTest, StoppingTheSessionEndsTheServerAndWhatRestartsIt) {
-    const QString folder = QFileInfo(root_.path()).canonicalFilePath();
-    QFile::link(test::testListenerProgram(), folder + u"/node"_s);
     const uint16_t port = freePort();
-    QProcess loop;
-    loop.start(u"/usr/bin/setsid"_s, {u"/bin/sh"_s, u"-c"_s, u"while true; do \"$0\" \"$1\" >/dev/null; done"_s,
-                                      folder + u"/node"_s, QString::number(port)});
+    SupervisorLoop supervisor(root_, port);
+    QProcess& loop = supervisor.process();
     ASSERT_TRUE(loop.waitForStarted());
     const auto listed = [&] { return runCli({u"list"_s, u"--json"_s}); };
     QJsonObject entry;
