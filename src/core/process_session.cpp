@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QList>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <csignal>
@@ -79,6 +80,15 @@ QString shortCommand(const QString& commandLine) {
     }
     // "/usr/bin/node server.js" reads as "node server.js".
     words.front() = words.front().section(u'/', -1);
+    // An installed tool written in a scripting language runs as its interpreter with the tool's
+    // path: "node /app/node_modules/.bin/nodemon server.js" is "nodemon server.js" to a person.
+    // A script of the user's own keeps its interpreter.
+    static const QRegularExpression interpreter(u"^(node|nodejs|bun|deno|python[0-9.]*|ruby|perl)$"_s);
+    if (words.size() > 1 && interpreter.match(words.front()).hasMatch() &&
+        (words[1].contains(u"/bin/"_s) || words[1].contains(u"/node_modules/"_s))) {
+        words.removeFirst();
+        words.front() = words.front().section(u'/', -1);
+    }
     QString text = words.join(u' ');
     if (text.size() > kShortCommandLength) {
         text = text.first(kShortCommandLength - 1) + QChar(0x2026);
