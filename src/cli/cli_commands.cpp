@@ -338,6 +338,22 @@ int runStop(const CliArguments& arguments, CliContext& context) {
         ports.append(stopPort(port, *snapshot, arguments, context));
         status = worse(status, ports.back().status);
     }
+    if (arguments.session) {
+        // A group may serve more ports than the ones asked for (concurrently's two servers):
+        // what became of those is said too.
+        const qsizetype asked = ports.size();
+        for (qsizetype i = 0; i < asked; ++i) {
+            for (const Listener& listener : snapshot->listeners) {
+                const bool known = std::any_of(ports.cbegin(), ports.cend(), [&](const StoppedPort& stopped) {
+                    return stopped.port == listener.port;
+                });
+                if (!known && listener.identity && ports[i].processes.contains(*listener.identity)) {
+                    ports.append(StoppedPort{
+                        .port = listener.port, .processes = ports[i].processes, .supervisors = {}, .stopped = true});
+                }
+            }
+        }
+    }
     const auto started = std::chrono::steady_clock::now();
     status = worse(status, awaitRelease(ports, arguments, context));
     if (arguments.session) {

@@ -299,8 +299,9 @@ TEST_F(PopoverViewTest, ContextMenuOffersToStopTheWholeGroupOrItsUnit) {
     EXPECT_FALSE(service->sessionStops[0].force);
     service->finishSessionStop(0, PortServiceError::processExited());
     ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    service->exited.unite(QSet<ProcessIdentity>(inUnit.session->members.cbegin(), inUnit.session->members.cend()));
     EXPECT_EQ(stopItem(inUnit), u"Stop Unit api.service"_s);
-    ASSERT_TRUE(waitUntil([&] { return service->unitStops.size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return service->unitStops.size() == 1 && store->stopping().isEmpty(); }));
     EXPECT_EQ(service->unitStops, QStringList{u"api.service"_s});
 }
 
