@@ -98,23 +98,20 @@ QString shortCommand(const QString& commandLine) {
 
 namespace {
 
-// Builds the session of `process` from its place and the pids listed in its group.
-std::optional<ProcessSession> sessionOf(const ProcessIdentity& process, const platform::ProcessPlace& place,
-                                        const std::vector<int32_t>& memberPids, const QList<int32_t>& protectedChain) {
+// Reads the group `processGroup` from the pids listed in it: each member once, however many
+// of the servers asked about run in it.
+ProcessSession groupOf(int32_t processGroup, const QString& fallbackCommand, const std::vector<int32_t>& memberPids,
+                       const QList<int32_t>& protectedChain) {
     ProcessSession session;
-    session.leaderPid = place.processGroup;
-    session.leaderCommand = shortCommand(platform::commandLine(place.processGroup).value_or(QString()));
+    session.leaderPid = processGroup;
+    session.leaderCommand = shortCommand(platform::commandLine(processGroup).value_or(QString()));
     if (session.leaderCommand.isEmpty()) {
-        const auto leader = platform::placeOf(place.processGroup);
-        session.leaderCommand = leader ? leader->command : place.command;
+        const auto leader = platform::placeOf(processGroup);
+        session.leaderCommand = leader ? leader->command : fallbackCommand;
     }
-    if (const auto groups = platform::controlGroups(process.pid)) {
-        session.unit = userUnit(*groups);
-    }
-
     for (const int32_t pid : memberPids) {
         const auto member = platform::placeOf(pid);
-        if (!member || member->processGroup != place.processGroup) {
+        if (!member || member->processGroup != processGroup) {
             continue;  // ended, or moved to another group, since the listing
         }
         const ProcessIdentity identity = ProcessIdentity::of(pid, member->facts);
@@ -138,10 +135,6 @@ std::optional<ProcessSession> sessionOf(const ProcessIdentity& process, const pl
                                   .arg(member->command)
                                   .arg(pid);
         }
-    }
-    // The listing above may have raced the process's own exit: it must still be one of them.
-    if (!session.members.contains(process)) {
-        return std::nullopt;
     }
     return session;
 }
@@ -179,16 +172,28 @@ QHash<ProcessIdentity, ProcessSession> ofEach(const QList<ProcessIdentity>& proc
     if (places.isEmpty()) {
         return sessions;
     }
-    const auto members = platform::processGroupMembers(groups);
+    const auto listed = platform::processGroupMembers(groups);
     const QList<int32_t> protectedChain = selfAndAncestors();
+    QHash<int32_t, ProcessSession> read;
     for (auto place = places.cbegin(); place != places.cend(); ++place) {
-        const auto listed = members.find(place->processGroup);
-        if (listed == members.end()) {
+        const auto members = listed.find(place->processGroup);
+        if (members == listed.end()) {
             continue;
         }
-        if (auto session = sessionOf(place.key(), *place, listed->second, protectedChain)) {
-            sessions.insert(place.key(), std::move(*session));
+        auto group = read.find(place->processGroup);
+        if (group == read.end()) {
+            group = read.insert(place->processGroup,
+                                groupOf(place->processGroup, place->command, members->second, protectedChain));
         }
+        // The listing may have raced the process's own exit: it must still be one of them.
+        if (!group->members.contains(place.key())) {
+            continue;
+        }
+        ProcessSession session = *group;
+        if (const auto controlGroups = platform::controlGroups(place.key().pid)) {
+            session.unit = userUnit(*controlGroups);
+        }
+        sessions.insert(place.key(), std::move(session));
     }
     return sessions;
 }
