@@ -450,6 +450,13 @@ Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile 
             <numerusform>%1 beenden (%n Prozesse)</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%1 (%n processes)</source>
+        <translation>
+            <numerusform>%1 (%n Prozess)</numerusform>
+            <numerusform>%1 (%n Prozesse)</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>vantu::PopoverWindow</name>

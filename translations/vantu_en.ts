@@ -427,6 +427,13 @@ a port was not released; 64 the command line was not understood.
             <numerusform>Stop %1 (%n processes)</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%1 (%n processes)</source>
+        <translation>
+            <numerusform>%1 (%n process)</numerusform>
+            <numerusform>%1 (%n processes)</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>vantu::PopoverWindow</name>

@@ -237,7 +237,8 @@ void PopoverView::addSessionActions(QMenu* menu, const Listener& listener) {
     }
     menu->addSeparator();
     const auto count = static_cast<int>(force ? toForce->members.size() : session->members.size());
-    const QString leader = literal(session->leaderCommand);
+    // Once offered, the forced stop is named after the group as it was stopped.
+    const QString leader = literal(force ? toForce->leaderCommand : session->leaderCommand);
     QAction* stopGroup = menu->addAction(force ? tr("Force Quit %1 (%n processes)", nullptr, count).arg(leader)
                                                : tr("Stop %1 (%n processes)", nullptr, count).arg(leader));
     stopGroup->setObjectName(u"stopSession"_s);
@@ -341,7 +342,14 @@ void PopoverView::updateRows() {
     for (const Listener& listener : store_.listeners()) {
         const bool isStopping = listener.identity && store_.stopping().contains(*listener.identity);
         const bool canForce = listener.identity && store_.forceAvailable().contains(*listener.identity);
-        entries.append({listener, isStopping, canForce, [this, listener] { store_.stop(listener); }});
+        const auto group =
+            canForce ? store_.sessionsToForce().constFind(*listener.identity) : store_.sessionsToForce().cend();
+        std::optional<QString> forceTarget;
+        if (group != store_.sessionsToForce().cend()) {
+            forceTarget =
+                tr("%1 (%n processes)", nullptr, static_cast<int>(group->members.size())).arg(group->leaderCommand);
+        }
+        entries.append({listener, isStopping, canForce, [this, listener] { store_.stop(listener); }, forceTarget});
     }
     rowList_->setEntries(entries);
 }

@@ -194,6 +194,13 @@ void PortRow::disarm() {
     settle_->start();
 }
 
+void PortRow::setForceTarget(std::optional<QString> target) {
+    if (target != forceTarget_) {
+        forceTarget_ = std::move(target);
+        applyState();
+    }
+}
+
 void PortRow::syncHover() {
     setHovered(isVisible() && rect().contains(mapFromGlobal(QCursor::pos())) && window()->isActiveWindow());
 }
@@ -224,8 +231,9 @@ void PortRow::applyState() {
     button_->setText(canForce_ ? tr("Force") : tr("Stop"));
     // The suffix names the signal a plain stop sends.
     const QString stopSuffix = u" (SIGTERM)"_s;
-    button_->setToolTip(Appearance::literalText(canForce_ ? tr("Force quit %1 (SIGKILL)").arg(displayName)
-                                                          : tr("Stop %1").arg(displayName) + stopSuffix));
+    button_->setToolTip(
+        Appearance::literalText(canForce_ ? tr("Force quit %1 (SIGKILL)").arg(forceTarget_.value_or(displayName))
+                                          : tr("Stop %1").arg(displayName) + stopSuffix));
     button_->setAccessibleName(tr("%1 %2, %3, port %4, PID %5")
                                    .arg(actionWord(canForce_), displayName, listener_.command,
                                         QString::number(listener_.port), QString::number(listener_.pid)));

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QStackedLayout;
 class QTimer;
@@ -37,6 +38,9 @@ public:
 
     void setState(const Listener& listener, bool isStopping, bool canForce);
     void setStopAction(std::function<void()> stop);
+    // What the forced stop ends when it is more than the process (what is left of its group
+    // after a polite stop of the whole group); nullopt for the process alone.
+    void setForceTarget(std::optional<QString> target);
 
     [[nodiscard]] const Listener& listener() const { return listener_; }
     [[nodiscard]] bool isStopping() const { return isStopping_; }
@@ -90,6 +94,7 @@ private:
     bool isStopping_;
     bool canForce_;
     std::function<void()> stop_;
+    std::optional<QString> forceTarget_;
     bool isHovered_ = false;
     bool armed_ = true;
     QPoint disarmedAt_;

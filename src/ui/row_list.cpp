@@ -52,6 +52,7 @@ void RowList::setEntries(const QList<Entry>& entries) {
                 Q_EMIT contextMenuRequested(row->listener(), row->mapToGlobal(position));
             });
         }
+        row->setForceTarget(entry.forceTarget);
         next.append(row);
     }
     for (PortRow* gone : std::as_const(previous)) {

@@ -25,6 +25,8 @@ public:
         bool isStopping = false;
         bool canForce = false;
         std::function<void()> stop;
+        // What the forced stop ends when it is more than the process: "npm run dev (2 processes)".
+        std::optional<QString> forceTarget;
     };
 
     explicit RowList(QWidget* parent = nullptr);

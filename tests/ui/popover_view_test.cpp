@@ -303,6 +303,31 @@ TEST_F(PopoverViewTest, ContextMenuOffersToStopTheWholeGroupOrItsUnit) {
     EXPECT_EQ(stopItem(inUnit), u"Stop Unit api.service"_s);
     ASSERT_TRUE(waitUntil([&] { return service->unitStops.size() == 1 && store->stopping().isEmpty(); }));
     EXPECT_EQ(service->unitStops, QStringList{u"api.service"_s});
+
+    // The server outlives its group's interrupt: its row's Force, and its menu, name the rest.
+    service->exited = {started.session->members[0], started.session->members[1], started.session->members[2]};
+    // The refreshes the stops above asked for find the server.
+    for (int pass = 0; pass < 4; ++pass) {
+        settle();
+        if (!service->snapshots.empty() && !service->snapshots.back().promise->future().isFinished()) {
+            service->finishSnapshot(service->snapshots.size() - 1, {started});
+        }
+    }
+    ASSERT_TRUE(waitUntil([&] { return view->rows().size() == 1; }));
+    EXPECT_EQ(stopItem(started), u"Stop npm run dev (4 processes)"_s);
+    ASSERT_TRUE(waitUntil([&] { return service->sessionStops.size() == 2; }));
+    service->finishSessionStop(1, *started.session);
+    ASSERT_TRUE(waitUntil([&] { return store->forceAvailable().contains(*started.identity); }));
+    settle();
+    EXPECT_EQ(view->rows().front()->actionButton()->toolTip(),
+              Appearance::literalText(u"Force quit npm run dev (1 process) (SIGKILL)"_s));
+    Listener renamed = started;  // the leader has gone: a refresh names the group after the server
+    renamed.session->leaderCommand = u"node"_s;
+    EXPECT_EQ(stopItem(renamed), u"Force Quit npm run dev (1 process)"_s);
+    ASSERT_TRUE(waitUntil([&] { return service->sessionStops.size() == 3; }));
+    EXPECT_TRUE(service->sessionStops[2].force);
+    service->finishSessionStop(2, PortServiceError::processExited());
+    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
 }
 
 TEST_F(PopoverViewTest, HeaderButtonsAndShortcuts) {
