@@ -26,6 +26,12 @@ Qt::WindowFlags popupFlags() {
     if (QGuiApplication::platformName().startsWith(u"wayland"_s)) {
         return Qt::Tool | Qt::FramelessWindowHint;
     }
+    // Through Xwayland a popup's grab never sees a click on a Wayland window, while the loss
+    // of activation to one does arrive: the same stand-in. (An unmanaged window would open where
+    // it is put, but sway 1.7 never lets it keep the focus, so nothing would close it.)
+    if (QGuiApplication::platformName() == u"xcb"_s && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        return Qt::Tool | Qt::FramelessWindowHint;
+    }
     return Qt::Popup | Qt::FramelessWindowHint;
 }
 

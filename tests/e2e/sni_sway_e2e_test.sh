@@ -67,14 +67,15 @@ wait_for "sway" sway_ready
 export WAYLAND_DISPLAY SWAYSOCK
 say "sway on $WAYLAND_DISPLAY, session bus at $DBUS_SESSION_BUS_ADDRESS"
 
-# The windows sway shows, one line each: app_id, focused, x, y, width, height.
+# The windows sway shows, one line each: app_id (or X11 class), focused, x, y, width, height.
 windows() {
   swaymsg -t get_tree | /usr/bin/python3 -c '
 import json, sys
 def walk(node):
     if node.get("type") in ("con", "floating_con") and node.get("pid"):
         r = node["rect"]
-        print(node.get("app_id"), node.get("focused"), r["x"], r["y"], r["width"], r["height"])
+        name = node.get("app_id") or node.get("window_properties", {}).get("class")  # Xwayland: the class
+        print(name, node.get("focused"), r["x"], r["y"], r["width"], r["height"])
     for child in node.get("nodes", []) + node.get("floating_nodes", []):
         walk(child)
 walk(json.load(sys.stdin))'
@@ -89,7 +90,8 @@ screenshot() {
 # --- The app before the tray: its panel is a window.
 QT_QPA_PLATFORM=wayland ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" \
   "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
-pids+=($!)
+app_pid=$!
+pids+=("$app_pid")
 in_window() { [ "$(count 'tray window')" -ge 1 ] && [ "$(count shown)" -ge 1 ]; }
 wait_for "the panel in a window" in_window
 wait_for "sway to show the window" shown_on_screen
@@ -151,4 +153,38 @@ undocked() { [ "$(count 'tray window')" -ge 2 ]; }
 wait_for "the window to come back" undocked
 wait_for "sway to show the window again" shown_on_screen
 say "tray gone: the panel is a window again"
+
+# --- The same app forced onto Xwayland: focus moving to a Wayland window closes the popover (a
+# popup's grab would never see that), and sway places it on screen as it places the window.
+if command -v Xwayland >/dev/null; then
+  kill "$app_pid"
+  wait "$app_pid" 2>/dev/null || true
+  swaymsg exec "printenv DISPLAY >$work/xdisplay" >/dev/null
+  xdisplay_known() { [ -s "$work/xdisplay" ]; }
+  wait_for "sway's Xwayland display" xdisplay_known
+  /usr/bin/python3 "$here/sni_host.py" serve "$work/host.log" >>"$work/host.out" 2>&1 &
+  host_pid=$!
+  pids+=("$host_pid")
+  report="$work/report"
+  mv "$report" "$work/report.wayland"
+  DISPLAY="$(cat "$work/xdisplay")" QT_QPA_PLATFORM=xcb \
+    ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" \
+    "$vantu" --test-report "$report" >"$work/vantu-xwayland.log" 2>&1 &
+  pids+=($!)
+  wait_for "the app on Xwayland to dock" docked
+  shown_before="$(count shown)"
+  /usr/bin/python3 "$here/sni_host.py" activate 900 40
+  wait_for "the popover on Xwayland" shown_more
+  wait_for "sway to show it" shown_on_screen
+  read -r _ focused x y width height < <(vantu_window)
+  [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + width)) -le 1280 ] && [ $((y + height)) -le 800 ] ||
+    fail "on Xwayland the popover at $x,$y ${width}x$height is not wholly on the output"
+  [ "$focused" = "True" ] || fail "on Xwayland the popover did not take the focus: $(windows)"
+  screenshot sway-xwayland-popover
+  say "on Xwayland sway placed the popover at $x,$y ${width}x$height (the app asked for $(grep '^shown ' "$report" | tail -n 1 | cut -d' ' -f2,3))"
+  hidden_before="$(count hidden)"
+  swaymsg '[app_id="e2e-other"] focus' >/dev/null
+  wait_for "the popover to close when a Wayland window takes the focus" hidden_more
+  say "on Xwayland, focus moving to a Wayland window closed the popover"
+fi
 echo "PASS"
