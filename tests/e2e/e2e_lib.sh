@@ -40,8 +40,10 @@ wait_for() {
   done
 }
 
-# An X server on a free display: Xvfb picks the number and reports it when ready.
+# An X server on a free display: Xvfb picks the number and reports it when ready. The app is
+# then an X11 client only, even when the test runs in a Wayland session.
 start_xvfb() {
+  unset WAYLAND_DISPLAY
   command -v Xvfb >/dev/null || skip "Xvfb is not installed, so no X server can be started"
   exec 3>"$work/display"
   Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
@@ -73,3 +75,26 @@ count() {
   n="$(grep -c "^$1" "$work/report" 2>/dev/null)" || true
   echo "${n:-0}"
 }
+# Whether the report holds at least $2 lines that start with $1.
+count_reaches() { [ "$(count "$1")" -ge "$2" ]; }
+
+# The StatusNotifierItem watcher and host of sni_host.py (logging to $work/host.log), and its
+# client, which clicks and reads the registered item as a host would.
+sni_host_script="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/sni_host.py"
+sni() { /usr/bin/python3 "$sni_host_script" "$@"; }
+start_sni_host() {  # [ICON_DIR]
+  /usr/bin/python3 "$sni_host_script" serve "$work/host.log" "${1:-}" >>"$work/host.out" 2>&1 &
+  host_pid=$!
+  pids+=("$host_pid")
+}
+stop_sni_host() {
+  kill "$host_pid"
+  wait "$host_pid" 2>/dev/null || true
+}
+# How many times an item registered with a watcher.
+registrations() {
+  local n
+  n="$(grep -c '"event": "registered"' "$work/host.log" 2>/dev/null)" || true
+  echo "${n:-0}"
+}
+registrations_reach() { [ "$(registrations)" -ge "$1" ]; }

@@ -92,26 +92,21 @@ QT_QPA_PLATFORM=wayland ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_
   "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
 app_pid=$!
 pids+=("$app_pid")
-in_window() { [ "$(count 'tray window')" -ge 1 ] && [ "$(count shown)" -ge 1 ]; }
-wait_for "the panel in a window" in_window
+wait_for "the panel in a window" count_reaches 'tray window' 1
 wait_for "sway to show the window" shown_on_screen
 screenshot sway-window
 say "no tray yet: the panel is a window ($(vantu_window))"
 
 # --- The tray starts after the app: the item registers and the window gives way.
-/usr/bin/python3 "$here/sni_host.py" serve "$work/host.log" >"$work/host.out" 2>&1 &
-host_pid=$!
-pids+=("$host_pid")
-registered() { grep -q '"event": "registered"' "$work/host.log" 2>/dev/null; }
-wait_for "the item to register with the late tray" registered
-docked() { [ "$(count 'tray docked')" -ge 1 ]; }
-wait_for "the app to dock" docked
+start_sni_host
+wait_for "the item to register with the late tray" registrations_reach 1
+wait_for "the app to dock" count_reaches 'tray docked' 1
 wait_for "the window to go" gone_from_screen
 say "the late tray got the item"
 
 # --- Activate opens the popover where sway places it: on screen, focused.
 shown_before="$(count shown)"
-/usr/bin/python3 "$here/sni_host.py" activate 0 0
+sni activate 0 0
 shown_more() { [ "$(count shown)" -gt "$shown_before" ]; }
 wait_for "the popover" shown_more
 wait_for "sway to show the popover" shown_on_screen
@@ -139,18 +134,16 @@ say "focus moved to another window: the popover closed"
 # right after the popover lost the focus for the click that took it away.)
 sleep 0.5
 shown_before="$(count shown)"
-/usr/bin/python3 "$here/sni_host.py" activate 0 0
+sni activate 0 0
 wait_for "the popover to open again" shown_more
 hidden_before="$(count hidden)"
-/usr/bin/python3 "$here/sni_host.py" activate 0 0
+sni activate 0 0
 wait_for "a second Activate to close it" hidden_more
 say "a second Activate closed it"
 
 # --- The tray goes: the panel is a window again.
-kill "$host_pid"
-wait "$host_pid" 2>/dev/null || true
-undocked() { [ "$(count 'tray window')" -ge 2 ]; }
-wait_for "the window to come back" undocked
+stop_sni_host
+wait_for "the window to come back" count_reaches 'tray window' 2
 wait_for "sway to show the window again" shown_on_screen
 say "tray gone: the panel is a window again"
 
@@ -162,18 +155,16 @@ if command -v Xwayland >/dev/null; then
   swaymsg exec "printenv DISPLAY >$work/xdisplay" >/dev/null
   xdisplay_known() { [ -s "$work/xdisplay" ]; }
   wait_for "sway's Xwayland display" xdisplay_known
-  /usr/bin/python3 "$here/sni_host.py" serve "$work/host.log" >>"$work/host.out" 2>&1 &
-  host_pid=$!
-  pids+=("$host_pid")
+  start_sni_host
   report="$work/report"
   mv "$report" "$work/report.wayland"
   DISPLAY="$(cat "$work/xdisplay")" QT_QPA_PLATFORM=xcb \
     ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" \
     "$vantu" --test-report "$report" >"$work/vantu-xwayland.log" 2>&1 &
   pids+=($!)
-  wait_for "the app on Xwayland to dock" docked
+  wait_for "the app on Xwayland to dock" count_reaches 'tray docked' 1
   shown_before="$(count shown)"
-  /usr/bin/python3 "$here/sni_host.py" activate 900 40
+  sni activate 900 40
   wait_for "the popover on Xwayland" shown_more
   wait_for "sway to show it" shown_on_screen
   read -r _ focused x y width height < <(vantu_window)

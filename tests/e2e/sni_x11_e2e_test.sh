@@ -14,7 +14,6 @@ set -euo pipefail
 vantu="$1"
 test_listener="$2"
 screenshots="${3:-}"
-host_script="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/sni_host.py"
 # shellcheck source=e2e_lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
@@ -27,21 +26,10 @@ start_xvfb
 start_session_bus
 say "X server on $DISPLAY, session bus at $DBUS_SESSION_BUS_ADDRESS"
 
-host() { /usr/bin/python3 "$host_script" "$@"; }
-start_host() {
-  /usr/bin/python3 "$host_script" serve "$work/host.log" "${screenshots:-}" >>"$work/host.out" 2>&1 &
-  host_pid=$!
-  pids+=("$host_pid")
-}
 # The last event of the host's log whose kind is $1, as JSON.
 last_event() { grep "\"event\": \"$1\"" "$work/host.log" 2>/dev/null | tail -n 1; }
 # A field of the last "registered" or "New…" event, read by a Python expression on `e`.
 event_field() { last_event "$1" | /usr/bin/python3 -c "import json, sys; e = json.load(sys.stdin); print($2)"; }
-registrations() {
-  local n
-  n="$(grep -c '"event": "registered"' "$work/host.log" 2>/dev/null)" || true
-  echo "${n:-0}"
-}
 screenshot() {
   if [ -n "$screenshots" ] && command -v import >/dev/null; then
     mkdir -p "$screenshots"
@@ -62,19 +50,16 @@ ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" \
   HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
   "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
 pids+=($!)
-in_window() { [ "$(count 'tray window')" -ge 1 ] && [ "$(count shown)" -ge 1 ]; }
-wait_for "the panel in a window" in_window
+wait_for "the panel in a window" count_reaches 'tray window' 1
 panel_visible() { [ -n "$(xdotool search --onlyvisible --class vantu 2>/dev/null)" ]; }
 panel_gone() { ! panel_visible; }
 wait_for "the window to be mapped" panel_visible
 say "no tray yet: the panel is a window"
 
 # --- A watcher appears: the item registers with it, the window gives way.
-start_host
-registered() { [ "$(registrations)" -ge 1 ]; }
-wait_for "the item to register" registered
-docked() { [ "$(count 'tray docked')" -ge 1 ]; }
-wait_for "the app to dock" docked
+start_sni_host "$screenshots"
+wait_for "the item to register" registrations_reach 1
+wait_for "the app to dock" count_reaches 'tray docked' 1
 wait_for "the window to go" panel_gone
 [ "$(event_field registered 'e["Title"]')" = "Vantu" ] || fail "title: $(last_event registered)"
 [ "$(event_field registered 'e["Id"], e["Category"], e["Status"], e["ItemIsMenu"]')" = \
@@ -88,7 +73,7 @@ wait_for "the window to go" panel_gone
 say "registered: $(event_field registered 'e["service"], e["Title"], e["ToolTip"][3]')"
 
 # --- The menu: its four entries, as the host reads them.
-labels="$(host layout | /usr/bin/python3 -c '
+labels="$(sni layout | /usr/bin/python3 -c '
 import json, sys
 layout = json.load(sys.stdin)["layout"]
 print("|".join(child[1]["label"] for child in layout[2] if child[1].get("type") != "separator"))')"
@@ -100,7 +85,7 @@ pids+=($!)
 listening() { grep -q '^PORT ' "$work/listener.out"; }
 wait_for "the dev server to listen" listening
 scans="$(count scanning)"
-host click Refresh
+sni click Refresh
 scanned_once_more() { [ "$(count scanning)" -gt "$scans" ] && [ "$(count scanning)" -eq "$(count scanned)" ]; }
 wait_for "the menu's Refresh to scan" scanned_once_more
 told() { [ "$(event_field NewToolTip 'e["ToolTip"][3]' 2>/dev/null)" = "1 development server running" ]; }
@@ -108,11 +93,11 @@ wait_for "the tooltip to tell the count" told
 [ "$(count shown)" -eq 1 ] || fail "Refresh opened the panel"
 # Open opens the popover.
 shown_before="$(count shown)"
-host click Open
+sni click Open
 shown_more() { [ "$(count shown)" -gt "$shown_before" ]; }
 wait_for "the menu's Open to open the popover" shown_more
 hidden_before="$(count hidden)"
-host activate 0 0
+sni activate 0 0
 hidden_more() { [ "$(count hidden)" -gt "$hidden_before" ]; }
 wait_for "Activate to close the popover" hidden_more
 say "the menu lists Open, Refresh, Discovery Settings…, Quit; Refresh and Open work"
@@ -121,7 +106,7 @@ say "the menu lists Open, Refresh, Discovery Settings…, Quit; Refresh and Open
 xdotool mousemove 700 300
 sleep 0.3
 shown_before="$(count shown)"
-host activate 0 0
+sni activate 0 0
 wait_for "the popover" shown_more
 read -r _ pop_x pop_y pop_w _ < <(grep '^shown ' "$work/report" | tail -n 1)
 [ "$pop_w" -eq 290 ] || fail "popover width $pop_w, expected 290"
@@ -132,12 +117,12 @@ screenshot sni-x11-popover
 say "Activate opened the popover at $pop_x,$pop_y under the pointer"
 # ... and a second Activate closes it.
 hidden_before="$(count hidden)"
-host activate 0 0
+sni activate 0 0
 wait_for "a second Activate to close the popover" hidden_more
 
 # --- With a place, the popover opens there, whatever the pointer; a click elsewhere closes it.
 shown_before="$(count shown)"
-host activate 1000 40
+sni activate 1000 40
 wait_for "the popover" shown_more
 read -r _ pop_x pop_y _ _ < <(grep '^shown ' "$work/report" | tail -n 1)
 [ "$pop_x" -eq $((1000 - 145)) ] && [ $((pop_y - 40)) -ge 0 ] && [ $((pop_y - 40)) -le 8 ] ||
@@ -148,27 +133,21 @@ wait_for "a click elsewhere to close the popover" hidden_more
 say "Activate at 1000,40 opened it there; a click elsewhere closed it"
 
 # --- ContextMenu opens the menu at the given place.
-host context 400 300
-menu_shown() { [ "$(count 'menu shown')" -ge 1 ]; }
-wait_for "the menu" menu_shown
+sni context 400 300
+wait_for "the menu" count_reaches 'menu shown' 1
 screenshot sni-x11-menu
 xdotool key Escape
-menu_hidden() { [ "$(count 'menu hidden')" -ge 1 ]; }
-wait_for "the menu to close" menu_hidden
+wait_for "the menu to close" count_reaches 'menu hidden' 1
 say "ContextMenu opened the menu"
 
 # --- The watcher goes (a panel restart): the window comes back; it returns: the item too.
-kill "$host_pid"
-wait "$host_pid" 2>/dev/null || true
-undocked() { [ "$(count 'tray window')" -ge 2 ]; }
-wait_for "the window to come back" undocked
+stop_sni_host
+wait_for "the window to come back" count_reaches 'tray window' 2
 wait_for "the window to be mapped again" panel_visible
 say "watcher gone: the panel is a window again"
-start_host
-registered_again() { [ "$(registrations)" -ge 2 ]; }
-wait_for "the item to register with the new watcher" registered_again
-docked_again() { [ "$(count 'tray docked')" -ge 2 ]; }
-wait_for "the app to dock again" docked_again
+start_sni_host "$screenshots"
+wait_for "the item to register with the new watcher" registrations_reach 2
+wait_for "the app to dock again" count_reaches 'tray docked' 2
 wait_for "the window to go again" panel_gone
 say "a new watcher got the item"
 echo "PASS"
