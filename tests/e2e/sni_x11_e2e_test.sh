@@ -49,7 +49,8 @@ printf '{"discovery.automatic": false, "discovery.included": "%s"}\n' "$port" >"
 ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" \
   HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
   "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
-pids+=($!)
+app_pid=$!
+pids+=("$app_pid")
 wait_for "the panel in a window" count_reaches 'tray window' 1
 panel_visible() { [ -n "$(xdotool search --onlyvisible --class vantu 2>/dev/null)" ]; }
 panel_gone() { ! panel_visible; }
@@ -150,4 +151,16 @@ wait_for "the item to register with the new watcher" registrations_reach 2
 wait_for "the app to dock again" count_reaches 'tray docked' 2
 wait_for "the window to go again" panel_gone
 say "a new watcher got the item"
+
+# --- A watcher that restarts at once (its name changes hands while the app may still be asking
+# the old one) gets the item too; and never a second item, such as one of Qt's own.
+stop_sni_host
+start_sni_host
+wait_for "the item to register with the restarted watcher" registrations_reach 3
+sleep 1
+[ "$(registrations)" -eq 3 ] || fail "expected one item per watcher, saw $(registrations) registrations"
+[ "$(grep '"event": "registered"' "$work/host.log" | grep -c "\"org.kde.StatusNotifierItem-$app_pid-1\"")" -eq 3 ] ||
+  fail "an item under another name registered: $(grep '"event": "registered"' "$work/host.log" | cut -c1-120)"
+panel_gone || fail "the panel is a window although the restarted watcher has the item"
+say "a watcher that restarted at once got the item, and only it"
 echo "PASS"
