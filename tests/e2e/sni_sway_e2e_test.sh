@@ -118,7 +118,9 @@ read -r _ focused x y width height < <(vantu_window)
 screenshot sway-popover
 say "Activate opened the popover; sway placed it at $x,$y ${width}x$height"
 
-# --- Another window takes the focus: the popover closes.
+# --- Another window takes the focus: the popover closes. (Once the app's own request to be
+# activated has surely reached sway, or that would take the focus back.)
+sleep 0.5
 hidden_before="$(count hidden)"
 foot --app-id e2e-other -- sleep 120 >"$work/foot.log" 2>&1 &
 pids+=($!)
@@ -173,6 +175,9 @@ if command -v Xwayland >/dev/null; then
   [ "$focused" = "True" ] || fail "on Xwayland the popover did not take the focus: $(windows)"
   screenshot sway-xwayland-popover
   say "on Xwayland sway placed the popover at $x,$y ${width}x$height (the app asked for $(grep '^shown ' "$report" | tail -n 1 | cut -d' ' -f2,3))"
+  # The app's own request to be activated may reach sway after the window was mapped and
+  # focused; a focus change before it would be undone by it.
+  sleep 0.5
   hidden_before="$(count hidden)"
   swaymsg '[app_id="e2e-other"] focus' >/dev/null
   wait_for "the popover to close when a Wayland window takes the focus" hidden_more
