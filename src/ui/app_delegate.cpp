@@ -77,7 +77,7 @@ void AppDelegate::onIconActivated(QSystemTrayIcon::ActivationReason reason) {
     } else if (!popover_->isVisible()) {
         // The first click of a double click has already opened the popover: the second must
         // not close it again. After a click that closed it, the next one reopens it. A middle
-        // click only ever opens it.
+        // or right click only ever opens it.
         openPopover();
     }
 }

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QWidget>
 
@@ -27,8 +28,15 @@ TrayIcon::TrayIcon(QMenu& menu, QDBusConnection bus, QObject* parent)
         clickedAt_ = at;
         Q_EMIT activated(QSystemTrayIcon::MiddleClick);
     });
-    connect(&item_, &StatusNotifierItem::contextMenuRequested, this,
-            [this](QPoint at) { menu_.popup(at.isNull() ? QCursor::pos() : at); });
+    connect(&item_, &StatusNotifierItem::contextMenuRequested, this, [this](QPoint at) {
+        // A Wayland compositor makes a menu without a parent window an ordinary window (sway
+        // tiles it over the whole output): the panel, which offers the same commands, opens.
+        if (QGuiApplication::platformName().startsWith(u"wayland"_s)) {
+            Q_EMIT activated(QSystemTrayIcon::Context);
+        } else {
+            menu_.popup(at.isNull() ? QCursor::pos() : at);
+        }
+    });
     poll_.setInterval(kXEmbedPollMilliseconds);
     connect(&poll_, &QTimer::timeout, this, &TrayIcon::follow);
 }
@@ -79,8 +87,8 @@ void TrayIcon::installXEmbedIcon() {
     xembed_->setToolTip(toolTip_);
     xembed_->setContextMenu(&menu_);
     connect(xembed_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick ||
-            reason == QSystemTrayIcon::MiddleClick) {
+        // The context menu shows itself.
+        if (reason != QSystemTrayIcon::Context) {
             Q_EMIT activated(reason);
         }
     });

@@ -54,7 +54,8 @@ public:
 
 Q_SIGNALS:
     void kindChanged(vantu::TrayIcon::Kind kind);
-    // A click (Trigger), a double click (XEmbed only) or a middle click on the icon.
+    // A click (Trigger), a double click (XEmbed only), a middle click on the icon, or, where
+    // no menu can pop up on its own (Wayland), a right click (Context).
     void activated(QSystemTrayIcon::ActivationReason reason);
 
 private:

@@ -2,8 +2,9 @@
 # Drives the real tray app as a native Wayland client of a headless sway, with a
 # StatusNotifierItem watcher and host (sni_host.py, as waybar runs one) on a private session
 # bus that starts after the app. The late tray is used; Activate opens the popover, focus moving
-# to another window closes it, a second Activate closes it too, and when the tray goes the panel
-# comes back as a window. Screenshots with grim.
+# to another window closes it, ContextMenu opens it too, a second Activate closes it, and when
+# the tray goes the panel comes back as a window; then the same through Xwayland. Screenshots
+# with grim.
 #
 #   sni_sway_e2e_test.sh VANTU [SCREENSHOT_DIR]
 #
@@ -132,16 +133,21 @@ wait_for "the other window to have the focus" other_focused
 screenshot sway-focus-elsewhere
 say "focus moved to another window: the popover closed"
 
-# --- A second Activate closes a shown popover. (Past the guard that takes a click on the icon
-# right after the popover lost the focus for the click that took it away.)
+# --- ContextMenu opens the panel, which offers the menu's commands (a menu without a parent
+# window would be tiled over the whole output); a second Activate closes it. (Past the guard
+# that takes a click on the icon right after the popover lost the focus for the click that
+# took it away.)
 sleep 0.5
 shown_before="$(count shown)"
-sni activate 0 0
-wait_for "the popover to open again" shown_more
+sni context 0 0
+wait_for "ContextMenu to open the panel" shown_more
+wait_for "sway to show it" shown_on_screen
+read -r _ _ _ _ width _ < <(vantu_window)
+[ "$width" -eq 290 ] && [ "$(count 'menu shown')" -eq 0 ] || fail "ContextMenu showed $(vantu_window)"
 hidden_before="$(count hidden)"
 sni activate 0 0
 wait_for "a second Activate to close it" hidden_more
-say "a second Activate closed it"
+say "ContextMenu opened the panel; a second Activate closed it"
 
 # --- The tray goes: the panel is a window again.
 stop_sni_host
