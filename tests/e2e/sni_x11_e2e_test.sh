@@ -4,7 +4,7 @@
 # run them. Started before the tray, the app shows its panel as a window; once the watcher
 # appears the item registers and the window gives way; the item's properties, its D-Bus menu
 # and its clicks do what they say; when the watcher goes the window comes back, and a watcher
-# that starts again gets the item again.
+# that starts again gets the item again. Started while the watcher runs, the app docks at once.
 #
 #   sni_x11_e2e_test.sh VANTU TEST_LISTENER [SCREENSHOT_DIR]
 #
@@ -163,4 +163,19 @@ sleep 1
   fail "an item under another name registered: $(grep '"event": "registered"' "$work/host.log" | cut -c1-120)"
 panel_gone || fail "the panel is a window although the restarted watcher has the item"
 say "a watcher that restarted at once got the item, and only it"
+
+# --- The app started while the watcher runs docks at once: its window never shows.
+kill "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+mv "$work/report" "$work/report.first"
+ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" \
+  HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+  "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
+pids+=($!)
+wait_for "the item to register at start" registrations_reach 4
+wait_for "the app to dock" count_reaches 'tray docked' 1
+sleep 1
+[ "$(grep -c '^tray\|^shown' "$work/report")" -eq 1 ] || fail "the app did more than dock: $(grep '^tray\|^shown' "$work/report")"
+panel_gone || fail "a window shows although the tray has the item"
+say "started with the tray running, the app docked at once"
 echo "PASS"
