@@ -9,6 +9,7 @@
 // examined, and lsof too describes every process.
 #include "busy_desktop.h"
 #include "core/listener_enumerator.h"
+#include "core/process_session.h"
 #include "enumerators.h"
 #include "platform/listening_sockets.h"
 #include "platform/process.h"
@@ -229,6 +230,27 @@ void BM_SnapshotThroughTheListingTool(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SnapshotThroughTheListingTool)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// The part of a snapshot that reads each shown server's process group: one pass over /proc for
+// all their groups, then each member checked.
+void BM_ServerSessions(benchmark::State& state) {
+    const auto list = snapshot();
+    QList<vantu::ProcessIdentity> servers;
+    for (const vantu::Listener& listener : list.value_or(QList<vantu::Listener>())) {
+        if (listener.identity) {
+            servers.append(*listener.identity);
+        }
+    }
+    for (auto _ : state) {
+        const auto sessions = vantu::ProcessSessions::ofEach(servers);
+        if (sessions.size() < servers.size() / 2) {
+            state.SkipWithError("most servers' groups were not read");
+            break;
+        }
+    }
+    state.counters["servers"] = static_cast<double>(servers.size());
+}
+BENCHMARK(BM_ServerSessions)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 // The socket dump alone, and the walk of the user's descriptors alone, with the cost of each
 // descriptor looked at.

@@ -42,6 +42,21 @@ install_deps() {
   fi
 }
 
+# Real dev-server tooling for the tests that stop a whole process group: npm (from Debian when
+# Node.js is not installed otherwise), nodemon and concurrently from the npm registry.
+node_tools="$root/build/node-tools"
+install_node_tools() {
+  if ! command -v npm >/dev/null 2>&1; then
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends nodejs npm
+  fi
+  if [ ! -x "$node_tools/node_modules/.bin/nodemon" ] || [ ! -x "$node_tools/node_modules/.bin/concurrently" ]; then
+    mkdir -p "$node_tools"
+    npm install --prefix "$node_tools" --no-audit --no-fund --no-update-notifier --loglevel=error \
+      nodemon@3 concurrently@9
+  fi
+}
+
 configure_and_build() {  # build-dir [cmake options...]
   local dir="$1"; shift
   cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
@@ -55,6 +70,7 @@ run_tests() {  # build-dir
 case "${1:-}" in
   deps)
     install_deps
+    install_node_tools
     ;;
   run)
     install_deps
@@ -67,6 +83,7 @@ case "${1:-}" in
     ;;
   test)
     install_deps
+    install_node_tools
     configure_and_build "$root/build/debug" -DCMAKE_BUILD_TYPE=Debug
     run_tests "$root/build/debug"
     # Sanitizers: leaks are reported too, so every test must clean up after itself.

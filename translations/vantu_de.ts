@@ -7,6 +7,14 @@
         <source>Project not identified — showing process name</source>
         <translation>Projekt nicht erkannt – Prozessname wird angezeigt</translation>
     </message>
+    <message>
+        <source>Started by %1</source>
+        <translation>Gestartet von %1</translation>
+    </message>
+    <message>
+        <source>Runs in the systemd user unit %1</source>
+        <translation>Läuft in der systemd-Benutzereinheit %1</translation>
+    </message>
 </context>
 <context>
     <name>ListenerScan</name>
@@ -125,6 +133,21 @@
     <message>
         <source>Couldn’t save settings: %1.</source>
         <translation>Die Einstellungen konnten nicht gespeichert werden: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>UserUnits</name>
+    <message>
+        <source>Couldn’t stop %1: %2</source>
+        <translation>%1 konnte nicht beendet werden: %2</translation>
+    </message>
+    <message>
+        <source>that is not the name of a service.</source>
+        <translation>Das ist nicht der Name eines Dienstes.</translation>
+    </message>
+    <message>
+        <source>the session bus can’t be reached (%1).</source>
+        <translation>Der Sitzungsbus ist nicht erreichbar (%1).</translation>
     </message>
 </context>
 <context>
@@ -249,6 +272,24 @@ stop       Sendet SIGTERM an jeden Prozess, der auf PORT lauscht, wartet dann bi
 Exit-Status: 0 erledigt; 1 nichts zu tun (kein passender Prozess); 2 eine Suche oder ein
 Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile war unverständlich.
 </translation>
+    </message>
+    <message>
+        <source>Asked systemd to stop the unit %1 on port %2.</source>
+        <translation>systemd wurde gebeten, die Einheit %1 auf Port %2 zu beenden.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Port %1: %n processes of its group still run.</source>
+        <translation>
+            <numerusform>Port %1: %n Prozess seiner Gruppe läuft noch.</numerusform>
+            <numerusform>Port %1: %n Prozesse seiner Gruppe laufen noch.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Port %1: %n processes of its group still run. Try again with --force.</source>
+        <translation>
+            <numerusform>Port %1: %n Prozess seiner Gruppe läuft noch. Versuchen Sie es erneut mit --force.</numerusform>
+            <numerusform>Port %1: %n Prozesse seiner Gruppe laufen noch. Versuchen Sie es erneut mit --force.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -400,6 +441,24 @@ Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile 
         <translation>
             <numerusform>%n Entwicklungs-Port</numerusform>
             <numerusform>%n Entwicklungs-Ports</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Stop Unit %1</source>
+        <translation>Einheit %1 beenden</translation>
+    </message>
+    <message numerus="yes">
+        <source>Force Quit %1 (%n processes)</source>
+        <translation>
+            <numerusform>%1 hart beenden (%n Prozess)</numerusform>
+            <numerusform>%1 hart beenden (%n Prozesse)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Stop %1 (%n processes)</source>
+        <translation>
+            <numerusform>%1 beenden (%n Prozess)</numerusform>
+            <numerusform>%1 beenden (%n Prozesse)</numerusform>
         </translation>
     </message>
 </context>

@@ -7,6 +7,14 @@
         <source>Project not identified — showing process name</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Started by %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Runs in the systemd user unit %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ListenerScan</name>
@@ -128,6 +136,21 @@
     </message>
 </context>
 <context>
+    <name>UserUnits</name>
+    <message>
+        <source>Couldn’t stop %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>that is not the name of a service.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the session bus can’t be reached (%1).</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>vantu-cli</name>
     <message>
         <source>No command given. Try ‘vantu-cli --help’.</source>
@@ -226,6 +249,24 @@ Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan or a stop 
 a port was not released; 64 the command line was not understood.
 </source>
         <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Asked systemd to stop the unit %1 on port %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Port %1: %n processes of its group still run.</source>
+        <translation>
+            <numerusform>Port %1: %n process of its group still runs.</numerusform>
+            <numerusform>Port %1: %n processes of its group still run.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Port %1: %n processes of its group still run. Try again with --force.</source>
+        <translation>
+            <numerusform>Port %1: %n process of its group still runs. Try again with --force.</numerusform>
+            <numerusform>Port %1: %n processes of its group still run. Try again with --force.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -377,6 +418,24 @@ a port was not released; 64 the command line was not understood.
         <translation>
             <numerusform>%n dev port</numerusform>
             <numerusform>%n dev ports</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Stop Unit %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Force Quit %1 (%n processes)</source>
+        <translation>
+            <numerusform>Force Quit %1 (%n process)</numerusform>
+            <numerusform>Force Quit %1 (%n processes)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Stop %1 (%n processes)</source>
+        <translation>
+            <numerusform>Stop %1 (%n process)</numerusform>
+            <numerusform>Stop %1 (%n processes)</numerusform>
         </translation>
     </message>
 </context>

@@ -7,6 +7,8 @@
 #include "ui/port_row.h"
 #include "ui/stop_button.h"
 
+#include <QMenu>
+
 #include <chrono>
 
 using namespace Qt::StringLiterals;
@@ -48,6 +50,15 @@ TestReport::TestReport(const QString& path, AppDelegate& delegate) : file_(path)
     connect(&popover, &PopoverWindow::hidden, this, [this] { write(u"hidden"_s); });
     connect(delegate.trayMenu(), &QMenu::aboutToShow, this, [this] { write(u"menu shown"_s); });
     connect(delegate.trayMenu(), &QMenu::aboutToHide, this, [this] { write(u"menu hidden"_s); });
+    connect(popover.view(), &PopoverView::contextMenuShown, this, [this](QMenu* menu) {
+        QStringList items;
+        for (const QAction* action : menu->actions()) {
+            if (!action->isSeparator()) {
+                items.append(action->text());
+            }
+        }
+        write(u"row menu\t"_s + items.join(u'\t'));
+    });
     connect(popover.view(), &PopoverView::painted, this, [this] {
         if (awaitingPaint_) {
             awaitingPaint_ = false;

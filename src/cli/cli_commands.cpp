@@ -4,7 +4,9 @@
 #include "cli/listener_report.h"
 #include "core/port_release.h"
 #include "core/process_session.h"
+#include "core/process_stopper.h"
 #include "platform/process_signal.h"
+#include "platform/user_units.h"
 #include "rules/development_port_filter.h"
 #include "service/snapshot_assembly.h"
 
@@ -23,8 +25,8 @@ namespace vantu::cli {
 namespace {
 
 // The sentence in the user's language; each is marked where it is used, for lupdate to find.
-QString text(const char* sentence) {
-    return QCoreApplication::translate("vantu-cli", sentence);
+QString text(const char* sentence, int count = -1) {
+    return QCoreApplication::translate("vantu-cli", sentence, nullptr, count);
 }
 
 QString describe(const Listener& listener) {
@@ -84,10 +86,28 @@ void stopSessions(uint16_t port, const QList<Listener>& targets, const CliArgume
             result.status = worse(result.status, kFailed);
             continue;
         }
-        const auto failed = ProcessSessions::signal(*session, arguments.force ? SIGKILL : SIGINT);
-        if (failed) {
-            complain(context, aboutPort(port, session->description() + u": "_s + failed->errorDescription()));
-            result.status = worse(result.status, kFailed);
+        if (session->unit) {
+            // Its manager would start a signalled server again; the unit is what is stopped.
+            if (const auto failed = platform::UserUnits::stop(*session->unit)) {
+                complain(context, aboutPort(port, *failed));
+                result.status = worse(result.status, kFailed);
+                continue;
+            }
+            context.out << visible(text(QT_TRANSLATE_NOOP("vantu-cli", "Asked systemd to stop the unit %1 on port %2."))
+                                       .arg(*session->unit)
+                                       .arg(port))
+                        << Qt::endl;
+        } else {
+            if (const auto failed = ProcessSessions::signal(*session, arguments.force ? SIGKILL : SIGINT)) {
+                complain(context, aboutPort(port, session->description() + u": "_s + failed->errorDescription()));
+                result.status = worse(result.status, kFailed);
+            }
+            context.out << visible((arguments.force
+                                        ? text(QT_TRANSLATE_NOOP("vantu-cli", "Killed %1 on port %2."))
+                                        : text(QT_TRANSLATE_NOOP("vantu-cli", "Asked %1 to stop on port %2.")))
+                                       .arg(session->description())
+                                       .arg(port))
+                        << Qt::endl;
         }
         result.stopped = true;
         for (const ProcessIdentity& member : session->members) {
@@ -95,11 +115,6 @@ void stopSessions(uint16_t port, const QList<Listener>& targets, const CliArgume
                 result.processes.append(member);
             }
         }
-        context.out << visible((arguments.force ? text(QT_TRANSLATE_NOOP("vantu-cli", "Killed %1 on port %2."))
-                                                : text(QT_TRANSLATE_NOOP("vantu-cli", "Asked %1 to stop on port %2.")))
-                                   .arg(session->description())
-                                   .arg(port))
-                    << Qt::endl;
     }
 }
 
@@ -237,6 +252,33 @@ int awaitRelease(QList<StoppedPort>& ports, const CliArguments& arguments, CliCo
     return status;
 }
 
+// A group is stopped once every member has ended, not only the one that listened: what lingers
+// (a bundler's service process, a parent that ignores SIGINT) is named.
+int awaitSessions(const QList<StoppedPort>& ports, std::chrono::steady_clock::time_point deadline,
+                  const CliArguments& arguments, CliContext& context) {
+    int status = kDone;
+    for (const StoppedPort& port : ports) {
+        qsizetype lingering = 0;
+        for (const ProcessIdentity& member : port.processes) {
+            const auto left =
+                std::max(std::chrono::steady_clock::duration(0), deadline - std::chrono::steady_clock::now());
+            if (!ProcessStopper::awaitExit(member, std::chrono::ceil<std::chrono::milliseconds>(left))) {
+                ++lingering;
+            }
+        }
+        if (lingering > 0) {
+            const char* sentence =
+                arguments.force
+                    ? QT_TRANSLATE_N_NOOP("vantu-cli", "Port %1: %n processes of its group still run.")
+                    : QT_TRANSLATE_N_NOOP("vantu-cli",
+                                          "Port %1: %n processes of its group still run. Try again with --force.");
+            complain(context, text(sentence, static_cast<int>(lingering)).arg(port.port));
+            status = kFailed;
+        }
+    }
+    return status;
+}
+
 // Everything written must have reached its destination: a full disk or a closed pipe is a
 // failure, not a success.
 int finishOutput(int status, CliContext& context) {
@@ -264,16 +306,10 @@ int runList(const CliArguments& arguments, CliContext& context) {
                                           : DevelopmentPortFilter::includes(listener, context.settings);
                  });
     if (arguments.json) {
-        // Read once per process: a process on several ports has one group.
-        QHash<ProcessIdentity, ProcessSession> sessions;
-        for (const Listener& listener : std::as_const(shown)) {
-            if (listener.identity && !sessions.contains(*listener.identity)) {
-                if (auto session = ProcessSessions::of(*listener.identity)) {
-                    sessions.insert(*listener.identity, std::move(*session));
-                }
-            }
-        }
-        QJsonArray array = toJson(shown, sessions);
+        // The snapshot read the groups of dev servers only; --all shows more.
+        shown = SnapshotAssembly::withSessions(std::move(shown),
+                                               [](const Listener& listener) { return !listener.session; });
+        QJsonArray array = toJson(shown);
         if (arguments.all) {
             for (const QJsonValue& other : toJson(snapshot->foreign)) {
                 array.append(other);
@@ -302,7 +338,27 @@ int runStop(const CliArguments& arguments, CliContext& context) {
         ports.append(stopPort(port, *snapshot, arguments, context));
         status = worse(status, ports.back().status);
     }
+    if (arguments.session) {
+        // A group may serve more ports than the ones asked for (concurrently's two servers):
+        // what became of those is said too.
+        const qsizetype asked = ports.size();
+        for (qsizetype i = 0; i < asked; ++i) {
+            for (const Listener& listener : snapshot->listeners) {
+                const bool known = std::any_of(ports.cbegin(), ports.cend(), [&](const StoppedPort& stopped) {
+                    return stopped.port == listener.port;
+                });
+                if (!known && listener.identity && ports[i].processes.contains(*listener.identity)) {
+                    ports.append(StoppedPort{
+                        .port = listener.port, .processes = ports[i].processes, .supervisors = {}, .stopped = true});
+                }
+            }
+        }
+    }
+    const auto started = std::chrono::steady_clock::now();
     status = worse(status, awaitRelease(ports, arguments, context));
+    if (arguments.session) {
+        status = worse(status, awaitSessions(ports, started + context.releaseWait, arguments, context));
+    }
     return finishOutput(status, context);
 }
 

@@ -70,7 +70,7 @@ QString formatTable(const QList<Listener>& listeners) {
     return table;
 }
 
-QJsonArray toJson(const QList<Listener>& listeners, const QHash<ProcessIdentity, ProcessSession>& sessions) {
+QJsonArray toJson(const QList<Listener>& listeners) {
     QJsonArray array;
     for (const Listener& listener : listeners) {
         QJsonObject object{
@@ -95,8 +95,7 @@ QJsonArray toJson(const QList<Listener>& listeners, const QHash<ProcessIdentity,
         } else {
             object.insert(u"project"_s, QJsonValue::Null);
         }
-        const auto session = listener.identity ? sessions.constFind(*listener.identity) : sessions.cend();
-        if (session != sessions.cend()) {
+        if (const auto& session = listener.session) {
             object.insert(u"session"_s, QJsonObject{
                                             {u"leaderPid"_s, session->leaderPid},
                                             {u"command"_s, session->leaderCommand},

@@ -2,9 +2,6 @@
 
 #include "core/listener.h"
 #include "core/listener_enumerator.h"
-#include "core/process_session.h"
-
-#include <QHash>
 
 #include <QJsonArray>
 #include <QList>
@@ -23,7 +20,7 @@ QString formatTable(const QList<Listener>& listeners);
 
 // Every fact the app knows about each listener, for scripts.
 // `sessions`: the process group of each listener's process, where it is known.
-QJsonArray toJson(const QList<Listener>& listeners, const QHash<ProcessIdentity, ProcessSession>& sessions = {});
+QJsonArray toJson(const QList<Listener>& listeners);
 
 // Ports held by processes that could not be examined (another user's): port and owner, no pid.
 QJsonArray toJson(const QList<ForeignPort>& ports);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/process_identity.h"
+#include "core/process_session.h"
 #include "core/project_metadata.h"
 
 #include <QString>
@@ -31,6 +32,9 @@ struct Listener {
     std::optional<ProjectMetadata> project;
     // Absolute path, without a trailing slash.
     std::optional<QString> workingDirectory;
+    // The process group the process runs in, what Ctrl+C in its terminal would stop; read for
+    // the servers that are shown.
+    std::optional<ProcessSession> session;
 
     [[nodiscard]] ID id() const { return ID{pid, port, identity}; }
     [[nodiscard]] bool canTerminate() const { return identity && identity->canTerminate(); }

@@ -49,6 +49,8 @@ bool isRunning(const Supervisor& supervisor) {
 
 // How long a supervisor that still runs may take to start a process after the stop.
 constexpr std::chrono::milliseconds kNoticeTime{300};
+// How often a port that is being let go of is looked at again.
+constexpr std::chrono::milliseconds kPollInterval{25};
 
 // Whether anything listens on the port: one socket dump, no process examined. Without a dump,
 // assume so and let the caller look properly.
@@ -87,7 +89,7 @@ std::variant<QList<PortHolder>, ServiceError> holdersOf(const ListenerEnumerator
     }
     for (const ForeignPort& other : inventory.foreign) {
         if (other.port == port && holders.isEmpty()) {
-            holders.append(PortHolder{.foreign = true});
+            holders.append(PortHolder{.foreign = true, .socketUserID = other.userID});
         }
     }
     return holders;
@@ -105,8 +107,17 @@ std::variant<PortVerdict, ServiceError> settle(const ListenerEnumerator& enumera
                 return std::move(*error);
             }
             auto& list = std::get<QList<PortHolder>>(holders);
+            // A socket of the user's own that no process holds is being closed by a process on its
+            // way out (its descriptors are gone, its last close not yet done): wait for it.
+            const bool closing = std::all_of(list.cbegin(), list.cend(), [](const PortHolder& holder) {
+                return holder.foreign && holder.socketUserID == platform::currentUid();
+            });
             if (!list.isEmpty()) {
-                return PortVerdict{port, std::move(list)};
+                if (!closing || std::chrono::steady_clock::now() >= deadline) {
+                    return PortVerdict{port, std::move(list)};
+                }
+                std::this_thread::sleep_for(kPollInterval);
+                continue;
             }
         }
         // A supervisor starts the server again only once it has noticed the end: while it still
@@ -118,7 +129,7 @@ std::variant<PortVerdict, ServiceError> settle(const ListenerEnumerator& enumera
         if ((!comingBack && !mayStillComeBack) || now >= deadline) {
             return PortVerdict{port, {}};
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        std::this_thread::sleep_for(kPollInterval);
     }
 }
 

@@ -26,6 +26,8 @@ struct PortHolder {
     std::optional<Starter> startedBy;
     // Another user's process, which could not be examined: no pid, no command.
     bool foreign = false;
+    // Who created the socket, for a foreign holder.
+    uint32_t socketUserID = 0;
 
     friend bool operator==(const PortHolder&, const PortHolder&) = default;
 };

@@ -36,6 +36,10 @@ PortServiceError PortServiceError::processExited() {
     return PortServiceError(Case::processExited, QString(), 0);
 }
 
+PortServiceError PortServiceError::refused(QString sentence) {
+    return PortServiceError(Case::refused, std::move(sentence), 0);
+}
+
 QString PortServiceError::errorDescription() const {
     switch (case_) {
         case Case::scanFailed:
@@ -52,6 +56,8 @@ QString PortServiceError::errorDescription() const {
             return QCoreApplication::translate("PortServiceError", "Only your own processes can be stopped.");
         case Case::processExited:
             return QCoreApplication::translate("PortServiceError", "This process has already exited.");
+        case Case::refused:
+            return detail_;
     }
     Q_UNREACHABLE();
     return QString();

@@ -9,7 +9,15 @@ namespace vantu {
 // Why a scan or a stop did not work. Every case carries the sentence the user sees.
 class PortServiceError {
 public:
-    enum class Case { scanFailed, signalFailed, scanTimedOut, processChanged, protectedProcess, processExited };
+    enum class Case {
+        scanFailed,
+        signalFailed,
+        scanTimedOut,
+        processChanged,
+        protectedProcess,
+        processExited,
+        refused,
+    };
 
     // The listing tool failed; `detail` is the first 240 characters of what it printed.
     static PortServiceError scanFailed(QString detail);
@@ -21,6 +29,9 @@ public:
     // The process had ended before the stop, and no other process holds its pid: there was
     // nothing left to signal, which callers treat as a stop that already happened.
     static PortServiceError processExited();
+    // Nothing was signalled, for the reason the sentence gives (a group of processes that holds
+    // something that must live).
+    static PortServiceError refused(QString sentence);
 
     [[nodiscard]] Case errorCase() const { return case_; }
     [[nodiscard]] const QString& detail() const { return detail_; }

@@ -5,8 +5,11 @@
 
 #include <QCoreApplication>
 #include <QList>
+#include <QRegularExpression>
 
 #include <algorithm>
+#include <csignal>
+#include <unordered_set>
 
 using namespace Qt::StringLiterals;
 
@@ -77,6 +80,15 @@ QString shortCommand(const QString& commandLine) {
     }
     // "/usr/bin/node server.js" reads as "node server.js".
     words.front() = words.front().section(u'/', -1);
+    // An installed tool written in a scripting language runs as its interpreter with the tool's
+    // path: "node /app/node_modules/.bin/nodemon server.js" is "nodemon server.js" to a person.
+    // A script of the user's own keeps its interpreter.
+    static const QRegularExpression interpreter(u"^(node|nodejs|bun|deno|python[0-9.]*|ruby|perl)$"_s);
+    if (words.size() > 1 && interpreter.match(words.front()).hasMatch() &&
+        (words[1].contains(u"/bin/"_s) || words[1].contains(u"/node_modules/"_s))) {
+        words.removeFirst();
+        words.front() = words.front().section(u'/', -1);
+    }
     QString text = words.join(u' ');
     if (text.size() > kShortCommandLength) {
         text = text.first(kShortCommandLength - 1) + QChar(0x2026);
@@ -84,27 +96,25 @@ QString shortCommand(const QString& commandLine) {
     return text;
 }
 
-std::optional<ProcessSession> of(const ProcessIdentity& process) {
-    const auto place = platform::placeOf(process.pid);
-    if (!place || ProcessIdentity::of(process.pid, place->facts) != process || !process.canTerminate()) {
-        return std::nullopt;
-    }
+namespace {
+
+// Builds the session of `process` from its place and the pids listed in its group.
+std::optional<ProcessSession> sessionOf(const ProcessIdentity& process, const platform::ProcessPlace& place,
+                                        const std::vector<int32_t>& memberPids, const QList<int32_t>& protectedChain) {
     ProcessSession session;
-    session.leaderPid = place->processGroup;
-    const auto leaderLine = platform::commandLine(place->processGroup);
-    session.leaderCommand = shortCommand(leaderLine.value_or(QString()));
+    session.leaderPid = place.processGroup;
+    session.leaderCommand = shortCommand(platform::commandLine(place.processGroup).value_or(QString()));
     if (session.leaderCommand.isEmpty()) {
-        const auto leader = platform::placeOf(place->processGroup);
-        session.leaderCommand = leader ? leader->command : place->command;
+        const auto leader = platform::placeOf(place.processGroup);
+        session.leaderCommand = leader ? leader->command : place.command;
     }
     if (const auto groups = platform::controlGroups(process.pid)) {
         session.unit = userUnit(*groups);
     }
 
-    const QList<int32_t> protectedChain = selfAndAncestors();
-    for (const int32_t pid : platform::processGroupMembers(place->processGroup)) {
+    for (const int32_t pid : memberPids) {
         const auto member = platform::placeOf(pid);
-        if (!member || member->processGroup != place->processGroup) {
+        if (!member || member->processGroup != place.processGroup) {
             continue;  // ended, or moved to another group, since the listing
         }
         const ProcessIdentity identity = ProcessIdentity::of(pid, member->facts);
@@ -129,17 +139,89 @@ std::optional<ProcessSession> of(const ProcessIdentity& process) {
                                   .arg(pid);
         }
     }
-    // The listing above may have raced the listener's own exit: it must still be one of them.
+    // The listing above may have raced the process's own exit: it must still be one of them.
     if (!session.members.contains(process)) {
         return std::nullopt;
     }
     return session;
 }
 
+// The place of that very instance, when it is the user's own to stop.
+std::optional<platform::ProcessPlace> placeOfOwn(const ProcessIdentity& process) {
+    auto place = platform::placeOf(process.pid);
+    if (!place || ProcessIdentity::of(process.pid, place->facts) != process || !process.canTerminate()) {
+        return std::nullopt;
+    }
+    return place;
+}
+
+}  // namespace
+
+std::optional<ProcessSession> of(const ProcessIdentity& process) {
+    const auto sessions = ofEach({process});
+    const auto found = sessions.constFind(process);
+    return found == sessions.cend() ? std::nullopt : std::optional<ProcessSession>(*found);
+}
+
+QHash<ProcessIdentity, ProcessSession> ofEach(const QList<ProcessIdentity>& processes) {
+    QHash<ProcessIdentity, platform::ProcessPlace> places;
+    std::unordered_set<int32_t> groups;
+    for (const ProcessIdentity& process : processes) {
+        if (places.contains(process)) {
+            continue;
+        }
+        if (auto place = placeOfOwn(process)) {
+            groups.insert(place->processGroup);
+            places.insert(process, std::move(*place));
+        }
+    }
+    QHash<ProcessIdentity, ProcessSession> sessions;
+    if (places.isEmpty()) {
+        return sessions;
+    }
+    const auto members = platform::processGroupMembers(groups);
+    const QList<int32_t> protectedChain = selfAndAncestors();
+    for (auto place = places.cbegin(); place != places.cend(); ++place) {
+        const auto listed = members.find(place->processGroup);
+        if (listed == members.end()) {
+            continue;
+        }
+        if (auto session = sessionOf(place.key(), *place, listed->second, protectedChain)) {
+            sessions.insert(place.key(), std::move(*session));
+        }
+    }
+    return sessions;
+}
+
+std::optional<ProcessSession> current(const ProcessSession& earlier) {
+    for (const ProcessIdentity& member : earlier.members) {
+        auto session = of(member);
+        if (session && session->leaderPid == earlier.leaderPid) {
+            return session;
+        }
+    }
+    return std::nullopt;
+}
+
+std::variant<ProcessSession, PortServiceError> stop(const ProcessSession& earlier, int signalNumber) {
+    auto session = current(earlier);
+    if (!session) {
+        return PortServiceError::processExited();
+    }
+    if (session->refusal) {
+        return PortServiceError::refused(*session->refusal);
+    }
+    if (auto failed = signal(*session, signalNumber)) {
+        return std::move(*failed);
+    }
+    return std::move(*session);
+}
+
 std::optional<PortServiceError> signal(const ProcessSession& session, int signalNumber) {
     std::optional<PortServiceError> failure;
     for (const ProcessIdentity& member : session.members) {
-        const auto result = ProcessStopper::send(member, signalNumber);
+        const auto result =
+            signalNumber == SIGINT ? ProcessStopper::interrupt(member) : ProcessStopper::send(member, signalNumber);
         if (result && result->errorCase() != PortServiceError::Case::processExited && !failure) {
             failure = result;
         }

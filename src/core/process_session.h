@@ -4,10 +4,12 @@
 #include "core/process_identity.h"
 
 #include <QByteArrayView>
+#include <QHash>
 #include <QList>
 #include <QString>
 
 #include <optional>
+#include <variant>
 
 namespace vantu {
 
@@ -26,6 +28,11 @@ struct ProcessSession {
 
     // "npm run dev (PID 1200, 4 processes)".
     [[nodiscard]] QString description() const;
+    // Whether the group holds more than the one process: only then is stopping it different
+    // from stopping the process.
+    [[nodiscard]] bool hasOthers() const { return members.size() > 1; }
+
+    friend bool operator==(const ProcessSession&, const ProcessSession&) = default;
 };
 
 namespace ProcessSessions {
@@ -33,9 +40,20 @@ namespace ProcessSessions {
 // The session of that very process instance; nullopt when it is gone or not the user's own.
 // Every member's identity is read and checked again after the group was listed.
 std::optional<ProcessSession> of(const ProcessIdentity& process);
+// The sessions of many processes, their groups listed in one pass; processes that are gone or
+// not the user's own are left out.
+QHash<ProcessIdentity, ProcessSession> ofEach(const QList<ProcessIdentity>& processes);
+// The group as it is now, read through the first of `members` that still runs in it (the
+// listener may be the one that ended); nullopt when none does.
+std::optional<ProcessSession> current(const ProcessSession& earlier);
 
-// Sends `signalNumber` to every member, each through its own identity check. Members that ended
-// meanwhile are skipped; the first other failure is returned once every member was tried.
+// Reads the group anew through `earlier`'s members and, unless it must be refused, sends
+// `signalNumber` to every member. The members signalled, or why none were.
+std::variant<ProcessSession, PortServiceError> stop(const ProcessSession& earlier, int signalNumber);
+
+// Sends `signalNumber` to every member, each through its own identity check; SIGINT goes as
+// ProcessStopper::interrupt sends it. Members that ended meanwhile are skipped; the first other
+// failure is returned once every member was tried.
 std::optional<PortServiceError> signal(const ProcessSession& session, int signalNumber);
 
 // Building blocks, pure.

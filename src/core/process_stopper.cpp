@@ -7,11 +7,11 @@
 
 namespace vantu::ProcessStopper {
 
-std::optional<PortServiceError> stop(const ProcessIdentity& identity, bool force) {
-    return send(identity, force ? SIGKILL : SIGTERM);
-}
+namespace {
 
-std::optional<PortServiceError> send(const ProcessIdentity& identity, int signalNumber) {
+// Sends the signal `choose` picks for the pinned process, once it is proven to be `identity`.
+template <typename Choose>
+std::optional<PortServiceError> sendChosen(const ProcessIdentity& identity, Choose choose) {
     if (!identity.canTerminate()) {
         return PortServiceError::protectedProcess();
     }
@@ -33,11 +33,26 @@ std::optional<PortServiceError> send(const ProcessIdentity& identity, int signal
     if (ProcessIdentity::of(identity.pid, *facts) != identity) {
         return PortServiceError::processChanged();
     }
-    const int error = process.sendSignal(signalNumber);
+    const int error = process.sendSignal(choose(process));
     if (error != 0) {
         return PortServiceError::signalFailed(error);
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<PortServiceError> stop(const ProcessIdentity& identity, bool force) {
+    return send(identity, force ? SIGKILL : SIGTERM);
+}
+
+std::optional<PortServiceError> send(const ProcessIdentity& identity, int signalNumber) {
+    return sendChosen(identity, [signalNumber](const platform::PinnedProcess&) { return signalNumber; });
+}
+
+std::optional<PortServiceError> interrupt(const ProcessIdentity& identity) {
+    return sendChosen(
+        identity, [](const platform::PinnedProcess& process) { return process.ignores(SIGINT) ? SIGTERM : SIGINT; });
 }
 
 bool awaitExit(const ProcessIdentity& identity, std::chrono::milliseconds limit) {

@@ -17,8 +17,12 @@ namespace ProcessStopper {
 // delivered; it does not wait for the process to exit.
 std::optional<PortServiceError> stop(const ProcessIdentity& identity, bool force);
 
-// The same checks, for any signal (SIGINT for a session stopped the way Ctrl+C stops it).
+// The same checks, for any signal.
 std::optional<PortServiceError> send(const ProcessIdentity& identity, int signalNumber);
+
+// What Ctrl+C in a terminal means for one process: SIGINT, or SIGTERM to a process that ignores
+// SIGINT (a server a script started in the background, which Ctrl+C would leave running).
+std::optional<PortServiceError> interrupt(const ProcessIdentity& identity);
 
 // Waits up to `limit` for that very process instance to end; true once it has (or when the pid
 // no longer names it). Blocks.

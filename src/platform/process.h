@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // Facts about live processes, read from the operating system. Everything here may be
@@ -43,6 +45,8 @@ std::optional<ProcessPlace> placeOf(int32_t pid);
 
 // The pids of the processes in the process group, as /proc lists them now.
 std::vector<int32_t> processGroupMembers(int32_t processGroup);
+// The same for several groups, in one pass over /proc: group → its members' pids.
+std::unordered_map<int32_t, std::vector<int32_t>> processGroupMembers(const std::unordered_set<int32_t>& groups);
 
 // The command line, its arguments joined by spaces; at most `maxBytes` of it are read.
 std::optional<QString> commandLine(int32_t pid, int maxBytes = 4096);

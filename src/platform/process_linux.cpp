@@ -116,8 +116,13 @@ std::optional<ProcessPlace> placeOf(int32_t pid) {
 }
 
 std::vector<int32_t> processGroupMembers(int32_t processGroup) {
-    std::vector<int32_t> members;
-    DIR* folder = processGroup > 0 ? ::opendir("/proc") : nullptr;
+    auto groups = processGroupMembers(std::unordered_set<int32_t>{processGroup});
+    return std::move(groups[processGroup]);
+}
+
+std::unordered_map<int32_t, std::vector<int32_t>> processGroupMembers(const std::unordered_set<int32_t>& groups) {
+    std::unordered_map<int32_t, std::vector<int32_t>> members;
+    DIR* folder = groups.empty() ? nullptr : ::opendir("/proc");
     if (folder == nullptr) {
         return members;
     }
@@ -129,8 +134,9 @@ std::vector<int32_t> processGroupMembers(int32_t processGroup) {
         }
         UniqueFd dir(::openat(folderFd, entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         const auto stat = dir.valid() ? proc::readAt(dir.get(), "stat") : std::nullopt;
-        if (stat && proc::statInteger(*stat, 5) == processGroup) {
-            members.push_back(static_cast<int32_t>(*pid));
+        const auto group = stat ? proc::statInteger(*stat, 5) : std::nullopt;
+        if (group && *group > 0 && *group <= INT32_MAX && groups.contains(static_cast<int32_t>(*group))) {
+            members[static_cast<int32_t>(*group)].push_back(static_cast<int32_t>(*pid));
         }
     }
     ::closedir(folder);

@@ -34,6 +34,10 @@ public:
     // thread in a sleep where the kernel can say when it ends (a pidfd).
     [[nodiscard]] bool waitForExit(std::chrono::milliseconds limit) const;
 
+    // Whether the pinned instance ignores the signal: a job that a script started in the
+    // background ignores SIGINT, as a shell without job control arranges.
+    [[nodiscard]] bool ignores(int signalNumber) const;
+
     // 0 when the signal was sent, else the errno of the failed call.
     [[nodiscard]] int sendSignal(int signalNumber) const;
 

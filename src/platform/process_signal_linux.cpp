@@ -102,6 +102,21 @@ bool PinnedProcess::waitForExit(std::chrono::milliseconds limit) const {
     return true;
 }
 
+bool PinnedProcess::ignores(int signalNumber) const {
+    const auto status = proc::readAt(directory_.get(), "status");
+    if (!status || signalNumber < 1 || signalNumber > 64) {
+        return false;
+    }
+    for (const QByteArray& line : status->split('\n')) {
+        if (line.startsWith("SigIgn:")) {
+            bool ok = false;
+            const qulonglong mask = line.mid(7).trimmed().toULongLong(&ok, 16);
+            return ok && (mask >> (signalNumber - 1) & 1U) != 0;
+        }
+    }
+    return false;
+}
+
 bool PinnedProcess::isPinned() const {
     return kernelSignalsThroughHandles();
 }

@@ -2,10 +2,14 @@
 
 #include "core/port_release.h"
 #include "core/process_stopper.h"
+#include "platform/user_units.h"
 #include "service/snapshot_assembly.h"
 
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <csignal>
 
 namespace vantu {
 
@@ -28,12 +32,22 @@ QFuture<StopResult> PortService::stop(const ProcessIdentity& identity, bool forc
                              [identity, force]() -> StopResult { return ProcessStopper::stop(identity, force); });
 }
 
+QFuture<SessionStopResult> PortService::stopSession(const ProcessSession& session, bool force) const {
+    return QtConcurrent::run(QThreadPool::globalInstance(), [session, force]() -> SessionStopResult {
+        return ProcessSessions::stop(session, force ? SIGKILL : SIGINT);
+    });
+}
+
+QFuture<std::optional<QString>> PortService::stopUnit(const QString& unit) const {
+    return QtConcurrent::run(QThreadPool::globalInstance(), [unit] { return platform::UserUnits::stop(unit); });
+}
+
 QFuture<std::optional<uint64_t>> PortService::socketSignature() const {
     return QtConcurrent::run(QThreadPool::globalInstance(),
                              [enumerator = enumerator_] { return enumerator.socketSignature(); });
 }
 
-QFuture<StopAftermath> PortService::awaitExit(const ProcessIdentity& identity, const QList<uint16_t>& ports,
+QFuture<StopAftermath> PortService::awaitExit(const QList<ProcessIdentity>& processes, const QList<uint16_t>& ports,
                                               std::chrono::nanoseconds limit) const {
     // Waits get threads of their own: they sleep for most of their time, and must not hold up
     // a refresh on a machine whose shared pool has only a thread or two.
@@ -42,15 +56,25 @@ QFuture<StopAftermath> PortService::awaitExit(const ProcessIdentity& identity, c
         pool->setMaxThreadCount(16);
         return pool;
     }();
-    return QtConcurrent::run(waits, [enumerator = enumerator_, identity, ports, limit]() -> StopAftermath {
+    return QtConcurrent::run(waits, [enumerator = enumerator_, processes, ports, limit]() -> StopAftermath {
         // How long a server that is coming back may take to listen again.
         constexpr std::chrono::milliseconds kRespawnWindow{1500};
         std::vector<Supervisor> supervisors;
-        if (auto supervisor = PortRelease::supervisorOf(identity)) {
-            supervisors.push_back(std::move(*supervisor));
+        for (const ProcessIdentity& process : processes) {
+            if (auto supervisor = PortRelease::supervisorOf(process)) {
+                supervisors.push_back(std::move(*supervisor));
+            }
         }
+        // One deadline for all: each wait gets what the ones before it left.
+        const auto deadline = std::chrono::steady_clock::now() + limit;
         StopAftermath aftermath;
-        aftermath.exited = ProcessStopper::awaitExit(identity, std::chrono::ceil<std::chrono::milliseconds>(limit));
+        for (const ProcessIdentity& process : processes) {
+            const auto left = std::max(std::chrono::nanoseconds(0), deadline - std::chrono::steady_clock::now());
+            if (!ProcessStopper::awaitExit(process, std::chrono::ceil<std::chrono::milliseconds>(left))) {
+                aftermath.stillRunning.append(process);
+            }
+        }
+        aftermath.exited = aftermath.stillRunning.isEmpty();
         if (!aftermath.exited) {
             return aftermath;
         }

@@ -4,6 +4,7 @@
 #include "core/listener_enumerator.h"
 #include "core/port_service_error.h"
 #include "core/process_identity.h"
+#include "core/process_session.h"
 #include "rules/discovery_settings.h"
 
 #include <QFuture>
@@ -26,10 +27,15 @@ using SnapshotResult = std::variant<QList<Listener>, ServiceError>;
 // nullopt: the signal was delivered.
 using StopResult = std::optional<PortServiceError>;
 
+// The members of a process group that were signalled, or why none were.
+using SessionStopResult = std::variant<ProcessSession, PortServiceError>;
+
 // What followed a delivered signal.
 struct StopAftermath {
-    // The process ended within the wait.
+    // Every process waited for ended within the wait.
     bool exited = false;
+    // Those that had not.
+    QList<ProcessIdentity> stillRunning;
     // When it ended and one of its ports was taken again at once: who took it, in one sentence
     // per port.
     std::optional<QString> takenAgain;
@@ -57,14 +63,23 @@ public:
     // Sends SIGTERM, or SIGKILL when `force`, to that very process instance.
     [[nodiscard]] virtual QFuture<StopResult> stop(const ProcessIdentity& identity, bool force) const;
 
+    // Stops the process group as Ctrl+C in its terminal would: SIGINT to every member, or SIGKILL
+    // when `force`. The group is read anew through the members of `session` that still run, each
+    // checked again before its signal.
+    [[nodiscard]] virtual QFuture<SessionStopResult> stopSession(const ProcessSession& session, bool force) const;
+
+    // Asks the user's service manager to stop the unit, which would otherwise start its server
+    // again. nullopt once the manager has taken the job; otherwise why it did not.
+    [[nodiscard]] virtual QFuture<std::optional<QString>> stopUnit(const QString& unit) const;
+
     // A fingerprint of the listening sockets that changes whenever one opens or closes, cheap
     // enough to ask every second or two; nullopt where it cannot be had cheaply.
     [[nodiscard]] virtual QFuture<std::optional<uint64_t>> socketSignature() const;
 
-    // After a delivered signal: waits up to `limit` for the process to end, returning as soon as
-    // it has. Then, if it ended, asks who holds each of its `ports`, watching a little longer
-    // when the program that started it has just started another (a server coming back).
-    [[nodiscard]] virtual QFuture<StopAftermath> awaitExit(const ProcessIdentity& identity,
+    // After a delivered signal: waits up to `limit` for the processes to end, returning as soon
+    // as they have. Then, if they ended, asks who holds each of their `ports`, watching a little
+    // longer when a program that started one has just started another (a server coming back).
+    [[nodiscard]] virtual QFuture<StopAftermath> awaitExit(const QList<ProcessIdentity>& processes,
                                                            const QList<uint16_t>& ports,
                                                            std::chrono::nanoseconds limit) const;
 

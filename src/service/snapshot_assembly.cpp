@@ -1,6 +1,7 @@
 #include "service/snapshot_assembly.h"
 
 #include "project/project_resolver.h"
+#include "rules/development_port_filter.h"
 
 namespace vantu::SnapshotAssembly {
 
@@ -17,7 +18,27 @@ std::variant<ListenerInventory, ServiceError> assemble(std::variant<ListenerInve
     }
     inventory.listeners = enrich ? enrich(std::move(inventory.listeners), overrides, settings)
                                  : ProjectResolver::enrich(std::move(inventory.listeners), overrides, settings);
+    inventory.listeners = withSessions(std::move(inventory.listeners), [&settings](const Listener& listener) {
+        return DevelopmentPortFilter::includes(listener, settings);
+    });
     return inventory;
+}
+
+QList<Listener> withSessions(QList<Listener> listeners, const std::function<bool(const Listener&)>& wanted) {
+    QList<ProcessIdentity> processes;
+    for (const Listener& listener : std::as_const(listeners)) {
+        if (listener.identity && wanted(listener)) {
+            processes.append(*listener.identity);
+        }
+    }
+    const QHash<ProcessIdentity, ProcessSession> sessions = ProcessSessions::ofEach(processes);
+    for (Listener& listener : listeners) {
+        const auto found = listener.identity ? sessions.constFind(*listener.identity) : sessions.cend();
+        if (found != sessions.cend()) {
+            listener.session = *found;
+        }
+    }
+    return listeners;
 }
 
 std::variant<ListenerInventory, ServiceError> take(const ListenerEnumerator& enumerator,

@@ -28,6 +28,9 @@ std::variant<ListenerInventory, ServiceError> assemble(std::variant<ListenerInve
                                                        const QMap<QString, QString>& overrides,
                                                        const Enricher& enrich = {});
 
+// Gives each listener that `wanted` picks its process group, every process read once.
+QList<Listener> withSessions(QList<Listener> listeners, const std::function<bool(const Listener&)>& wanted);
+
 // A whole snapshot in the calling thread.
 std::variant<ListenerInventory, ServiceError> take(const ListenerEnumerator& enumerator,
                                                    const DiscoverySettings& settings,

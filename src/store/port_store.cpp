@@ -153,10 +153,11 @@ QCoro::Task<void> PortStore::runRefreshPasses() {
             publish(hasSnapshot_, true);
             lastScanFailed_ = false;
             // A failed save stays in sight through the refresh it asked for.
-            publish(errorMessage_, std::exchange(unsavedMessage_, std::nullopt));
+            publish(errorMessage_, std::exchange(lastingNotice_, std::nullopt));
             // A force offer outlives a refresh only while its process is still listed.
             Q_EMIT willChange();
             forceAvailable_.intersect(listed);
+            sessionsToForce_.removeIf([&listed](const auto& entry) { return !listed.contains(entry.key()); });
         } else {
             // Read by the views with the error line, whose change notifies them.
             lastScanFailed_ = true;
@@ -204,7 +205,7 @@ void PortStore::toggleDiscoverySettings() {
 }
 
 void PortStore::updateDiscoverySettings(const DiscoverySettings& settings) {
-    noteSaveFailure(settings.save(settings_));
+    showThroughRefresh(settings.save(settings_));
     publish(discoverySettings_, settings);
     publish(showingDiscoverySettings_, false);
     const QPointer<PortStore> self(this);
@@ -219,18 +220,12 @@ void PortStore::stop(const Listener& listener) {
         return;
     }
     const ProcessIdentity identity = *listener.identity;
-    // The only guard against two stops of one process: checked and set in one main-thread
-    // turn, so no second request can slip in between.
-    if (stopping_.contains(identity)) {
+    if (forceAvailable_.contains(identity) && sessionsToForce_.contains(identity)) {
+        stopSession(listener);
         return;
     }
     const bool force = forceAvailable_.contains(identity);
-    Q_EMIT willChange();
-    stopping_.insert(identity);
-    publish(errorMessage_, std::optional<QString>());
-    const QPointer<PortStore> self(this);
-    callOnLayoutChange();
-    if (!self) {
+    if (!beginStopping({identity})) {
         return;
     }
     QMetaObject::invokeMethod(
@@ -239,6 +234,8 @@ void PortStore::stop(const Listener& listener) {
 
 QCoro::Task<void> PortStore::runStop(ProcessIdentity identity, bool force) {
     const QPointer<PortStore> self(this);
+    // Not a braced list: g++ 12 cannot keep one in a coroutine's frame.
+    const QList<ProcessIdentity> processes(1, identity);
     const std::optional<StopResult> outcome = co_await Settled(service_->stop(identity, force));
     if (!self) {
         co_return;
@@ -256,16 +253,14 @@ QCoro::Task<void> PortStore::runStop(ProcessIdentity identity, bool force) {
             }
         }
         const std::optional<StopAftermath> aftermath =
-            co_await Settled(service_->awaitExit(identity, ports, force ? delays_.afterForced : delays_.afterPolite));
+            co_await Settled(service_->awaitExit(processes, ports, force ? delays_.afterForced : delays_.afterPolite));
         if (!self) {
             co_return;
         }
         if (aftermath && aftermath->exited) {
             // Its rows go at once rather than with the refresh, and nothing is left to force.
             dropRowsOf(identity);
-            if (aftermath->takenAgain) {
-                publish(errorMessage_, aftermath->takenAgain);
-            }
+            showThroughRefresh(aftermath->takenAgain);
         } else if (!force) {
             // In one turn: the row leaves the stopping state and offers the forced kill, while
             // the refresh that decides whether the row stays is on its way.
@@ -286,8 +281,162 @@ QCoro::Task<void> PortStore::runStop(ProcessIdentity identity, bool force) {
         }
     }
 
+    endStopping(processes);
+}
+
+void PortStore::stopSession(const Listener& listener) {
+    if (!listener.identity || !listener.canTerminate()) {
+        return;
+    }
+    const auto toForce = forceAvailable_.contains(*listener.identity) ? sessionsToForce_.constFind(*listener.identity)
+                                                                      : sessionsToForce_.cend();
+    const bool force = toForce != sessionsToForce_.cend();
+    if (!force && !listener.session) {
+        return;
+    }
+    ProcessSession session = force ? *toForce : *listener.session;
+    if (!beginStopping(session.members)) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, session = std::move(session), force] { runSessionStop(session, force); }, Qt::QueuedConnection);
+}
+
+void PortStore::stopUnit(const Listener& listener) {
+    if (!listener.session || !listener.session->unit || !listener.canTerminate()) {
+        return;
+    }
+    const ProcessSession session = *listener.session;
+    if (!beginStopping(session.members)) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, session] { runUnitStop(*session.unit, session); }, Qt::QueuedConnection);
+}
+
+bool PortStore::beginStopping(const QList<ProcessIdentity>& processes) {
+    // The only guard against two stops of one process: checked and set in one main-thread
+    // turn, so no second request can slip in between.
+    if (std::any_of(processes.cbegin(), processes.cend(),
+                    [this](const ProcessIdentity& process) { return stopping_.contains(process); })) {
+        return false;
+    }
     Q_EMIT willChange();
-    stopping_.remove(identity);
+    for (const ProcessIdentity& process : processes) {
+        stopping_.insert(process);
+    }
+    publish(errorMessage_, std::optional<QString>());
+    const QPointer<PortStore> self(this);
+    callOnLayoutChange();
+    return !self.isNull();
+}
+
+void PortStore::endStopping(const QList<ProcessIdentity>& processes) {
+    Q_EMIT willChange();
+    for (const ProcessIdentity& process : processes) {
+        stopping_.remove(process);
+    }
+}
+
+QList<uint16_t> PortStore::portsOf(const QList<ProcessIdentity>& processes) const {
+    QList<uint16_t> ports;
+    for (const Listener& listener : listeners_) {
+        if (listener.identity && processes.contains(*listener.identity) && !ports.contains(listener.port)) {
+            ports.append(listener.port);
+        }
+    }
+    return ports;
+}
+
+QCoro::Task<void> PortStore::runSessionStop(ProcessSession session, bool force) {
+    const QPointer<PortStore> self(this);
+    const std::optional<SessionStopResult> outcome = co_await Settled(service_->stopSession(session, force));
+    if (!self) {
+        co_return;
+    }
+    const auto* signalled = outcome ? std::get_if<ProcessSession>(&*outcome) : nullptr;
+    const auto* failure = outcome ? std::get_if<PortServiceError>(&*outcome) : nullptr;
+    for (const ProcessIdentity& member : session.members) {
+        if (sessionsToForce_.contains(member)) {
+            Q_EMIT willChange();
+            sessionsToForce_.remove(member);
+            forceAvailable_.remove(member);
+        }
+    }
+    if (signalled != nullptr) {
+        const std::optional<StopAftermath> aftermath = co_await Settled(service_->awaitExit(
+            signalled->members, portsOf(signalled->members), force ? delays_.afterForced : delays_.afterPolite));
+        if (!self) {
+            co_return;
+        }
+        const QList<ProcessIdentity> survivors = aftermath ? aftermath->stillRunning : signalled->members;
+        for (const ProcessIdentity& member : signalled->members) {
+            if (!survivors.contains(member)) {
+                dropRowsOf(member);
+            }
+        }
+        if (aftermath && aftermath->exited) {
+            showThroughRefresh(aftermath->takenAgain);
+        } else if (!force) {
+            // Each surviving listener's row offers the forced stop of what is left of the group.
+            ProcessSession rest = *signalled;
+            rest.members = survivors;
+            Q_EMIT willChange();
+            for (const Listener& listener : std::as_const(listeners_)) {
+                if (listener.identity && survivors.contains(*listener.identity)) {
+                    forceAvailable_.insert(*listener.identity);
+                    sessionsToForce_.insert(*listener.identity, rest);
+                }
+            }
+        }
+        refresh();
+    } else if (failure != nullptr && failure->errorCase() == PortServiceError::Case::processExited) {
+        for (const ProcessIdentity& member : session.members) {
+            dropRowsOf(member);
+        }
+        refresh();
+    } else {
+        publish(errorMessage_,
+                std::optional<QString>(failure != nullptr ? failure->errorDescription() : interruptedStopMessage()));
+        callOnLayoutChange();
+        if (!self) {
+            co_return;
+        }
+    }
+    endStopping(session.members);
+}
+
+QCoro::Task<void> PortStore::runUnitStop(QString unit, ProcessSession session) {
+    const QPointer<PortStore> self(this);
+    const std::optional<std::optional<QString>> failure = co_await Settled(service_->stopUnit(unit));
+    if (!self) {
+        co_return;
+    }
+    if (failure && !failure->has_value()) {
+        // The manager stops the unit on its own time: give it what a polite stop gets.
+        const std::optional<StopAftermath> aftermath =
+            co_await Settled(service_->awaitExit(session.members, portsOf(session.members), delays_.afterPolite));
+        if (!self) {
+            co_return;
+        }
+        const QList<ProcessIdentity> survivors = aftermath ? aftermath->stillRunning : session.members;
+        for (const ProcessIdentity& member : session.members) {
+            if (!survivors.contains(member)) {
+                dropRowsOf(member);
+            }
+        }
+        if (aftermath && aftermath->exited) {
+            showThroughRefresh(aftermath->takenAgain);
+        }
+        refresh();
+    } else {
+        publish(errorMessage_, failure ? *failure : std::optional<QString>(interruptedStopMessage()));
+        callOnLayoutChange();
+        if (!self) {
+            co_return;
+        }
+    }
+    endStopping(session.members);
 }
 
 void PortStore::dropRowsOf(const ProcessIdentity& identity) {
@@ -297,9 +446,10 @@ void PortStore::dropRowsOf(const ProcessIdentity& identity) {
     if (remaining.size() != listeners_.size()) {
         publish(listeners_, std::move(remaining));
     }
-    if (forceAvailable_.contains(identity)) {
+    if (forceAvailable_.contains(identity) || sessionsToForce_.contains(identity)) {
         Q_EMIT willChange();
         forceAvailable_.remove(identity);
+        sessionsToForce_.remove(identity);
     }
 }
 
@@ -348,19 +498,19 @@ void PortStore::saveProjectFolder(const QString& key, const std::optional<QStrin
         projectOverrides_.remove(key);
     }
     if (const auto failed = ProjectOverridesStorage::saveChoice(settings_, key, folder)) {
-        noteSaveFailure(failed);
+        showThroughRefresh(failed);
         return;
     }
     // The file now also holds what other instances and hand edits put there.
     projectOverrides_ = ProjectOverridesStorage::load(settings_);
 }
 
-void PortStore::noteSaveFailure(const std::optional<QString>& message) {
+void PortStore::showThroughRefresh(const std::optional<QString>& message) {
     if (!message) {
         return;
     }
     // The layout follows with the caller's own change or with the refresh it asks for.
-    unsavedMessage_ = message;
+    lastingNotice_ = message;
     publish(errorMessage_, message);
 }
 

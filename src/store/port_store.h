@@ -6,6 +6,7 @@
 #include "service/port_service.h"
 
 #include <QCoroFwd>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -89,8 +90,17 @@ public:
     // Saves, applies, closes the settings panel and refreshes.
     void updateDiscoverySettings(const DiscoverySettings& settings);
 
-    // Stops the listener's process: politely first, by force once that has been offered.
+    // Stops the listener's process: politely first, by force once that has been offered. Where
+    // the offer came from stopping its process group, the force goes to that group's survivors.
     void stop(const Listener& listener);
+    // Stops the process group the listener runs in, as Ctrl+C in its terminal would: SIGINT to
+    // every member; SIGKILL to the survivors once that has been offered.
+    void stopSession(const Listener& listener);
+    // Asks the user's service manager to stop the unit the listener runs in.
+    void stopUnit(const Listener& listener);
+    // The groups whose forced stop is on offer, by the identity of a listener in them, with
+    // only the members that outlived the polite stop.
+    [[nodiscard]] const QHash<ProcessIdentity, ProcessSession>& sessionsToForce() const { return sessionsToForce_; }
 
     // Pins the listener to a folder the user picks, or removes the pin.
     void chooseProjectFolder(const Listener& listener);
@@ -108,14 +118,22 @@ private:
 
     QCoro::Task<void> runRefreshPasses();
     QCoro::Task<void> runStop(ProcessIdentity identity, bool force);
+    QCoro::Task<void> runSessionStop(ProcessSession session, bool force);
+    QCoro::Task<void> runUnitStop(QString unit, ProcessSession session);
+    // Marks the rows of these processes as being stopped; false when one of them already is.
+    bool beginStopping(const QList<ProcessIdentity>& processes);
+    void endStopping(const QList<ProcessIdentity>& processes);
+    // The ports the listed processes hold.
+    [[nodiscard]] QList<uint16_t> portsOf(const QList<ProcessIdentity>& processes) const;
     QCoro::Task<void> runSocketCheck();
     // Removes the process's rows and its force offer, as the next refresh would.
     void dropRowsOf(const ProcessIdentity& identity);
     void applyProjectFolder(const QString& key, const QString& folder);
     // Keeps the choice for this run and saves it; nullopt removes it.
     void saveProjectFolder(const QString& key, const std::optional<QString>& folder);
-    // Shows why a save failed, also after the refresh that follows.
-    void noteSaveFailure(const std::optional<QString>& message);
+    // Shows the sentence (a failed save, a server that came back), also after the refresh that
+    // follows.
+    void showThroughRefresh(const std::optional<QString>& message);
 
     std::unique_ptr<PortService> service_;
     platform::SettingsStore& settings_;
@@ -126,6 +144,7 @@ private:
     bool isRefreshing_ = false;
     QSet<ProcessIdentity> stopping_;
     QSet<ProcessIdentity> forceAvailable_;
+    QHash<ProcessIdentity, ProcessSession> sessionsToForce_;
     std::optional<QString> errorMessage_;
     bool hasSnapshot_ = false;
     bool lastScanFailed_ = false;
@@ -139,8 +158,8 @@ private:
     // Requests made while a task runs collapse into this one further pass.
     bool refreshAgain_ = false;
     ProjectOverrides projectOverrides_;
-    // A save that failed, to be shown again when the next refresh would clear the error line.
-    std::optional<QString> unsavedMessage_;
+    // A sentence to be shown again when the next refresh would clear the error line.
+    std::optional<QString> lastingNotice_;
     // The sockets as last seen by a check, and whether a check is on its way.
     std::optional<uint64_t> socketSignature_;
     bool socketCheckRunning_ = false;

@@ -163,6 +163,7 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
         // The row that was under the pointer when the menu opened got no leave event.
         connect(menu, &QMenu::aboutToHide, this,
                 [this] { QMetaObject::invokeMethod(rowList_, &RowList::syncHover, Qt::QueuedConnection); });
+        Q_EMIT contextMenuShown(menu);
         menu->popup(position);
     });
     // While the list is on screen it follows the sockets as they open and close.
@@ -206,7 +207,44 @@ QMenu* PopoverView::buildContextMenu(const Listener& listener, QWidget* parent) 
         QAction* reset = menu->addAction(tr("Use Detected Project"));
         connect(reset, &QAction::triggered, this, [this, listener] { store_.resetProjectFolder(listener); });
     }
+    addSessionActions(menu, listener);
     return menu;
+}
+
+void PopoverView::addSessionActions(QMenu* menu, const Listener& listener) {
+    const std::optional<ProcessSession>& session = listener.session;
+    if (!session || !listener.identity || !listener.canTerminate()) {
+        return;
+    }
+    const bool stopping = store_.stopping().contains(*listener.identity);
+    // A command line is the user's own text: an ampersand in it is no keyboard mnemonic.
+    const auto literal = [](QString text) { return text.replace(u'&', u"&&"_s); };
+    if (session->unit) {
+        // The manager would start a signalled server again: stopping the unit is what lasts.
+        menu->addSeparator();
+        QAction* stopUnit = menu->addAction(tr("Stop Unit %1").arg(literal(*session->unit)));
+        stopUnit->setObjectName(u"stopUnit"_s);
+        stopUnit->setEnabled(!stopping);
+        connect(stopUnit, &QAction::triggered, this, [this, listener] { store_.stopUnit(listener); });
+        return;
+    }
+    const auto toForce = store_.forceAvailable().contains(*listener.identity)
+                             ? store_.sessionsToForce().constFind(*listener.identity)
+                             : store_.sessionsToForce().cend();
+    const bool force = toForce != store_.sessionsToForce().cend();
+    if (!force && !session->hasOthers()) {
+        return;  // the group is the process alone: the row's own button stops it
+    }
+    menu->addSeparator();
+    const auto count = static_cast<int>(force ? toForce->members.size() : session->members.size());
+    const QString leader = literal(session->leaderCommand);
+    QAction* stopGroup = menu->addAction(force ? tr("Force Quit %1 (%n processes)", nullptr, count).arg(leader)
+                                               : tr("Stop %1 (%n processes)", nullptr, count).arg(leader));
+    stopGroup->setObjectName(u"stopSession"_s);
+    // A group that must not be signalled (it holds the user's shell, say) is refused when the
+    // stop reads it again, and the error line says why.
+    stopGroup->setEnabled(!stopping);
+    connect(stopGroup, &QAction::triggered, this, [this, listener] { store_.stopSession(listener); });
 }
 
 void PopoverView::scheduleRebuild() {

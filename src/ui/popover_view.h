@@ -56,6 +56,8 @@ Q_SIGNALS:
     void rebuilt();
     // Whenever the view has been painted.
     void painted();
+    // A row's context menu is about to open.
+    void contextMenuShown(QMenu* menu);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -63,6 +65,8 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // Stopping the process group the listener runs in, or the unit that manages it.
+    void addSessionActions(QMenu* menu, const Listener& listener);
     void scheduleRebuild();
     void showContent(Content content, QWidget* panel, double height);
     void updateContent();

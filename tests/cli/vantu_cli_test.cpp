@@ -1,6 +1,7 @@
 // Runs the real vantu-cli binary against real listeners on loopback.
 #include "cli/cli_commands.h"
 #include "fake_tools.h"
+#include "platform/process.h"
 #include "spawned_listener.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -324,6 +326,106 @@ TEST_F(VantuCliTest, StoppingTheSessionEndsTheServerAndWhatRestartsIt) {
     EXPECT_TRUE(run.out.contains(u"(PID "_s + QString::number(loop.processId()) + u", 2 processes)"_s))
         << run.out.toStdString();
     EXPECT_TRUE(loop.waitForFinished(10000)) << "the loop was stopped with its server";
+}
+
+// Real dev tooling, each started as a terminal job is (a process group of its own, led by the
+// tool): stopping the session of the port it serves leaves no process of the group behind.
+TEST_F(VantuCliTest, StoppingTheSessionOfRealDevToolsLeavesNothingOfTheGroup) {
+    const QString tools = QStringLiteral(VANTU_NODE_TOOLS);
+    const QString npm = QStandardPaths::findExecutable(u"npm"_s);
+    if (npm.isEmpty() || !QFileInfo::exists(tools + u"/nodemon"_s) || !QFileInfo::exists(tools + u"/concurrently"_s)) {
+        GTEST_SKIP() << "npm, nodemon or concurrently is missing: scripts/dev.sh deps installs them";
+    }
+    const QString folder = makeProject(root_, u"tooling"_s);
+    const auto write = [&](const QString& name, const QByteArray& text) {
+        QFile file(folder + u'/' + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+    // "mixed" backgrounds a server, as `a & b` scripts do: the shell makes it ignore SIGINT, so
+    // Ctrl+C would leave it running.
+    write(u"package.json"_s, R"({"name": "tooling", "scripts": {"dev": "node server.js",
+        "mixed": "python3 -m http.server $SECOND_PORT --bind 127.0.0.1 & node server.js"}})");
+    write(u"server.js"_s,
+          "require('http').createServer((q, r) => r.end('ok'))"
+          ".listen(Number(process.argv[2] || process.env.PORT), '127.0.0.1');\n");
+    struct Case {
+        const char* what;
+        QStringList command;
+        // Members at least: the tool, and what it started. Groups of more than three serve the
+        // second port too.
+        int members;
+    };
+    const uint16_t port = freePort();
+    const uint16_t secondPort = freePort();
+    const Case cases[] = {
+        {"npm run dev: npm, sh, node", {npm, u"run"_s, u"dev"_s}, 3},
+        {"npm run mixed: npm, sh, python3 in the background, node", {npm, u"run"_s, u"mixed"_s}, 4},
+        {"nodemon: nodemon, node", {tools + u"/nodemon"_s, u"--quiet"_s, u"server.js"_s}, 2},
+        {"concurrently: two servers under one parent",
+         {tools + u"/concurrently"_s, u"--raw"_s, u"node server.js"_s, u"node server.js $SECOND_PORT"_s},
+         4},
+    };
+    for (const Case& c : cases) {
+        QProcess tool;
+        tool.setWorkingDirectory(folder);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"PORT"_s, QString::number(port));
+        environment.insert(u"SECOND_PORT"_s, QString::number(secondPort));
+        environment.insert(u"NO_UPDATE_NOTIFIER"_s, u"1"_s);
+        environment.insert(u"npm_config_update_notifier"_s, u"false"_s);
+        tool.setProcessEnvironment(environment);
+        tool.setStandardOutputFile(QProcess::nullDevice());
+        tool.start(u"/usr/bin/setsid"_s, c.command);
+        ASSERT_TRUE(tool.waitForStarted()) << c.what;
+        const auto group = static_cast<int32_t>(tool.processId());
+        QJsonObject session;
+        bool secondListed = c.members <= 3;
+        for (int i = 0; i < 500 && (session.isEmpty() || !secondListed); ++i) {
+            for (const QJsonValue& entry :
+                 QJsonDocument::fromJson(runCli({u"list"_s, u"--all"_s, u"--json"_s}).out.toUtf8()).array()) {
+                if (entry[u"port"_s].toInt() == port && entry[u"session"_s][u"members"_s].toInt() >= c.members) {
+                    session = entry[u"session"_s].toObject();
+                }
+                secondListed = secondListed || entry[u"port"_s].toInt() == secondPort;
+            }
+            QThread::msleep(20);
+        }
+        ASSERT_FALSE(session.isEmpty()) << c.what << ": never listed";
+        EXPECT_EQ(session[u"leaderPid"_s].toInt(), group) << c.what;
+
+        const CliRun run = runCli({u"stop"_s, u"--session"_s, QString::number(port)});
+
+        EXPECT_EQ(run.exitCode, 0) << c.what << "\n" << run.out.toStdString() << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains(u"Port "_s + QString::number(port) + u" is free."_s)) << run.out.toStdString();
+        EXPECT_TRUE(tool.waitForFinished(5000)) << c.what;
+        // Running, that is: a tool may start a helper of its own on the way out (nodemon runs ps
+        // to find its children), which then waits, a zombie, for the system to reap it.
+        const auto running = [group] {
+            std::vector<int32_t> members = platform::processGroupMembers(group);
+            std::erase_if(members, [](int32_t pid) {
+                QFile stat(u"/proc/%1/stat"_s.arg(pid));
+                const QByteArray text = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+                return text.isEmpty() || text.mid(text.lastIndexOf(')') + 2, 1) == "Z";
+            });
+            return members;
+        };
+        std::vector<int32_t> left = running();
+        for (int i = 0; i < 100 && !left.empty(); ++i) {
+            QThread::msleep(20);
+            left = running();
+        }
+        EXPECT_TRUE(left.empty()) << c.what << ": " << left.size() << " processes of the group still run";
+        EXPECT_FALSE(runCli({u"list"_s, u"--all"_s}).out.contains(QString::number(secondPort) + u"  "_s)) << c.what;
+        if (c.members > 3) {
+            EXPECT_TRUE(run.out.contains(u"Port "_s + QString::number(secondPort) + u" is free."_s))
+                << c.what << ": the group's other port is accounted for too\n"
+                << run.out.toStdString();
+        }
+        for (const int32_t pid : left) {
+            ::kill(pid, SIGKILL);
+        }
+    }
 }
 
 // A server started without job control shares the group of the terminal's shell: stopping that

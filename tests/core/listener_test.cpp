@@ -12,7 +12,8 @@ namespace {
 const ProcessIdentity kIdentity{4312, 501, 1700000000, 42};
 
 Listener node() {
-    return Listener{.pid = 4312, .port = 5173, .command = u"node"_s, .identity = kIdentity, .project = {}, .workingDirectory = {}};
+    return Listener{
+        .pid = 4312, .port = 5173, .command = u"node"_s, .identity = kIdentity, .project = {}, .workingDirectory = {}};
 }
 
 ProjectMetadata site() {
@@ -40,6 +41,22 @@ TEST(ListenerTest, TextsWithAProject) {
                                                      "node \xC2\xB7 PID 4312 \xC2\xB7 port 5173"));
 }
 
+TEST(ListenerTest, TheTooltipNamesWhatStartedTheServerAndItsUnit) {
+    Listener listener = node();
+    listener.session = ProcessSession{.leaderPid = 1200,
+                                      .leaderCommand = u"npm run dev"_s,
+                                      .members = {ProcessIdentity{1200, 501, 1, 0}, ProcessIdentity{1201, 501, 1, 0},
+                                                  ProcessIdentity{1202, 501, 1, 0}, *listener.identity}};
+    EXPECT_TRUE(listener.helpText().endsWith(u"port 5173\nStarted by npm run dev (PID 1200, 4 processes)"_s))
+        << listener.helpText().toStdString();
+    listener.session->unit = u"api.service"_s;
+    EXPECT_TRUE(listener.helpText().endsWith(u"4 processes)\nRuns in the systemd user unit api.service"_s));
+    // A group of one is the server itself: nothing to add.
+    listener.session->members = {*listener.identity};
+    listener.session->unit.reset();
+    EXPECT_TRUE(listener.helpText().endsWith(u"port 5173"_s));
+}
+
 TEST(ListenerTest, NegativePidAndLargePortArePlainDecimal) {
     Listener listener = node();
     listener.pid = -7;
@@ -51,7 +68,8 @@ TEST(ListenerTest, NegativePidAndLargePortArePlainDecimal) {
 TEST(ListenerTest, OverrideKeyJoinsCommandFolderAndPortWithUnitSeparators) {
     Listener listener = node();
     listener.workingDirectory = u"/Users/a/site"_s;
-    EXPECT_EQ(listener.projectOverrideKey(), QStringLiteral("node\x1F/Users/a/site\x1F" "5173"));
+    EXPECT_EQ(listener.projectOverrideKey(), QStringLiteral("node\x1F/Users/a/site\x1F"
+                                                            "5173"));
 }
 
 TEST(ListenerTest, CanTerminateNeedsAnIdentity) {

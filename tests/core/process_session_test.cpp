@@ -35,6 +35,12 @@ TEST(ProcessSessionTest, CommandLinesAreCutToWhatAPersonNeeds) {
     EXPECT_EQ(ProcessSessions::shortCommand(u"npm run dev"_s), u"npm run dev"_s);
     EXPECT_EQ(ProcessSessions::shortCommand(u"/usr/bin/node   server.js --port 3000"_s),
               u"node server.js --port 3000"_s);
+    // A tool run through its interpreter is named as a person types it; a script of one's own
+    // keeps its interpreter.
+    EXPECT_EQ(ProcessSessions::shortCommand(u"node /home/a/app/node_modules/.bin/nodemon --quiet server.js"_s),
+              u"nodemon --quiet server.js"_s);
+    EXPECT_EQ(ProcessSessions::shortCommand(u"/usr/bin/python3 /home/a/.local/bin/flask run"_s), u"flask run"_s);
+    EXPECT_EQ(ProcessSessions::shortCommand(u"node /srv/app.js"_s), u"node /srv/app.js"_s);
     const QString longLine = u"node "_s + QString(100, u'x');
     EXPECT_EQ(ProcessSessions::shortCommand(longLine).size(), 60);
     EXPECT_TRUE(ProcessSessions::shortCommand(longLine).endsWith(QChar(0x2026)));

@@ -5,8 +5,9 @@
 # names, a click on Stop ends one and removes its row, a second click with the pointer kept
 # still does not stop the server whose row slid under it, a server started while the popover
 # is open appears by itself, and a click on the icon closes the popover again. The icon's
-# right-click menu opens, a double click leaves the popover open, and a second launch hands
-# over to the running app.
+# right-click menu opens, a double click leaves the popover open, a row's menu stops the whole
+# process group its server runs in (what Ctrl+C leaves running included, by force once
+# offered), and a second launch hands over to the running app.
 #
 #   tray_e2e_test.sh VANTU TEST_LISTENER [SCREENSHOT_DIR]
 #
@@ -28,9 +29,9 @@ say "X server on $DISPLAY"
 
 # --- Three free ports, in ascending order: the site, a neighbour listed below it, and one for
 # a server started later.
-read -r port neighbour_port live_port < <(python3 -c '
+read -r port neighbour_port live_port group_port < <(python3 -c '
 import socket
-held = [socket.socket() for _ in range(3)]
+held = [socket.socket() for _ in range(4)]
 for s in held: s.bind(("127.0.0.1", 0))
 print(*sorted(s.getsockname()[1] for s in held))')
 
@@ -61,7 +62,8 @@ scans_settled() { [ "$(count scanning)" -eq "$(count scanned)" ]; }
 # Only this dev server is shown: automatic detection off, its port included. The machine
 # may run other servers of the same user, and a test must never stop those.
 mkdir -p "$work/config/vantu"
-printf '{"discovery.automatic": false, "discovery.included": "%s, %s, %s"}\n' "$port" "$neighbour_port" "$live_port" \
+printf '{"discovery.automatic": false, "discovery.included": "%s, %s, %s, %s"}\n' "$port" "$neighbour_port" "$live_port" \
+  "$group_port" \
   >"$work/config/vantu/vantu.json"
 
 # --- The app before there is a tray: it says so in one line and shows the panel as a window.
@@ -213,6 +215,66 @@ if [ -n "$screenshots" ] && command -v import >/dev/null; then
 fi
 xdotool key Escape
 say "the right-click menu opened"
+
+# --- A row's menu stops the whole group its server runs in. A script's group: its shell, a
+# server started in the background (which ignores SIGINT, as Ctrl+C would find it, and SIGTERM
+# too) and a helper. One click ends the shell and the helper; the server then gets force.
+mkdir -p "$work/projects/e2e-group"
+printf '{"name":"e2e-group"}\n' >"$work/projects/e2e-group/package.json"
+setsid sh -c '"$0" --chdir "$1" --ignore-term "$2" >/dev/null & sleep 600 & wait' \
+  "$work/bin/node" "$work/projects/e2e-group" "$group_port" &
+group=$!
+pids+=("$group")
+group_members() { ps -o pid= -g "$group" 2>/dev/null | while read -r pid; do
+  [ "$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null)" = "Z" ] || echo "$pid"; done || true; }
+group_started() { [ "$(group_members | wc -l)" -eq 3 ]; }
+wait_for "the group's three processes" group_started
+sleep 0.8
+shown_before="$(count shown)"
+xdotool mousemove "$icon_x" "$icon_y" click 1
+wait_for "the popover" shown_again
+row_of_group() { last_rows | awk -F'\t' -v port="$group_port" '$1 == "row " port'; }
+group_listed() { [ -n "$(row_of_group)" ]; }
+wait_for "the group's row" group_listed
+wait_for "the scan to end" scans_settled
+open_row_menu() {  # -> the menu's items, one per line
+  local before
+  before="$(count 'row menu')"
+  read -r _ _ _ _ button_x button_y < <(row_of_group | tr '\t' ' ')
+  xdotool mousemove $((button_x - 120)) "$button_y"
+  sleep 0.3
+  xdotool click 3
+  row_menu_shown() { [ "$(count 'row menu')" -gt "$before" ]; }
+  wait_for "the row's menu" row_menu_shown
+  sleep 0.3
+}
+open_row_menu
+stop_item="$(grep '^row menu' "$work/report" | tail -n 1 | tr '\t' '\n' | grep '^Stop sh ' || true)"
+[[ "$stop_item" == *"(3 processes)" ]] || fail "no item stops the group: $(grep '^row menu' "$work/report" | tail -n 1)"
+say "the row's menu offers: $stop_item"
+if [ -n "$screenshots" ] && command -v import >/dev/null; then
+  import -window root "$screenshots/e2e-row-menu.png" || true
+fi
+# The last item: Up from no selection wraps to it.
+xdotool key Up Return
+one_left() { [ "$(group_members | wc -l)" -eq 1 ]; }
+wait_for "the shell and the helper to end" one_left
+# The polite stop's wait (1.2 s), then the refresh it asks for.
+sleep 2
+wait_for "the refresh after the stop" scans_settled
+open_row_menu
+forced_item="$(grep '^row menu' "$work/report" | tail -n 1 | tr '\t' '\n' | grep '^Force Quit ' || true)"
+[[ "$forced_item" == *" (1 process)" ]] || fail "no forced stop offered: $(grep '^row menu' "$work/report" | tail -n 1)"
+say "then offers: $forced_item"
+xdotool key Up Return
+group_gone() { [ -z "$(group_members)" ]; }
+wait_for "every process of the group to end" group_gone
+group_row_gone() { [ -z "$(row_of_group)" ]; }
+wait_for "the group's row to go" group_row_gone
+say "the row's menu stopped every process of the group"
+hidden_before="$(count hidden)"
+xdotool mousemove "$icon_x" "$icon_y" click 1
+wait_for "the popover to close" closed_again
 
 # --- A second launch hands over to the running app, opens its panel and ends with status 0.
 shown_before="$(count shown)"

@@ -37,6 +37,10 @@ void FakePortService::Record::failStop(size_t index, const PortServiceError& err
     settle(stops.at(index).promise, StopResult(error));
 }
 
+void FakePortService::Record::finishSessionStop(size_t index, const SessionStopResult& result) {
+    settle(sessionStops.at(index).promise, result);
+}
+
 void FakePortService::Record::throwFromSnapshot(size_t index) {
     const auto& promise = snapshots.at(index).promise;
     promise->setException(std::make_exception_ptr(std::runtime_error("scan thread failed")));
@@ -51,6 +55,12 @@ void FakePortService::Record::cancelOpenRequests() {
         }
     }
     for (const StopRequest& request : stops) {
+        if (!request.promise->future().isFinished()) {
+            request.promise->future().cancel();
+            request.promise->finish();
+        }
+    }
+    for (const SessionStopRequest& request : sessionStops) {
         if (!request.promise->future().isFinished()) {
             request.promise->future().cancel();
             request.promise->finish();
@@ -75,18 +85,40 @@ QFuture<StopResult> FakePortService::stop(const ProcessIdentity& identity, bool 
     return promise->future();
 }
 
+QFuture<SessionStopResult> FakePortService::stopSession(const ProcessSession& session, bool force) const {
+    auto promise = std::make_shared<QPromise<SessionStopResult>>();
+    promise->start();
+    record_->sessionStops.push_back({session, force, promise});
+    record_->events.append(force ? u"session stop force"_s : u"session stop"_s);
+    return promise->future();
+}
+
+QFuture<std::optional<QString>> FakePortService::stopUnit(const QString& unit) const {
+    record_->unitStops.append(unit);
+    record_->events.append(u"unit stop "_s + unit);
+    return QtFuture::makeReadyFuture(record_->unitStopFailure);
+}
+
 QFuture<std::optional<uint64_t>> FakePortService::socketSignature() const {
     ++record_->socketChecks;
     return QtFuture::makeReadyFuture(record_->socketSignature);
 }
 
-QFuture<StopAftermath> FakePortService::awaitExit(const ProcessIdentity& identity, const QList<uint16_t>& ports,
+QFuture<StopAftermath> FakePortService::awaitExit(const QList<ProcessIdentity>& processes, const QList<uint16_t>& ports,
                                                   std::chrono::nanoseconds limit) const {
     record_->exitWaitPorts.push_back(ports);
     auto promise = std::make_shared<QPromise<StopAftermath>>();
     promise->start();
-    const StopAftermath answer{record_->exited.contains(identity),
-                               record_->exited.contains(identity) ? record_->takenAgain : std::nullopt};
+    StopAftermath answer;
+    for (const ProcessIdentity& process : processes) {
+        if (!record_->exited.contains(process)) {
+            answer.stillRunning.append(process);
+        }
+    }
+    answer.exited = answer.stillRunning.isEmpty();
+    if (answer.exited) {
+        answer.takenAgain = record_->takenAgain;
+    }
     auto* timer = new QTimer();
     timer->setTimerType(Qt::PreciseTimer);
     timer->setSingleShot(true);

@@ -27,9 +27,19 @@ public:
         std::shared_ptr<QPromise<StopResult>> promise;
     };
 
+    struct SessionStopRequest {
+        ProcessSession session;
+        bool force = false;
+        std::shared_ptr<QPromise<SessionStopResult>> promise;
+    };
+
     struct Record {
         std::vector<SnapshotRequest> snapshots;
         std::vector<StopRequest> stops;
+        std::vector<SessionStopRequest> sessionStops;
+        // The units asked to stop, and what the manager answers.
+        QStringList unitStops;
+        std::optional<QString> unitStopFailure;
         // How each wait after a delivered signal ends: the processes in `exited` end at once,
         // the others still run when the wait runs out (on a precise timer, like the real wait).
         QSet<ProcessIdentity> exited;
@@ -47,6 +57,8 @@ public:
         void failSnapshot(size_t index, const ServiceError& error);
         void finishStop(size_t index);
         void failStop(size_t index, const PortServiceError& error);
+        // Ends a session stop: the members signalled, or why none were.
+        void finishSessionStop(size_t index, const SessionStopResult& result);
         // Ends the scan with an exception instead of a result.
         void throwFromSnapshot(size_t index);
         // Ends every request still open as abandoned work, the way a thread pool does.
@@ -58,8 +70,11 @@ public:
     [[nodiscard]] QFuture<SnapshotResult> snapshot(const DiscoverySettings& settings,
                                                    const ProjectOverrides& overrides) const override;
     [[nodiscard]] QFuture<StopResult> stop(const ProcessIdentity& identity, bool force) const override;
+    [[nodiscard]] QFuture<SessionStopResult> stopSession(const ProcessSession& session, bool force) const override;
+    [[nodiscard]] QFuture<std::optional<QString>> stopUnit(const QString& unit) const override;
     [[nodiscard]] QFuture<std::optional<uint64_t>> socketSignature() const override;
-    [[nodiscard]] QFuture<StopAftermath> awaitExit(const ProcessIdentity& identity, const QList<uint16_t>& ports,
+    [[nodiscard]] QFuture<StopAftermath> awaitExit(const QList<ProcessIdentity>& processes,
+                                                   const QList<uint16_t>& ports,
                                                    std::chrono::nanoseconds limit) const override;
 
 private:

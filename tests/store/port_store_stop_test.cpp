@@ -141,6 +141,7 @@ TEST_F(StopTest, AServerThatCameBackIsNamedInTheErrorLine) {
     const Listener restarted = devListener(4242, 3000);
     answerRefresh({restarted, other});
     EXPECT_EQ(store->listeners(), (QList<Listener>{restarted, other}));
+    EXPECT_EQ(store->errorMessage(), service->takenAgain) << "the refresh it asked for keeps it in sight";
 }
 
 TEST_F(StopTest, AProcessThatHadAlreadyEndedLosesItsRowsWithoutAnErrorLine) {
@@ -230,6 +231,105 @@ TEST_F(StopTest, AStoreDestroyedMidwayLeavesItsTasksHarmless) {
     // The wait after the first stop ends with nobody to tell.
     QTest::qWait(100);
     EXPECT_EQ(service->snapshots.size(), 2U);
+}
+
+// Two servers under one parent, as `concurrently` runs them.
+class SessionStopTest : public StopTest {
+protected:
+    void SetUp() override {
+        StopTest::SetUp();
+        session.leaderPid = 4200300;
+        session.leaderCommand = u"concurrently vite api"_s;
+        session.members = {identityOf(4200300), *vite.identity, *api.identity};
+        vite.session = session;
+        api.session = session;
+        refreshWith({vite, api, other});
+    }
+
+    // Starts a stop of the group from `row` and answers it with `result`.
+    void stopGroup(const Listener& row, const SessionStopResult& result) {
+        const size_t index = service->sessionStops.size();
+        store->stopSession(row);
+        ASSERT_TRUE(waitUntil([&] { return service->sessionStops.size() > index; }));
+        service->finishSessionStop(index, result);
+    }
+
+    ProcessSession session;
+    Listener vite = devListener(4200301, 5173);
+    Listener api = devListener(4200302, 3000);
+};
+
+TEST_F(SessionStopTest, AGroupThatOutlivesItsInterruptIsOfferedForceForWhatIsLeft) {
+    service->exited.insert(session.members[0]);
+    service->exited.insert(*vite.identity);
+    stopGroup(vite, session);
+    EXPECT_FALSE(service->sessionStops[0].force);
+    EXPECT_EQ(service->sessionStops[0].session, session);
+
+    // The parent and vite ended; api did not, and its row offers force for it alone.
+    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    EXPECT_EQ(service->exitWaitPorts.back(), (QList<uint16_t>{5173, 3000}));
+    EXPECT_EQ(store->listeners(), (QList<Listener>{api, other}));
+    EXPECT_EQ(store->forceAvailable(), QSet<ProcessIdentity>{*api.identity});
+    ASSERT_TRUE(store->sessionsToForce().contains(*api.identity));
+    EXPECT_EQ(store->sessionsToForce()[*api.identity].members, QList<ProcessIdentity>{*api.identity});
+    answerRefresh({api, other});
+    EXPECT_TRUE(store->sessionsToForce().contains(*api.identity)) << "kept while the process is listed";
+
+    // Force on the row goes to what is left of the group.
+    service->exited.insert(*api.identity);
+    const size_t stops = service->stops.size();
+    store->stop(api);
+    ASSERT_TRUE(waitUntil([&] { return service->sessionStops.size() == 2; }));
+    EXPECT_TRUE(service->sessionStops[1].force);
+    EXPECT_EQ(service->stops.size(), stops) << "no single stop is sent";
+    ProcessSession rest = session;
+    rest.members = {*api.identity};
+    service->finishSessionStop(1, rest);
+    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    EXPECT_EQ(store->listeners(), QList<Listener>{other});
+    EXPECT_TRUE(store->forceAvailable().isEmpty());
+    EXPECT_TRUE(store->sessionsToForce().isEmpty());
+}
+
+TEST_F(SessionStopTest, WhatTheGroupStopAndTheUnitStopEndInIsShown) {
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        std::optional<QString> error;
+        QList<Listener> listed;
+    };
+    api.session->unit = u"api.service"_s;
+    const QString shell =
+        u"This group of processes includes the shell of a terminal (bash, PID 12); stop the "
+        u"server alone instead."_s;
+    const Case cases[] = {
+        {"refused", [&] { stopGroup(vite, PortServiceError::refused(shell)); }, shell, {vite, api, other}},
+        {"already gone", [&] { stopGroup(api, PortServiceError::processExited()); }, std::nullopt, {other}},
+        {"the unit would not stop",
+         [&] {
+             service->unitStopFailure = u"Couldn’t stop api.service: Unit api.service not loaded."_s;
+             store->stopUnit(api);
+         },
+         u"Couldn’t stop api.service: Unit api.service not loaded."_s,
+         {vite, api, other}},
+        {"the unit stopped",
+         [&] {
+             service->unitStopFailure.reset();
+             service->exited.unite(QSet<ProcessIdentity>(session.members.cbegin(), session.members.cend()));
+             store->stopUnit(api);
+         },
+         std::nullopt,
+         {other}},
+    };
+    for (const Case& c : cases) {
+        refreshWith({vite, api, other});
+        c.act();
+        ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); })) << c.what;
+        EXPECT_EQ(store->errorMessage(), c.error) << c.what;
+        EXPECT_EQ(store->listeners(), c.listed) << c.what;
+    }
+    EXPECT_EQ(service->unitStops, (QStringList{u"api.service"_s, u"api.service"_s}));
 }
 
 // With the app's own waits: the offer never comes before the polite wait has passed, nor

@@ -266,6 +266,45 @@ TEST_F(PopoverViewTest, ContextMenuOffersFolderChoices) {
     EXPECT_TRUE(waitUntil([&] { return service->snapshots.size() > scans; })) << "a reset refreshes";
 }
 
+TEST_F(PopoverViewTest, ContextMenuOffersToStopTheWholeGroupOrItsUnit) {
+    Listener alone = projectListener(1203, 5173, u"node"_s, u"docs-site"_s);
+    alone.session =
+        ProcessSession{.leaderPid = 1203, .leaderCommand = u"node server.js"_s, .members = {*alone.identity}};
+    Listener started = alone;
+    started.session->leaderPid = 1200;
+    started.session->leaderCommand = u"npm run dev"_s;
+    started.session->members = {ProcessIdentity{1200, alone.identity->userID, 1, 0},
+                                ProcessIdentity{1201, alone.identity->userID, 1, 0},
+                                ProcessIdentity{1202, alone.identity->userID, 1, 0}, *alone.identity};
+    Listener inUnit = started;
+    inUnit.session->unit = u"api.service"_s;
+
+    const auto stopItem = [&](const Listener& listener) {
+        std::unique_ptr<QMenu> menu(view->buildContextMenu(listener, nullptr));
+        QAction* item = menu->findChild<QAction*>(u"stopSession"_s);
+        item = item != nullptr ? item : menu->findChild<QAction*>(u"stopUnit"_s);
+        const QString text = item != nullptr ? item->text() : QString();
+        if (item != nullptr) {
+            item->trigger();
+        }
+        return text;
+    };
+    EXPECT_EQ(stopItem(alone), QString()) << "the process alone: its own button stops it";
+    Listener ampersand = started;
+    ampersand.session->leaderCommand = u"sh -c vite & node api.js"_s;
+    EXPECT_EQ(stopItem(ampersand), u"Stop sh -c vite && node api.js (4 processes)"_s) << "shown as typed, no mnemonic";
+    EXPECT_EQ(stopItem(started), u"Stop npm run dev (4 processes)"_s);
+    ASSERT_TRUE(waitUntil([&] { return service->sessionStops.size() == 1; }));
+    EXPECT_EQ(service->sessionStops[0].session, *ampersand.session);
+    EXPECT_FALSE(service->sessionStops[0].force);
+    service->finishSessionStop(0, PortServiceError::processExited());
+    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    service->exited.unite(QSet<ProcessIdentity>(inUnit.session->members.cbegin(), inUnit.session->members.cend()));
+    EXPECT_EQ(stopItem(inUnit), u"Stop Unit api.service"_s);
+    ASSERT_TRUE(waitUntil([&] { return service->unitStops.size() == 1 && store->stopping().isEmpty(); }));
+    EXPECT_EQ(service->unitStops, QStringList{u"api.service"_s});
+}
+
 TEST_F(PopoverViewTest, HeaderButtonsAndShortcuts) {
     auto* settingsButton = view->findChild<PlainButton*>(u"settingsButton"_s);
     auto* refreshButton = view->findChild<PlainButton*>(u"refreshButton"_s);
