@@ -94,13 +94,12 @@ void AppDelegate::showWithoutTray() {
 }
 
 void AppDelegate::dockIntoTray() {
-    const bool wasDocked = popover_->mode() == PopoverWindow::Mode::popup && popover_->isVisible();
     if (popover_->mode() == PopoverWindow::Mode::window) {
         popover_->hide();
         popover_->setMode(PopoverWindow::Mode::popup);
         resizePopover();
-    } else if (wasDocked) {
-        // Anchored to an icon of the tray that has just been replaced.
+    } else {
+        // A popover still shown hangs at an icon of the tray that has just been replaced.
         popover_->dismiss();
     }
     Q_EMIT dockedChanged(true);
