@@ -7,7 +7,8 @@
 # is open appears by itself, and a click on the icon closes the popover again. The icon's
 # right-click menu opens, a double click leaves the popover open, a row's menu stops the whole
 # process group its server runs in (what Ctrl+C leaves running included, by force once
-# offered), and a second launch hands over to the running app.
+# offered), a second launch hands over to the running app, and when the tray goes the panel is
+# a window again.
 #
 #   tray_e2e_test.sh VANTU TEST_LISTENER [SCREENSHOT_DIR]
 #
@@ -84,7 +85,8 @@ say "no tray: $(grep 'no system tray' "$work/vantu.log")"
 
 # --- A tray appears (trayer along the top edge): the panel moves into it.
 trayer --edge top --align right --widthtype request --height 28 --SetDockType true >"$work/trayer.log" 2>&1 &
-pids+=($!)
+trayer_pid=$!
+pids+=("$trayer_pid")
 docked() { grep -q '^tray docked' "$work/report"; }
 wait_for "the app to dock into the tray" docked
 # The icon: the one visible window of the app, small and square.
@@ -287,4 +289,12 @@ for window in $(xdotool search --onlyvisible --class vantu 2>/dev/null); do
 done
 [ "$icons" -eq 1 ] || fail "expected one tray icon after a second launch, found $icons"
 say "a second launch handed over; one tray icon"
+
+# --- The tray goes (a panel restart): the panel comes back as a window, not docked.
+kill "$trayer_pid"
+wait "$trayer_pid" 2>/dev/null || true
+wait_for "the window to come back" count_reaches 'tray window' 2
+window_shown() { [ -n "$(xdotool search --onlyvisible --class vantu 2>/dev/null)" ]; }
+wait_for "the panel window" window_shown
+say "tray gone: the panel is a window again"
 echo "PASS"
