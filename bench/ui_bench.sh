@@ -23,6 +23,8 @@ for tool in Xvfb trayer xdotool; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/dev.sh deps installs it)"
 done
 
+# The XEmbed tray is what is measured: not a StatusNotifierItem tray of the desktop running this.
+unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
 work="$(mktemp -d)"
 pids=()
 cleanup() {

@@ -21,7 +21,9 @@ packages=(
   # the Debian package's checks: lint, manual pages, each shell's completion
   lintian man-db groff-base bash-completion zsh fish
   lsof iproute2 util-linux procps strace qt6-qpa-plugins libxkbcommon-x11-0 fonts-dejavu-core
-  xvfb xdotool trayer x11-utils
+  xvfb xdotool trayer x11-utils imagemagick
+  # StatusNotifierItem trays on a private session bus, and Wayland (headless sway, screenshots)
+  dbus python3-dbus-next qt6-wayland sway xwayland foot grim
 )
 
 as_root() {

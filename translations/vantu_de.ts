@@ -315,8 +315,19 @@ Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile 
         <translation>Vantu – Entwicklungs-Ports</translation>
     </message>
     <message>
-        <source>Vantu, development ports</source>
-        <translation>Vantu, Entwicklungs-Ports</translation>
+        <source>Click to look for development servers</source>
+        <translation>Klicken, um nach Entwicklungsservern zu suchen</translation>
+    </message>
+    <message>
+        <source>No development servers running</source>
+        <translation>Keine Entwicklungsserver laufen</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n development server(s) running</source>
+        <translation>
+            <numerusform>%n Entwicklungsserver läuft</numerusform>
+            <numerusform>%n Entwicklungsserver laufen</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -513,6 +524,17 @@ Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile 
     <message>
         <source>Use Project</source>
         <translation>Projekt verwenden</translation>
+    </message>
+</context>
+<context>
+    <name>vantu::TrayIcon</name>
+    <message>
+        <source>Vantu</source>
+        <translation>Vantu</translation>
+    </message>
+    <message>
+        <source>Vantu, development ports</source>
+        <translation>Vantu, Entwicklungs-Ports</translation>
     </message>
 </context>
 </TS>

@@ -292,8 +292,19 @@ a port was not released; 64 the command line was not understood.
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Vantu, development ports</source>
+        <source>Click to look for development servers</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No development servers running</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n development server(s) running</source>
+        <translation>
+            <numerusform>%n development server running</numerusform>
+            <numerusform>%n development servers running</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -489,6 +500,17 @@ a port was not released; 64 the command line was not understood.
     </message>
     <message>
         <source>Use Project</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>vantu::TrayIcon</name>
+    <message>
+        <source>Vantu</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vantu, development ports</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

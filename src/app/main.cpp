@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDBusConnection>
 #include <QMetaObject>
 
 #include <cstdio>
@@ -75,7 +76,7 @@ int main(int argc, char** argv) {
     vantu::platform::SettingsStore settings(vantu::platform::SettingsStore::standardPath());
     auto store = std::make_unique<vantu::PortStore>(std::make_unique<vantu::PortService>(), settings,
                                                     vantu::folderChooserDialog());
-    vantu::AppDelegate delegate(std::move(store));
+    vantu::AppDelegate delegate(std::move(store), {}, QDBusConnection::sessionBus());
     QObject::connect(&instance, &vantu::SingleInstance::activationRequested, &delegate,
                      &vantu::AppDelegate::openPopover);
     std::optional<vantu::TestReport> report;

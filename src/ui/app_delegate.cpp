@@ -5,7 +5,6 @@
 #include "ui/popover_window.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QWidget>
 
 #include <cmath>
@@ -15,7 +14,8 @@ using namespace Qt::StringLiterals;
 
 namespace vantu {
 
-AppDelegate::AppDelegate(std::unique_ptr<PortStore> store, std::function<void()> quit, QObject* parent)
+AppDelegate::AppDelegate(std::unique_ptr<PortStore> store, std::function<void()> quit, QDBusConnection bus,
+                         QObject* parent)
     : QObject(parent),
       store_(std::move(store)),
       popover_(std::make_unique<PopoverWindow>(
@@ -29,10 +29,14 @@ AppDelegate::AppDelegate(std::unique_ptr<PortStore> store, std::function<void()>
     trayMenu_->addSeparator();
     const std::function<void()> quitApp = popover_->quitAction();
     connect(trayMenu_->addAction(tr("Quit")), &QAction::triggered, this, [quitApp] { quitApp(); });
-    trayWatch_.setInterval(2000);
-    connect(&trayWatch_, &QTimer::timeout, this, [this] {
-        if (QSystemTrayIcon::isSystemTrayAvailable()) {
-            dockIntoTray();
+    tray_ = std::make_unique<TrayIcon>(*trayMenu_, std::move(bus));
+    connect(tray_.get(), &TrayIcon::kindChanged, this, &AppDelegate::followTray);
+    connect(tray_.get(), &TrayIcon::activated, this, &AppDelegate::onIconActivated);
+    // The tray tells how many servers the last scan found, once the store has settled.
+    connect(store_.get(), &PortStore::willChange, this, [this] {
+        if (!describing_) {
+            describing_ = true;
+            QMetaObject::invokeMethod(this, &AppDelegate::describeServers, Qt::QueuedConnection);
         }
     });
 }
@@ -53,68 +57,56 @@ void AppDelegate::applicationDidFinishLaunching() {
         }
     });
     qApp->installEventFilter(this);
+    recolourIcon();
+    describeServers();
+    tray_->start();
+}
 
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        installStatusItem();
-    } else {
+void AppDelegate::followTray(TrayIcon::Kind kind) {
+    if (kind == TrayIcon::Kind::none) {
         showWithoutTray();
+    } else {
+        dockIntoTray();
     }
 }
 
-void AppDelegate::installStatusItem() {
-    if (statusItem_) {
-        return;
-    }
-    statusItem_ = new QSystemTrayIcon(this);
-    statusItem_->setToolTip(tr("Vantu \u2014 Development ports"));
-    recolourIcon();
-    statusItem_->setContextMenu(trayMenu_.get());
-    connect(statusItem_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) {
-            Q_EMIT iconActivated();
-            togglePopover();
-        } else if (reason == QSystemTrayIcon::DoubleClick) {
-            Q_EMIT iconActivated();
-            // The first click of a double click has already opened the popover: the second
-            // must not close it again. After a click that closed it, the next one reopens it.
-            if (!popover_->isVisible()) {
-                openPopover();
-            }
-        }
-    });
-    statusItem_->show();
-    Q_EMIT dockedChanged(true);
-    // An XEmbed tray icon is a widget of ours: give it the name screen readers announce.
-    // (A StatusNotifierItem host reads the tooltip instead.)
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == u"QSystemTrayIconSys"_s) {
-            widget->setAccessibleName(tr("Vantu, development ports"));
-            widget->setAccessibleDescription(MenuBarIcon::accessibleDescription());
-        }
+void AppDelegate::onIconActivated(QSystemTrayIcon::ActivationReason reason) {
+    Q_EMIT iconActivated();
+    if (reason == QSystemTrayIcon::Trigger) {
+        togglePopover();
+    } else if (!popover_->isVisible()) {
+        // The first click of a double click has already opened the popover: the second must
+        // not close it again. After a click that closed it, the next one reopens it. A middle
+        // or right click only ever opens it.
+        openPopover();
     }
 }
 
 void AppDelegate::showWithoutTray() {
     std::fputs("vantu: no system tray found; showing the panel in a window instead.\n", stderr);
+    popover_->hide();
     popover_->setMode(PopoverWindow::Mode::window);
     store_->refresh();
     resizePopover();
     popover_->show();
     popover_->activateWindow();
-    trayWatch_.start();
     Q_EMIT dockedChanged(false);
 }
 
 void AppDelegate::dockIntoTray() {
-    trayWatch_.stop();
-    popover_->hide();
-    popover_->setMode(PopoverWindow::Mode::popup);
-    resizePopover();
-    installStatusItem();
+    if (popover_->mode() == PopoverWindow::Mode::window) {
+        popover_->hide();
+        popover_->setMode(PopoverWindow::Mode::popup);
+        resizePopover();
+    } else {
+        // A popover still shown hangs at an icon of the tray that has just been replaced.
+        popover_->dismiss();
+    }
+    Q_EMIT dockedChanged(true);
 }
 
 bool AppDelegate::isDocked() const {
-    return statusItem_ && popover_->mode() == PopoverWindow::Mode::popup;
+    return tray_->kind() != TrayIcon::Kind::none && popover_->mode() == PopoverWindow::Mode::popup;
 }
 
 void AppDelegate::togglePopover() {
@@ -142,7 +134,7 @@ void AppDelegate::openPopover() {
     store_->refresh();
     resizePopover();
     if (isDocked()) {
-        popover_->showAt(iconAnchor());
+        popover_->showAt(tray_->takeAnchor());
     } else {
         popover_->show();
         popover_->raise();
@@ -157,24 +149,25 @@ void AppDelegate::openDiscoverySettings() {
     openPopover();
 }
 
-QRect AppDelegate::iconAnchor() const {
-    // An XEmbed tray reports the icon's place; a StatusNotifierItem host does not, and then the
-    // pointer, which has just clicked the icon, is the best guess.
-    const QRect geometry = statusItem_ ? statusItem_->geometry() : QRect();
-    if (geometry.isValid() && !geometry.isEmpty()) {
-        return geometry;
-    }
-    return {QCursor::pos(), QSize(1, 1)};
-}
-
 void AppDelegate::resizePopover() {
     popover_->setContentHeight(static_cast<int>(std::lround(store_->popoverHeight())));
 }
 
 void AppDelegate::recolourIcon() {
-    if (statusItem_) {
-        statusItem_->setIcon(icon_.trayMonogram());
+    tray_->setIcon(icon_.trayMonogram());
+}
+
+void AppDelegate::describeServers() {
+    describing_ = false;
+    tray_->setToolTip(tr("Vantu \u2014 Development ports"), serversSentence());
+}
+
+QString AppDelegate::serversSentence() const {
+    if (!store_->hasSnapshot()) {
+        return tr("Click to look for development servers");
     }
+    const auto count = static_cast<int>(store_->listeners().size());
+    return count == 0 ? tr("No development servers running") : tr("%n development server(s) running", "", count);
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {

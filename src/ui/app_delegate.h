@@ -1,12 +1,12 @@
 #pragma once
 
 #include "ui/menu_bar_icon.h"
+#include "ui/tray_icon.h"
 
+#include <QDBusConnection>
 #include <QMenu>
 #include <QObject>
-#include <QPointer>
 #include <QSystemTrayIcon>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -22,12 +22,14 @@ class AppDelegate : public QObject {
     Q_OBJECT
 
 public:
-    // `quit` ends the app (by default the event loop's quit).
-    explicit AppDelegate(std::unique_ptr<PortStore> store, std::function<void()> quit = {}, QObject* parent = nullptr);
+    // `quit` ends the app (by default the event loop's quit). StatusNotifierItem trays are
+    // looked for on `bus`; by default on none, so a test never shows up in a desktop's tray.
+    explicit AppDelegate(std::unique_ptr<PortStore> store, std::function<void()> quit = {},
+                         QDBusConnection bus = QDBusConnection(QString()), QObject* parent = nullptr);
     ~AppDelegate() override;
 
-    // Installs the tray item (or, without a tray, shows the panel as a window), builds the
-    // popover and hooks its size to the store. Starts no scan.
+    // Follows the trays from now on: docks into one whenever one exists and shows the panel as
+    // a window whenever none does. Hooks the popover's size to the store. Starts no scan.
     void applicationDidFinishLaunching();
     // The icon's click: closes a shown popover, otherwise refreshes and opens it.
     void togglePopover();
@@ -41,8 +43,10 @@ public:
 
     [[nodiscard]] PortStore& store() const { return *store_; }
     [[nodiscard]] PopoverWindow& popover() const { return *popover_; }
-    [[nodiscard]] QSystemTrayIcon* statusItem() const { return statusItem_; }
-    // Whether the panel lives in the tray (true) or in a window of its own.
+    // The XEmbed icon, while the panel is docked into an X11 tray.
+    [[nodiscard]] QSystemTrayIcon* statusItem() const { return tray_->xembedIcon(); }
+    [[nodiscard]] const TrayIcon& trayIcon() const { return *tray_; }
+    // Whether the panel lives in a tray that exists (true) or in a window of its own.
     [[nodiscard]] bool isDocked() const;
 
     // How long after the popover closed by a click elsewhere a click on the icon is taken to
@@ -59,20 +63,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void installStatusItem();
+    void followTray(TrayIcon::Kind kind);
+    void onIconActivated(QSystemTrayIcon::ActivationReason reason);
     void showWithoutTray();
     void dockIntoTray();
     void resizePopover();
     void recolourIcon();
-    [[nodiscard]] QRect iconAnchor() const;
+    void describeServers();
+    // The tray's text for the listed servers: their number once a scan has run.
+    [[nodiscard]] QString serversSentence() const;
 
     std::unique_ptr<PortStore> store_;
     std::unique_ptr<PopoverWindow> popover_;
     std::unique_ptr<QMenu> trayMenu_;
     MenuBarIcon icon_;
-    QPointer<QSystemTrayIcon> statusItem_;
-    // Polls for a tray only while the panel is shown as a window because none was found.
-    QTimer trayWatch_;
+    std::unique_ptr<TrayIcon> tray_;
+    bool describing_ = false;
 };
 
 }  // namespace vantu

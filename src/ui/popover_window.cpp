@@ -22,8 +22,13 @@ namespace {
 
 Qt::WindowFlags popupFlags() {
     // A Wayland compositor does not let a parentless popup be placed, nor grab for it: a
-    // frameless tool window that hides when it loses activation stands in.
-    if (QGuiApplication::platformName().startsWith(u"wayland"_s)) {
+    // frameless tool window that hides when it loses activation stands in. Through Xwayland
+    // too: a popup's grab never sees a click on a Wayland window, while the loss of activation
+    // to one does arrive. (An unmanaged X window would open where it is put, but sway 1.7 never
+    // lets it keep the focus, so nothing would close it.)
+    const QString platform = QGuiApplication::platformName();
+    if (platform.startsWith(u"wayland"_s) ||
+        (platform == u"xcb"_s && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))) {
         return Qt::Tool | Qt::FramelessWindowHint;
     }
     return Qt::Popup | Qt::FramelessWindowHint;

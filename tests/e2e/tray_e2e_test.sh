@@ -7,7 +7,8 @@
 # is open appears by itself, and a click on the icon closes the popover again. The icon's
 # right-click menu opens, a double click leaves the popover open, a row's menu stops the whole
 # process group its server runs in (what Ctrl+C leaves running included, by force once
-# offered), and a second launch hands over to the running app.
+# offered), a second launch hands over to the running app, and when the tray goes the panel is
+# a window again.
 #
 #   tray_e2e_test.sh VANTU TEST_LISTENER [SCREENSHOT_DIR]
 #
@@ -17,59 +18,14 @@ set -euo pipefail
 vantu="$1"
 test_listener="$2"
 screenshots="${3:-}"
-limit=20  # seconds, for every single wait
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-say() { echo "e2e: $*"; }
-
-if ! command -v Xvfb >/dev/null; then
-  echo "SKIP: Xvfb is not installed, so no X server can be started" >&2
-  exit 77
-fi
+# shellcheck source=e2e_lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
+# An XEmbed tray only: no StatusNotifierItem watcher of the desktop running the test.
+unset DBUS_SESSION_BUS_ADDRESS
+start_xvfb
 for tool in trayer xdotool; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/dev.sh deps installs it)"
 done
-
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  local status=$?
-  if [ "$status" -ne 0 ]; then
-    [ -f "$work/report" ] && { echo "--- app report" >&2; cat "$work/report" >&2; }
-    [ -f "$work/vantu.log" ] && { echo "--- app output" >&2; head -c 20000 "$work/vantu.log" >&2; }
-  fi
-  local index
-  for ((index = ${#pids[@]} - 1; index >= 0; index--)); do
-    kill "${pids[index]}" 2>/dev/null || true
-  done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-  exit "$status"
-}
-trap cleanup EXIT
-
-# Polls `condition` (a shell command) every 0.1 s for up to $limit seconds.
-wait_for() {
-  local what="$1"; shift
-  local deadline=$((SECONDS + limit))
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || fail "timed out after ${limit}s waiting for $what"
-    sleep 0.1
-  done
-}
-
-# --- An X server on a free display: Xvfb picks the number and reports it when ready.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-exec 3>&-
-display_ready() { [ -s "$work/display" ] || ! kill -0 "${pids[0]}" 2>/dev/null; }
-wait_for "Xvfb" display_ready
-if ! kill -0 "${pids[0]}" 2>/dev/null; then
-  echo "SKIP: Xvfb could not start: $(cat "$work/xvfb.log")" >&2
-  exit 77
-fi
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
 say "X server on $DISPLAY"
 
 # --- Three free ports, in ascending order: the site, a neighbour listed below it, and one for
@@ -101,7 +57,6 @@ say "dev servers: pid $listener on port $port, pid $neighbour on port $neighbour
 # The last block of rows the app reported.
 last_rows() { awk '/^rows /{block=""; inblock=1; next} /^end$/{inblock=0; last=block; next} inblock{block=block $0 "\n"} END{printf "%s", last}' "$work/report"; }
 row_of_site() { last_rows | awk -F'\t' -v port="$port" '$1 == "row " port && $2 == "e2e-site"'; }
-count() { grep -c "^$1" "$work/report" 2>/dev/null || true; }
 # Every scan started has ended.
 scans_settled() { [ "$(count scanning)" -eq "$(count scanned)" ]; }
 
@@ -130,7 +85,8 @@ say "no tray: $(grep 'no system tray' "$work/vantu.log")"
 
 # --- A tray appears (trayer along the top edge): the panel moves into it.
 trayer --edge top --align right --widthtype request --height 28 --SetDockType true >"$work/trayer.log" 2>&1 &
-pids+=($!)
+trayer_pid=$!
+pids+=("$trayer_pid")
 docked() { grep -q '^tray docked' "$work/report"; }
 wait_for "the app to dock into the tray" docked
 # The icon: the one visible window of the app, small and square.
@@ -333,4 +289,12 @@ for window in $(xdotool search --onlyvisible --class vantu 2>/dev/null); do
 done
 [ "$icons" -eq 1 ] || fail "expected one tray icon after a second launch, found $icons"
 say "a second launch handed over; one tray icon"
+
+# --- The tray goes (a panel restart): the panel comes back as a window, not docked.
+kill "$trayer_pid"
+wait "$trayer_pid" 2>/dev/null || true
+wait_for "the window to come back" count_reaches 'tray window' 2
+window_shown() { [ -n "$(xdotool search --onlyvisible --class vantu 2>/dev/null)" ]; }
+wait_for "the panel window" window_shown
+say "tray gone: the panel is a window again"
 echo "PASS"

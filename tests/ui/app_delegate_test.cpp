@@ -115,6 +115,32 @@ TEST_F(AppDelegateTest, TheToolWindowThatStandsInForAPopupClosesWhenItLosesActiv
     EXPECT_LT(*window.sinceClosedByUser(), 5000);
 }
 
+// The tray's tooltip tells what the last scan found, once the store has settled after it.
+TEST_F(AppDelegateTest, TheTraysTooltipCountsTheServersOfTheLastScan) {
+    delegate->applicationDidFinishLaunching();
+    const auto text = [&] { return delegate->trayIcon().statusNotifierItem().toolTip().text; };
+    EXPECT_EQ(delegate->trayIcon().statusNotifierItem().toolTip().title, u"Vantu \u2014 Development ports"_s);
+    ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() == 1; }));
+    EXPECT_EQ(text(), u"Click to look for development servers"_s) << "no scan has ended yet";
+    const struct {
+        QList<Listener> listeners;
+        QString text;
+    } cases[] = {
+        {{}, u"No development servers running"_s},
+        {{ownListener(101, 3000, u"node"_s)}, u"1 development server running"_s},
+        {{ownListener(101, 3000, u"node"_s), ownListener(102, 5173, u"node"_s)}, u"2 development servers running"_s},
+    };
+    size_t scan = 0;
+    for (const auto& [listeners, expected] : cases) {
+        if (scan > 0) {
+            delegate->store().refresh();
+            ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() == scan + 1; }));
+        }
+        service->finishSnapshot(scan++, listeners);
+        EXPECT_TRUE(waitUntil([&] { return text() == expected; })) << text().toStdString();
+    }
+}
+
 TEST(SingleInstanceTest, ALaterLaunchHandsOverToTheRunningOne) {
     QTemporaryDir folder;
     const QString socket = folder.filePath(u"vantu.socket"_s);

@@ -1,0 +1,171 @@
+#include "platform/tray/status_notifier_item.h"
+
+#include "platform/tray/dbus_menu_exporter.h"
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu::platform {
+namespace {
+
+const QString kWatcherService = u"org.kde.StatusNotifierWatcher"_s;
+const QString kWatcherPath = u"/StatusNotifierWatcher"_s;
+const QString kItemPath = u"/StatusNotifierItem"_s;
+const QString kMenuPath = u"/MenuBar"_s;
+constexpr QDBusConnection::RegisterOptions kExported = QDBusConnection::ExportScriptableSlots |
+                                                       QDBusConnection::ExportScriptableSignals |
+                                                       QDBusConnection::ExportScriptableProperties;
+
+}  // namespace
+
+StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString id, QObject* parent)
+    : QObject(parent), bus_(std::move(bus)), id_(std::move(id)) {
+    registerStatusNotifierTypes();
+}
+
+StatusNotifierItem::~StatusNotifierItem() {
+    if (!serviceName_.isEmpty()) {
+        bus_.unregisterService(serviceName_);
+        bus_.unregisterObject(kItemPath);
+        bus_.unregisterObject(kMenuPath);
+    }
+}
+
+bool StatusNotifierItem::start() {
+    if (!bus_.isConnected() || !serviceName_.isEmpty()) {
+        return false;
+    }
+    if (menu_ != nullptr) {
+        bus_.registerObject(kMenuPath, menu_, kExported);
+    }
+    bus_.registerObject(kItemPath, this, kExported);
+    // The name hosts expect; a second item of this process takes the next number.
+    for (int instance = 1; instance <= 16 && serviceName_.isEmpty(); ++instance) {
+        const QString name = u"org.kde.StatusNotifierItem-%1-%2"_s.arg(::getpid()).arg(instance);
+        if (bus_.registerService(name)) {
+            serviceName_ = name;
+        }
+    }
+    if (serviceName_.isEmpty()) {
+        bus_.unregisterObject(kItemPath);
+        bus_.unregisterObject(kMenuPath);
+        return false;
+    }
+    watcher_ = new QDBusServiceWatcher(kWatcherService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString& /*service*/, const QString& /*oldOwner*/, const QString& newOwner) {
+                if (newOwner.isEmpty()) {
+                    ++attempt_;
+                    setRegistration(Registration::noWatcher);
+                } else {
+                    registerWithWatcher();
+                }
+            });
+    // Whether a watcher runs already; the service watcher reports only later changes.
+    setRegistration(Registration::pending);
+    const quint64 attempt = ++attempt_;
+    auto* call = new QDBusPendingCallWatcher(bus_.interface()->asyncCall(u"NameHasOwner"_s, kWatcherService), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this, call, attempt] {
+        call->deleteLater();
+        if (attempt != attempt_) {
+            return;
+        }
+        const QDBusPendingReply<bool> reply = *call;
+        if (!reply.isError() && reply.value()) {
+            registerWithWatcher();
+        } else {
+            setRegistration(Registration::noWatcher);
+        }
+    });
+    return true;
+}
+
+void StatusNotifierItem::registerWithWatcher() {
+    const quint64 attempt = ++attempt_;
+    setRegistration(Registration::pending);
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(kWatcherService, kWatcherPath, kWatcherService, u"RegisterStatusNotifierItem"_s);
+    message << serviceName_;
+    auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this, call, attempt] {
+        call->deleteLater();
+        if (attempt == attempt_) {
+            setRegistration(call->isError() ? Registration::refused : Registration::registered);
+        }
+    });
+}
+
+void StatusNotifierItem::setRegistration(Registration registration) {
+    if (registration != registration_) {
+        registration_ = registration;
+        Q_EMIT registrationChanged();
+    }
+}
+
+void StatusNotifierItem::setTitle(const QString& title) {
+    if (title != title_) {
+        title_ = title;
+        Q_EMIT NewTitle();
+    }
+}
+
+void StatusNotifierItem::setIcon(const QString& name, const QString& themePath, const QList<QImage>& images) {
+    iconName_ = name;
+    iconThemePath_ = themePath;
+    iconPixmaps_.clear();
+    for (const QImage& image : images) {
+        iconPixmaps_.append(SniPixmap::fromImage(image));
+    }
+    toolTip_.iconName = name;
+    toolTip_.pixmaps = iconPixmaps_;
+    Q_EMIT NewIcon();
+}
+
+void StatusNotifierItem::setToolTip(const QString& title, const QString& text) {
+    if (title != toolTip_.title || text != toolTip_.text) {
+        toolTip_.title = title;
+        toolTip_.text = text;
+        Q_EMIT NewToolTip();
+    }
+}
+
+void StatusNotifierItem::setMenu(DBusMenuExporter* menu) {
+    menu_ = menu;
+}
+
+QString StatusNotifierItem::category() {
+    return u"ApplicationStatus"_s;
+}
+
+QString StatusNotifierItem::status() {
+    return u"Active"_s;
+}
+
+QDBusObjectPath StatusNotifierItem::menu() const {
+    // The protocol's word for "no menu".
+    return QDBusObjectPath(menu_ != nullptr ? kMenuPath : u"/NO_DBUSMENU"_s);
+}
+
+void StatusNotifierItem::ContextMenu(int x, int y) {
+    Q_EMIT contextMenuRequested({x, y});
+}
+
+void StatusNotifierItem::Activate(int x, int y) {
+    Q_EMIT activated({x, y});
+}
+
+void StatusNotifierItem::SecondaryActivate(int x, int y) {
+    Q_EMIT secondaryActivated({x, y});
+}
+
+void StatusNotifierItem::Scroll(int /*delta*/, const QString& /*orientation*/) {}
+
+}  // namespace vantu::platform
