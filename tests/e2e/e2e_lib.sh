@@ -40,6 +40,16 @@ wait_for() {
   done
 }
 
+# Polls `condition` like wait_for, but only answers whether it held within `seconds`.
+holds_within() {
+  local seconds="$1"; shift
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
 # An X server on a free display: Xvfb picks the number and reports it when ready. The app is
 # then an X11 client only, even when the test runs in a Wayland session.
 start_xvfb() {
