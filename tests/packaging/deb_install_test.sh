@@ -31,6 +31,7 @@ mkdir "$HOME"
 (cd "$root" && cpack --config "$build/CPackConfig.cmake" -B "$root/package" >/dev/null)
 deb="$(ls "$root"/package/*.deb)"
 version="$(dpkg-deb -f "$deb" Version)"
+dpkg-deb -f "$deb" Recommends | grep -qw qt6-wayland || fail "the package does not recommend qt6-wayland"
 autostart=/etc/xdg/autostart/dev.vantu.Vantu.desktop
 
 installed=true
