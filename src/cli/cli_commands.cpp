@@ -306,9 +306,8 @@ int runList(const CliArguments& arguments, CliContext& context) {
                                           : DevelopmentPortFilter::includes(listener, context.settings);
                  });
     if (arguments.json) {
-        // The snapshot read the groups of dev servers only; --all shows more.
-        shown = SnapshotAssembly::withSessions(std::move(shown),
-                                               [](const Listener& listener) { return !listener.session; });
+        // Only the JSON report shows each server's group: the table does not pay for reading them.
+        shown = SnapshotAssembly::withSessions(std::move(shown), [](const Listener&) { return true; });
         QJsonArray array = toJson(shown);
         if (arguments.all) {
             for (const QJsonValue& other : toJson(snapshot->foreign)) {

@@ -3,6 +3,7 @@
 #include "core/port_release.h"
 #include "core/process_stopper.h"
 #include "platform/user_units.h"
+#include "rules/development_port_filter.h"
 #include "service/snapshot_assembly.h"
 
 #include <QThreadPool>
@@ -23,7 +24,12 @@ QFuture<SnapshotResult> PortService::snapshot(const DiscoverySettings& settings,
                                  if (auto* error = std::get_if<ServiceError>(&taken)) {
                                      return std::move(*error);
                                  }
-                                 return std::get<ListenerInventory>(std::move(taken)).listeners;
+                                 // The groups of the servers that will be shown, for their rows.
+                                 return SnapshotAssembly::withSessions(
+                                     std::get<ListenerInventory>(std::move(taken)).listeners,
+                                     [&settings](const Listener& listener) {
+                                         return DevelopmentPortFilter::includes(listener, settings);
+                                     });
                              });
 }
 

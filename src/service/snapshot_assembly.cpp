@@ -1,7 +1,6 @@
 #include "service/snapshot_assembly.h"
 
 #include "project/project_resolver.h"
-#include "rules/development_port_filter.h"
 
 namespace vantu::SnapshotAssembly {
 
@@ -18,9 +17,6 @@ std::variant<ListenerInventory, ServiceError> assemble(std::variant<ListenerInve
     }
     inventory.listeners = enrich ? enrich(std::move(inventory.listeners), overrides, settings)
                                  : ProjectResolver::enrich(std::move(inventory.listeners), overrides, settings);
-    inventory.listeners = withSessions(std::move(inventory.listeners), [&settings](const Listener& listener) {
-        return DevelopmentPortFilter::includes(listener, settings);
-    });
     return inventory;
 }
 

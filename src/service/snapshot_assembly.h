@@ -28,7 +28,8 @@ std::variant<ListenerInventory, ServiceError> assemble(std::variant<ListenerInve
                                                        const QMap<QString, QString>& overrides,
                                                        const Enricher& enrich = {});
 
-// Gives each listener that `wanted` picks its process group, every process read once.
+// Gives each listener that `wanted` picks its process group, every process read once. Not part
+// of `take`: a listing that shows no groups should not pay for reading them.
 QList<Listener> withSessions(QList<Listener> listeners, const std::function<bool(const Listener&)>& wanted);
 
 // A whole snapshot in the calling thread.
