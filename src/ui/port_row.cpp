@@ -234,9 +234,12 @@ void PortRow::applyState() {
     button_->setToolTip(
         Appearance::literalText(canForce_ ? tr("Force quit %1 (SIGKILL)").arg(forceTarget_.value_or(displayName))
                                           : tr("Stop %1").arg(displayName) + stopSuffix));
-    button_->setAccessibleName(tr("%1 %2, %3, port %4, PID %5")
-                                   .arg(actionWord(canForce_), displayName, listener_.command,
-                                        QString::number(listener_.port), QString::number(listener_.pid)));
+    // What is heard must say what the button ends: the rest of a group, where that is what it ends.
+    button_->setAccessibleName(canForce_ && forceTarget_
+                                   ? tr("Force quit %1 (SIGKILL)").arg(*forceTarget_)
+                                   : tr("%1 %2, %3, port %4, PID %5")
+                                         .arg(actionWord(canForce_), displayName, listener_.command,
+                                              QString::number(listener_.port), QString::number(listener_.pid)));
 
     switch (slot()) {
         case Slot::spinner:

@@ -321,6 +321,8 @@ TEST_F(PopoverViewTest, ContextMenuOffersToStopTheWholeGroupOrItsUnit) {
     settle();
     EXPECT_EQ(view->rows().front()->actionButton()->toolTip(),
               Appearance::literalText(u"Force quit npm run dev (1 process) (SIGKILL)"_s));
+    EXPECT_EQ(view->rows().front()->actionButton()->accessibleName(),
+              u"Force quit npm run dev (1 process) (SIGKILL)"_s);
     Listener renamed = started;  // the leader has gone: a refresh names the group after the server
     renamed.session->leaderCommand = u"node"_s;
     EXPECT_EQ(stopItem(renamed), u"Force Quit npm run dev (1 process)"_s);
