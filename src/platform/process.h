@@ -43,9 +43,8 @@ struct ProcessPlace {
 };
 std::optional<ProcessPlace> placeOf(int32_t pid);
 
-// The pids of the processes in the process group, as /proc lists them now.
-std::vector<int32_t> processGroupMembers(int32_t processGroup);
-// The same for several groups, in one pass over /proc: group → its members' pids.
+// The pids of the processes in each of the process groups, as /proc lists them now, in one pass
+// over /proc: group → its members' pids.
 std::unordered_map<int32_t, std::vector<int32_t>> processGroupMembers(const std::unordered_set<int32_t>& groups);
 
 // The command line, its arguments joined by spaces; at most `maxBytes` of it are read.

@@ -115,11 +115,6 @@ std::optional<ProcessPlace> placeOf(int32_t pid) {
     };
 }
 
-std::vector<int32_t> processGroupMembers(int32_t processGroup) {
-    auto groups = processGroupMembers(std::unordered_set<int32_t>{processGroup});
-    return std::move(groups[processGroup]);
-}
-
 std::unordered_map<int32_t, std::vector<int32_t>> processGroupMembers(const std::unordered_set<int32_t>& groups) {
     std::unordered_map<int32_t, std::vector<int32_t>> members;
     DIR* folder = groups.empty() ? nullptr : ::opendir("/proc");

@@ -220,7 +220,7 @@ void PortStore::stop(const Listener& listener) {
         return;
     }
     const ProcessIdentity identity = *listener.identity;
-    if (forceAvailable_.contains(identity) && sessionsToForce_.contains(identity)) {
+    if (sessionToForce(listener) != nullptr) {
         stopSession(listener);
         return;
     }
@@ -246,22 +246,14 @@ QCoro::Task<void> PortStore::runStop(ProcessIdentity identity, bool force) {
         outcome && outcome->has_value() && (*outcome)->errorCase() == PortServiceError::Case::processExited;
     if (delivered) {
         // Give the process time to exit; the wait ends early once it has.
-        QList<uint16_t> ports;
-        for (const Listener& listener : listeners_) {
-            if (listener.identity == identity) {
-                ports.append(listener.port);
-            }
-        }
-        const std::optional<StopAftermath> aftermath =
-            co_await Settled(service_->awaitExit(processes, ports, force ? delays_.afterForced : delays_.afterPolite));
+        const std::optional<StopAftermath> aftermath = co_await Settled(
+            service_->awaitExit(processes, portsOf(processes), force ? delays_.afterForced : delays_.afterPolite));
         if (!self) {
             co_return;
         }
-        if (aftermath && aftermath->exited) {
-            // Its rows go at once rather than with the refresh, and nothing is left to force.
-            dropRowsOf(identity);
-            showThroughRefresh(aftermath->takenAgain);
-        } else if (!force) {
+        // Ended, its rows go at once rather than with the refresh, and nothing is left to force.
+        const bool stillRunning = !applyAftermath(processes, aftermath).isEmpty();
+        if (stillRunning && !force) {
             // In one turn: the row leaves the stopping state and offers the forced kill, while
             // the refresh that decides whether the row stays is on its way.
             Q_EMIT willChange();
@@ -288,9 +280,8 @@ void PortStore::stopSession(const Listener& listener) {
     if (!listener.identity || !listener.canTerminate()) {
         return;
     }
-    const auto toForce = forceAvailable_.contains(*listener.identity) ? sessionsToForce_.constFind(*listener.identity)
-                                                                      : sessionsToForce_.cend();
-    const bool force = toForce != sessionsToForce_.cend();
+    const ProcessSession* toForce = sessionToForce(listener);
+    const bool force = toForce != nullptr;
     if (!force && !listener.session) {
         return;
     }
@@ -300,6 +291,14 @@ void PortStore::stopSession(const Listener& listener) {
     }
     QMetaObject::invokeMethod(
         this, [this, session = std::move(session), force] { runSessionStop(session, force); }, Qt::QueuedConnection);
+}
+
+const ProcessSession* PortStore::sessionToForce(const Listener& listener) const {
+    if (!listener.identity || !forceAvailable_.contains(*listener.identity)) {
+        return nullptr;
+    }
+    const auto found = sessionsToForce_.constFind(*listener.identity);
+    return found == sessionsToForce_.cend() ? nullptr : &*found;
 }
 
 void PortStore::stopUnit(const Listener& listener) {
@@ -369,15 +368,8 @@ QCoro::Task<void> PortStore::runSessionStop(ProcessSession session, bool force) 
         if (!self) {
             co_return;
         }
-        const QList<ProcessIdentity> survivors = aftermath ? aftermath->stillRunning : signalled->members;
-        for (const ProcessIdentity& member : signalled->members) {
-            if (!survivors.contains(member)) {
-                dropRowsOf(member);
-            }
-        }
-        if (aftermath && aftermath->exited) {
-            showThroughRefresh(aftermath->takenAgain);
-        } else if (!force) {
+        const QList<ProcessIdentity> survivors = applyAftermath(signalled->members, aftermath);
+        if (!survivors.isEmpty() && !force) {
             // Each surviving listener's row offers the forced stop of what is left of the group.
             ProcessSession rest = *signalled;
             rest.members = survivors;
@@ -419,15 +411,7 @@ QCoro::Task<void> PortStore::runUnitStop(QString unit, ProcessSession session) {
         if (!self) {
             co_return;
         }
-        const QList<ProcessIdentity> survivors = aftermath ? aftermath->stillRunning : session.members;
-        for (const ProcessIdentity& member : session.members) {
-            if (!survivors.contains(member)) {
-                dropRowsOf(member);
-            }
-        }
-        if (aftermath && aftermath->exited) {
-            showThroughRefresh(aftermath->takenAgain);
-        }
+        applyAftermath(session.members, aftermath);
         refresh();
     } else {
         publish(errorMessage_, failure ? *failure : std::optional<QString>(interruptedStopMessage()));
@@ -437,6 +421,20 @@ QCoro::Task<void> PortStore::runUnitStop(QString unit, ProcessSession session) {
         }
     }
     endStopping(session.members);
+}
+
+QList<ProcessIdentity> PortStore::applyAftermath(const QList<ProcessIdentity>& waited,
+                                                 const std::optional<StopAftermath>& aftermath) {
+    const QList<ProcessIdentity> survivors = aftermath ? aftermath->stillRunning : waited;
+    for (const ProcessIdentity& process : waited) {
+        if (!survivors.contains(process)) {
+            dropRowsOf(process);
+        }
+    }
+    if (survivors.isEmpty()) {
+        showThroughRefresh(aftermath->takenAgain);
+    }
+    return survivors;
 }
 
 void PortStore::dropRowsOf(const ProcessIdentity& identity) {

@@ -101,6 +101,9 @@ public:
     // The groups whose forced stop is on offer, by the identity of a listener in them, with
     // only the members that outlived the polite stop.
     [[nodiscard]] const QHash<ProcessIdentity, ProcessSession>& sessionsToForce() const { return sessionsToForce_; }
+    // The group whose forced stop the listener's row offers now; null when its Force, if any,
+    // is for the process alone.
+    [[nodiscard]] const ProcessSession* sessionToForce(const Listener& listener) const;
 
     // Pins the listener to a folder the user picks, or removes the pin.
     void chooseProjectFolder(const Listener& listener);
@@ -126,6 +129,10 @@ private:
     // The ports the listed processes hold.
     [[nodiscard]] QList<uint16_t> portsOf(const QList<ProcessIdentity>& processes) const;
     QCoro::Task<void> runSocketCheck();
+    // What the wait after a signal found: the rows of the processes that ended go at once, and a
+    // port taken again is named. Returns the processes still running.
+    QList<ProcessIdentity> applyAftermath(const QList<ProcessIdentity>& waited,
+                                          const std::optional<StopAftermath>& aftermath);
     // Removes the process's rows and its force offer, as the next refresh would.
     void dropRowsOf(const ProcessIdentity& identity);
     void applyProjectFolder(const QString& key, const QString& folder);

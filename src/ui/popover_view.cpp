@@ -228,10 +228,8 @@ void PopoverView::addSessionActions(QMenu* menu, const Listener& listener) {
         connect(stopUnit, &QAction::triggered, this, [this, listener] { store_.stopUnit(listener); });
         return;
     }
-    const auto toForce = store_.forceAvailable().contains(*listener.identity)
-                             ? store_.sessionsToForce().constFind(*listener.identity)
-                             : store_.sessionsToForce().cend();
-    const bool force = toForce != store_.sessionsToForce().cend();
+    const ProcessSession* toForce = store_.sessionToForce(listener);
+    const bool force = toForce != nullptr;
     if (!force && !session->hasOthers()) {
         return;  // the group is the process alone: the row's own button stops it
     }
@@ -342,10 +340,8 @@ void PopoverView::updateRows() {
     for (const Listener& listener : store_.listeners()) {
         const bool isStopping = listener.identity && store_.stopping().contains(*listener.identity);
         const bool canForce = listener.identity && store_.forceAvailable().contains(*listener.identity);
-        const auto group =
-            canForce ? store_.sessionsToForce().constFind(*listener.identity) : store_.sessionsToForce().cend();
         std::optional<QString> forceTarget;
-        if (group != store_.sessionsToForce().cend()) {
+        if (const ProcessSession* group = store_.sessionToForce(listener)) {
             forceTarget =
                 tr("%1 (%n processes)", nullptr, static_cast<int>(group->members.size())).arg(group->leaderCommand);
         }

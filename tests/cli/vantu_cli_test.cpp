@@ -402,7 +402,7 @@ TEST_F(VantuCliTest, StoppingTheSessionOfRealDevToolsLeavesNothingOfTheGroup) {
         // Running, that is: a tool may start a helper of its own on the way out (nodemon runs ps
         // to find its children), which then waits, a zombie, for the system to reap it.
         const auto running = [group] {
-            std::vector<int32_t> members = platform::processGroupMembers(group);
+            std::vector<int32_t> members = platform::processGroupMembers({group})[group];
             std::erase_if(members, [](int32_t pid) {
                 QFile stat(u"/proc/%1/stat"_s.arg(pid));
                 const QByteArray text = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();

@@ -33,11 +33,7 @@ trap cleanup EXIT
 # Polls a command every 0.1 s for up to $limit seconds.
 wait_for() {
   local what="$1"; shift
-  local deadline=$((SECONDS + limit))
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || fail "timed out after ${limit}s waiting for $what"
-    sleep 0.1
-  done
+  holds_within "$limit" "$@" || fail "timed out after ${limit}s waiting for $what"
 }
 
 # Polls `condition` like wait_for, but only answers whether it held within `seconds`.
