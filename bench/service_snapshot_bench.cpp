@@ -9,7 +9,7 @@
 // examined, and lsof too describes every process.
 #include "busy_desktop.h"
 #include "core/listener_enumerator.h"
-#include "core/process_session.h"
+#include "core/process_group.h"
 #include "enumerators.h"
 #include "platform/listening_sockets.h"
 #include "platform/process.h"
@@ -233,7 +233,7 @@ BENCHMARK(BM_SnapshotThroughTheListingTool)->Unit(benchmark::kMillisecond)->UseR
 
 // The part of a snapshot that reads each shown server's process group: one pass over /proc for
 // all their groups, then each member checked.
-void BM_ServerSessions(benchmark::State& state) {
+void BM_ServerGroups(benchmark::State& state) {
     const auto list = snapshot();
     QList<vantu::ProcessIdentity> servers;
     for (const vantu::Listener& listener : list.value_or(QList<vantu::Listener>())) {
@@ -242,7 +242,7 @@ void BM_ServerSessions(benchmark::State& state) {
         }
     }
     for (auto _ : state) {
-        const auto sessions = vantu::ProcessSessions::ofEach(servers);
+        const auto sessions = vantu::ProcessGroups::ofEach(servers);
         if (sessions.size() < servers.size() / 2) {
             state.SkipWithError("most servers' groups were not read");
             break;
@@ -250,7 +250,7 @@ void BM_ServerSessions(benchmark::State& state) {
     }
     state.counters["servers"] = static_cast<double>(servers.size());
 }
-BENCHMARK(BM_ServerSessions)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_ServerGroups)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 // The socket dump alone, and the walk of the user's descriptors alone, with the cost of each
 // descriptor looked at.

@@ -99,7 +99,7 @@
     </message>
 </context>
 <context>
-    <name>ProcessSession</name>
+    <name>ProcessGroup</name>
     <message>
         <source>This group of processes includes another user’s process; nothing was signalled.</source>
         <translation type="unfinished"></translation>

@@ -64,7 +64,7 @@ std::variant<CliArguments, UsageError> parseArguments(const QStringList& argumen
         } else if (argument == u"--force" && parsed.command == CliArguments::Command::stop) {
             parsed.force = true;
         } else if (argument == u"--session" && parsed.command == CliArguments::Command::stop) {
-            parsed.session = true;
+            parsed.group = true;
         } else if (argument.startsWith(u'-') && !argument.isEmpty() && argument.size() > 1 &&
                    !argument.at(1).isDigit()) {
             return UsageError{

@@ -17,7 +17,7 @@ struct CliArguments {
     bool json = false;
     bool force = false;
     // stop: the listener's whole process group, as Ctrl+C in its terminal would.
-    bool session = false;
+    bool group = false;
     QList<uint16_t> ports;
 };
 

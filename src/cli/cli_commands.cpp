@@ -3,7 +3,7 @@
 
 #include "cli/listener_report.h"
 #include "core/port_release.h"
-#include "core/process_session.h"
+#include "core/process_group.h"
 #include "core/process_stopper.h"
 #include "platform/process_signal.h"
 #include "platform/user_units.h"
@@ -73,44 +73,44 @@ struct StoppedPort {
 };
 
 // Stops the process group of each target as Ctrl+C would, or refuses the whole group.
-void stopSessions(uint16_t port, const QList<Listener>& targets, const CliArguments& arguments, CliContext& context,
-                  StoppedPort& result) {
+void stopGroups(uint16_t port, const QList<Listener>& targets, const CliArguments& arguments, CliContext& context,
+                StoppedPort& result) {
     for (const Listener& listener : targets) {
-        const auto session = ProcessSessions::of(*listener.identity);
-        if (!session) {
+        const auto group = ProcessGroups::of(*listener.identity);
+        if (!group) {
             result.stopped = true;  // gone already: the port's verdict tells the rest
             continue;
         }
-        if (session->refusal) {
-            complain(context, aboutPort(port, *session->refusal));
+        if (group->refusal) {
+            complain(context, aboutPort(port, *group->refusal));
             result.status = worse(result.status, kFailed);
             continue;
         }
-        if (session->unit) {
+        if (group->unit) {
             // Its manager would start a signalled server again; the unit is what is stopped.
-            if (const auto failed = platform::UserUnits::stop(*session->unit)) {
+            if (const auto failed = platform::UserUnits::stop(*group->unit)) {
                 complain(context, aboutPort(port, *failed));
                 result.status = worse(result.status, kFailed);
                 continue;
             }
             context.out << visible(text(QT_TRANSLATE_NOOP("vantu-cli", "Asked systemd to stop the unit %1 on port %2."))
-                                       .arg(*session->unit)
+                                       .arg(*group->unit)
                                        .arg(port))
                         << Qt::endl;
         } else {
-            if (const auto failed = ProcessSessions::signal(*session, arguments.force ? SIGKILL : SIGINT)) {
-                complain(context, aboutPort(port, session->description() + u": "_s + failed->errorDescription()));
+            if (const auto failed = ProcessGroups::signal(*group, arguments.force ? SIGKILL : SIGINT)) {
+                complain(context, aboutPort(port, group->description() + u": "_s + failed->errorDescription()));
                 result.status = worse(result.status, kFailed);
             }
             context.out << visible((arguments.force
                                         ? text(QT_TRANSLATE_NOOP("vantu-cli", "Killed %1 on port %2."))
                                         : text(QT_TRANSLATE_NOOP("vantu-cli", "Asked %1 to stop on port %2.")))
-                                       .arg(session->description())
+                                       .arg(group->description())
                                        .arg(port))
                         << Qt::endl;
         }
         result.stopped = true;
-        for (const ProcessIdentity& member : session->members) {
+        for (const ProcessIdentity& member : group->members) {
             if (!result.processes.contains(member)) {
                 result.processes.append(member);
             }
@@ -162,8 +162,8 @@ StoppedPort stopPort(uint16_t port, const ListenerInventory& inventory, const Cl
             targets.append(listener);
         }
     }
-    if (arguments.session) {
-        stopSessions(port, targets, arguments, context, result);
+    if (arguments.group) {
+        stopGroups(port, targets, arguments, context, result);
         return result;
     }
     for (const Listener& listener : targets) {
@@ -254,8 +254,8 @@ int awaitRelease(QList<StoppedPort>& ports, const CliArguments& arguments, CliCo
 
 // A group is stopped once every member has ended, not only the one that listened: what lingers
 // (a bundler's service process, a parent that ignores SIGINT) is named.
-int awaitSessions(const QList<StoppedPort>& ports, std::chrono::steady_clock::time_point deadline,
-                  const CliArguments& arguments, CliContext& context) {
+int awaitGroups(const QList<StoppedPort>& ports, std::chrono::steady_clock::time_point deadline,
+                const CliArguments& arguments, CliContext& context) {
     int status = kDone;
     for (const StoppedPort& port : ports) {
         qsizetype lingering = 0;
@@ -307,7 +307,7 @@ int runList(const CliArguments& arguments, CliContext& context) {
                  });
     if (arguments.json) {
         // Only the JSON report shows each server's group: the table does not pay for reading them.
-        shown = SnapshotAssembly::withSessions(std::move(shown), [](const Listener&) { return true; });
+        shown = SnapshotAssembly::withGroups(std::move(shown), [](const Listener&) { return true; });
         QJsonArray array = toJson(shown);
         if (arguments.all) {
             for (const QJsonValue& other : toJson(snapshot->foreign)) {
@@ -337,7 +337,7 @@ int runStop(const CliArguments& arguments, CliContext& context) {
         ports.append(stopPort(port, *snapshot, arguments, context));
         status = worse(status, ports.back().status);
     }
-    if (arguments.session) {
+    if (arguments.group) {
         // A group may serve more ports than the ones asked for (concurrently's two servers):
         // what became of those is said too.
         const qsizetype asked = ports.size();
@@ -355,8 +355,8 @@ int runStop(const CliArguments& arguments, CliContext& context) {
     }
     const auto started = std::chrono::steady_clock::now();
     status = worse(status, awaitRelease(ports, arguments, context));
-    if (arguments.session) {
-        status = worse(status, awaitSessions(ports, started + context.releaseWait, arguments, context));
+    if (arguments.group) {
+        status = worse(status, awaitGroups(ports, started + context.releaseWait, arguments, context));
     }
     return finishOutput(status, context);
 }

@@ -95,12 +95,12 @@ QJsonArray toJson(const QList<Listener>& listeners) {
         } else {
             object.insert(u"project"_s, QJsonValue::Null);
         }
-        if (const auto& session = listener.session) {
+        if (const auto& group = listener.group) {
             object.insert(u"session"_s, QJsonObject{
-                                            {u"leaderPid"_s, session->leaderPid},
-                                            {u"command"_s, session->leaderCommand},
-                                            {u"members"_s, static_cast<qint64>(session->members.size())},
-                                            {u"unit"_s, optionalText(session->unit)},
+                                            {u"leaderPid"_s, group->leaderPid},
+                                            {u"command"_s, group->leaderCommand},
+                                            {u"members"_s, static_cast<qint64>(group->members.size())},
+                                            {u"unit"_s, optionalText(group->unit)},
                                         });
         } else {
             object.insert(u"session"_s, QJsonValue::Null);

@@ -28,11 +28,11 @@ QString Listener::helpText() const {
     }
     lines << command + kSeparator + QStringLiteral("PID ") + QString::number(pid) + kSeparator +
                  QStringLiteral("port ") + QString::number(port);
-    if (session && session->hasOthers()) {
-        lines << QCoreApplication::translate("Listener", "Started by %1").arg(session->description());
+    if (group && group->hasOthers()) {
+        lines << QCoreApplication::translate("Listener", "Started by %1").arg(group->description());
     }
-    if (session && session->unit) {
-        lines << QCoreApplication::translate("Listener", "Runs in the systemd user unit %1").arg(*session->unit);
+    if (group && group->unit) {
+        lines << QCoreApplication::translate("Listener", "Runs in the systemd user unit %1").arg(*group->unit);
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/process_group.h"
 #include "core/process_identity.h"
-#include "core/process_session.h"
 #include "core/project_metadata.h"
 
 #include <QString>
@@ -34,7 +34,7 @@ struct Listener {
     std::optional<QString> workingDirectory;
     // The process group the process runs in, what Ctrl+C in its terminal would stop; read for
     // the servers that are shown.
-    std::optional<ProcessSession> session;
+    std::optional<ProcessGroup> group;
 
     [[nodiscard]] ID id() const { return ID{pid, port, identity}; }
     [[nodiscard]] bool canTerminate() const { return identity && identity->canTerminate(); }

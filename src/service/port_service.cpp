@@ -18,19 +18,17 @@ QFuture<SnapshotResult> PortService::snapshot(const DiscoverySettings& settings,
                                               const ProjectOverrides& overrides) const {
     // The task owns copies of everything it uses: the caller may change its settings or go
     // away while the scan runs.
-    return QtConcurrent::run(QThreadPool::globalInstance(),
-                             [enumerator = enumerator_, settings, overrides]() -> SnapshotResult {
-                                 auto taken = SnapshotAssembly::take(enumerator, settings, overrides);
-                                 if (auto* error = std::get_if<ServiceError>(&taken)) {
-                                     return std::move(*error);
-                                 }
-                                 // The groups of the servers that will be shown, for their rows.
-                                 return SnapshotAssembly::withSessions(
-                                     std::get<ListenerInventory>(std::move(taken)).listeners,
-                                     [&settings](const Listener& listener) {
-                                         return DevelopmentPortFilter::includes(listener, settings);
-                                     });
-                             });
+    return QtConcurrent::run(
+        QThreadPool::globalInstance(), [enumerator = enumerator_, settings, overrides]() -> SnapshotResult {
+            auto taken = SnapshotAssembly::take(enumerator, settings, overrides);
+            if (auto* error = std::get_if<ServiceError>(&taken)) {
+                return std::move(*error);
+            }
+            // The groups of the servers that will be shown, for their rows.
+            return SnapshotAssembly::withGroups(
+                std::get<ListenerInventory>(std::move(taken)).listeners,
+                [&settings](const Listener& listener) { return DevelopmentPortFilter::includes(listener, settings); });
+        });
 }
 
 QFuture<StopResult> PortService::stop(const ProcessIdentity& identity, bool force) const {
@@ -38,9 +36,9 @@ QFuture<StopResult> PortService::stop(const ProcessIdentity& identity, bool forc
                              [identity, force]() -> StopResult { return ProcessStopper::stop(identity, force); });
 }
 
-QFuture<SessionStopResult> PortService::stopSession(const ProcessSession& session, bool force) const {
-    return QtConcurrent::run(QThreadPool::globalInstance(), [session, force]() -> SessionStopResult {
-        return ProcessSessions::stop(session, force ? SIGKILL : SIGINT);
+QFuture<GroupStopResult> PortService::stopGroup(const ProcessGroup& group, bool force) const {
+    return QtConcurrent::run(QThreadPool::globalInstance(), [group, force]() -> GroupStopResult {
+        return ProcessGroups::stop(group, force ? SIGKILL : SIGINT);
     });
 }
 

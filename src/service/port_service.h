@@ -3,8 +3,8 @@
 #include "core/listener.h"
 #include "core/listener_enumerator.h"
 #include "core/port_service_error.h"
+#include "core/process_group.h"
 #include "core/process_identity.h"
-#include "core/process_session.h"
 #include "rules/discovery_settings.h"
 
 #include <QFuture>
@@ -28,7 +28,7 @@ using SnapshotResult = std::variant<QList<Listener>, ServiceError>;
 using StopResult = std::optional<PortServiceError>;
 
 // The members of a process group that were signalled, or why none were.
-using SessionStopResult = std::variant<ProcessSession, PortServiceError>;
+using GroupStopResult = std::variant<ProcessGroup, PortServiceError>;
 
 // What followed a delivered signal.
 struct StopAftermath {
@@ -64,9 +64,9 @@ public:
     [[nodiscard]] virtual QFuture<StopResult> stop(const ProcessIdentity& identity, bool force) const;
 
     // Stops the process group as Ctrl+C in its terminal would: SIGINT to every member, or SIGKILL
-    // when `force`. The group is read anew through the members of `session` that still run, each
+    // when `force`. The group is read anew through the members of `group` that still run, each
     // checked again before its signal.
-    [[nodiscard]] virtual QFuture<SessionStopResult> stopSession(const ProcessSession& session, bool force) const;
+    [[nodiscard]] virtual QFuture<GroupStopResult> stopGroup(const ProcessGroup& group, bool force) const;
 
     // Asks the user's service manager to stop the unit, which would otherwise start its server
     // again. nullopt once the manager has taken the job; otherwise why it did not.

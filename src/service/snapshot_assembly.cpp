@@ -20,18 +20,18 @@ std::variant<ListenerInventory, ServiceError> assemble(std::variant<ListenerInve
     return inventory;
 }
 
-QList<Listener> withSessions(QList<Listener> listeners, const std::function<bool(const Listener&)>& wanted) {
+QList<Listener> withGroups(QList<Listener> listeners, const std::function<bool(const Listener&)>& wanted) {
     QList<ProcessIdentity> processes;
     for (const Listener& listener : std::as_const(listeners)) {
         if (listener.identity && wanted(listener)) {
             processes.append(*listener.identity);
         }
     }
-    const QHash<ProcessIdentity, ProcessSession> sessions = ProcessSessions::ofEach(processes);
+    const QHash<ProcessIdentity, ProcessGroup> groups = ProcessGroups::ofEach(processes);
     for (Listener& listener : listeners) {
-        const auto found = listener.identity ? sessions.constFind(*listener.identity) : sessions.cend();
-        if (found != sessions.cend()) {
-            listener.session = *found;
+        const auto found = listener.identity ? groups.constFind(*listener.identity) : groups.cend();
+        if (found != groups.cend()) {
+            listener.group = *found;
         }
     }
     return listeners;

@@ -30,7 +30,7 @@ std::variant<ListenerInventory, ServiceError> assemble(std::variant<ListenerInve
 
 // Gives each listener that `wanted` picks its process group, every process read once. Not part
 // of `take`: a listing that shows no groups should not pay for reading them.
-QList<Listener> withSessions(QList<Listener> listeners, const std::function<bool(const Listener&)>& wanted);
+QList<Listener> withGroups(QList<Listener> listeners, const std::function<bool(const Listener&)>& wanted);
 
 // A whole snapshot in the calling thread.
 std::variant<ListenerInventory, ServiceError> take(const ListenerEnumerator& enumerator,

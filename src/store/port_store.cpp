@@ -157,7 +157,7 @@ QCoro::Task<void> PortStore::runRefreshPasses() {
             // A force offer outlives a refresh only while its process is still listed.
             Q_EMIT willChange();
             forceAvailable_.intersect(listed);
-            sessionsToForce_.removeIf([&listed](const auto& entry) { return !listed.contains(entry.key()); });
+            groupsToForce_.removeIf([&listed](const auto& entry) { return !listed.contains(entry.key()); });
         } else {
             // Read by the views with the error line, whose change notifies them.
             lastScanFailed_ = true;
@@ -220,8 +220,8 @@ void PortStore::stop(const Listener& listener) {
         return;
     }
     const ProcessIdentity identity = *listener.identity;
-    if (sessionToForce(listener) != nullptr) {
-        stopSession(listener);
+    if (groupToForce(listener) != nullptr) {
+        stopGroup(listener);
         return;
     }
     const bool force = forceAvailable_.contains(identity);
@@ -276,41 +276,41 @@ QCoro::Task<void> PortStore::runStop(ProcessIdentity identity, bool force) {
     endStopping(processes);
 }
 
-void PortStore::stopSession(const Listener& listener) {
+void PortStore::stopGroup(const Listener& listener) {
     if (!listener.identity || !listener.canTerminate()) {
         return;
     }
-    const ProcessSession* toForce = sessionToForce(listener);
+    const ProcessGroup* toForce = groupToForce(listener);
     const bool force = toForce != nullptr;
-    if (!force && !listener.session) {
+    if (!force && !listener.group) {
         return;
     }
-    ProcessSession session = force ? *toForce : *listener.session;
-    if (!beginStopping(session.members)) {
+    ProcessGroup group = force ? *toForce : *listener.group;
+    if (!beginStopping(group.members)) {
         return;
     }
     QMetaObject::invokeMethod(
-        this, [this, session = std::move(session), force] { runSessionStop(session, force); }, Qt::QueuedConnection);
+        this, [this, group = std::move(group), force] { runGroupStop(group, force); }, Qt::QueuedConnection);
 }
 
-const ProcessSession* PortStore::sessionToForce(const Listener& listener) const {
+const ProcessGroup* PortStore::groupToForce(const Listener& listener) const {
     if (!listener.identity || !forceAvailable_.contains(*listener.identity)) {
         return nullptr;
     }
-    const auto found = sessionsToForce_.constFind(*listener.identity);
-    return found == sessionsToForce_.cend() ? nullptr : &*found;
+    const auto found = groupsToForce_.constFind(*listener.identity);
+    return found == groupsToForce_.cend() ? nullptr : &*found;
 }
 
 void PortStore::stopUnit(const Listener& listener) {
-    if (!listener.session || !listener.session->unit || !listener.canTerminate()) {
+    if (!listener.group || !listener.group->unit || !listener.canTerminate()) {
         return;
     }
-    const ProcessSession session = *listener.session;
-    if (!beginStopping(session.members)) {
+    const ProcessGroup group = *listener.group;
+    if (!beginStopping(group.members)) {
         return;
     }
     QMetaObject::invokeMethod(
-        this, [this, session] { runUnitStop(*session.unit, session); }, Qt::QueuedConnection);
+        this, [this, group] { runUnitStop(*group.unit, group); }, Qt::QueuedConnection);
 }
 
 bool PortStore::beginStopping(const QList<ProcessIdentity>& processes) {
@@ -347,18 +347,18 @@ QList<uint16_t> PortStore::portsOf(const QList<ProcessIdentity>& processes) cons
     return ports;
 }
 
-QCoro::Task<void> PortStore::runSessionStop(ProcessSession session, bool force) {
+QCoro::Task<void> PortStore::runGroupStop(ProcessGroup group, bool force) {
     const QPointer<PortStore> self(this);
-    const std::optional<SessionStopResult> outcome = co_await Settled(service_->stopSession(session, force));
+    const std::optional<GroupStopResult> outcome = co_await Settled(service_->stopGroup(group, force));
     if (!self) {
         co_return;
     }
-    const auto* signalled = outcome ? std::get_if<ProcessSession>(&*outcome) : nullptr;
+    const auto* signalled = outcome ? std::get_if<ProcessGroup>(&*outcome) : nullptr;
     const auto* failure = outcome ? std::get_if<PortServiceError>(&*outcome) : nullptr;
-    for (const ProcessIdentity& member : session.members) {
-        if (sessionsToForce_.contains(member)) {
+    for (const ProcessIdentity& member : group.members) {
+        if (groupsToForce_.contains(member)) {
             Q_EMIT willChange();
-            sessionsToForce_.remove(member);
+            groupsToForce_.remove(member);
             forceAvailable_.remove(member);
         }
     }
@@ -371,19 +371,19 @@ QCoro::Task<void> PortStore::runSessionStop(ProcessSession session, bool force) 
         const QList<ProcessIdentity> survivors = applyAftermath(signalled->members, aftermath);
         if (!survivors.isEmpty() && !force) {
             // Each surviving listener's row offers the forced stop of what is left of the group.
-            ProcessSession rest = *signalled;
+            ProcessGroup rest = *signalled;
             rest.members = survivors;
             Q_EMIT willChange();
             for (const Listener& listener : std::as_const(listeners_)) {
                 if (listener.identity && survivors.contains(*listener.identity)) {
                     forceAvailable_.insert(*listener.identity);
-                    sessionsToForce_.insert(*listener.identity, rest);
+                    groupsToForce_.insert(*listener.identity, rest);
                 }
             }
         }
         refresh();
     } else if (failure != nullptr && failure->errorCase() == PortServiceError::Case::processExited) {
-        for (const ProcessIdentity& member : session.members) {
+        for (const ProcessIdentity& member : group.members) {
             dropRowsOf(member);
         }
         refresh();
@@ -395,10 +395,10 @@ QCoro::Task<void> PortStore::runSessionStop(ProcessSession session, bool force) 
             co_return;
         }
     }
-    endStopping(session.members);
+    endStopping(group.members);
 }
 
-QCoro::Task<void> PortStore::runUnitStop(QString unit, ProcessSession session) {
+QCoro::Task<void> PortStore::runUnitStop(QString unit, ProcessGroup group) {
     const QPointer<PortStore> self(this);
     const std::optional<std::optional<QString>> failure = co_await Settled(service_->stopUnit(unit));
     if (!self) {
@@ -407,11 +407,11 @@ QCoro::Task<void> PortStore::runUnitStop(QString unit, ProcessSession session) {
     if (failure && !failure->has_value()) {
         // The manager stops the unit on its own time: give it what a polite stop gets.
         const std::optional<StopAftermath> aftermath =
-            co_await Settled(service_->awaitExit(session.members, portsOf(session.members), delays_.afterPolite));
+            co_await Settled(service_->awaitExit(group.members, portsOf(group.members), delays_.afterPolite));
         if (!self) {
             co_return;
         }
-        applyAftermath(session.members, aftermath);
+        applyAftermath(group.members, aftermath);
         refresh();
     } else {
         publish(errorMessage_, failure ? *failure : std::optional<QString>(interruptedStopMessage()));
@@ -420,7 +420,7 @@ QCoro::Task<void> PortStore::runUnitStop(QString unit, ProcessSession session) {
             co_return;
         }
     }
-    endStopping(session.members);
+    endStopping(group.members);
 }
 
 QList<ProcessIdentity> PortStore::applyAftermath(const QList<ProcessIdentity>& waited,
@@ -444,10 +444,10 @@ void PortStore::dropRowsOf(const ProcessIdentity& identity) {
     if (remaining.size() != listeners_.size()) {
         publish(listeners_, std::move(remaining));
     }
-    if (forceAvailable_.contains(identity) || sessionsToForce_.contains(identity)) {
+    if (forceAvailable_.contains(identity) || groupsToForce_.contains(identity)) {
         Q_EMIT willChange();
         forceAvailable_.remove(identity);
-        sessionsToForce_.remove(identity);
+        groupsToForce_.remove(identity);
     }
 }
 

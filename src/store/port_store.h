@@ -95,15 +95,15 @@ public:
     void stop(const Listener& listener);
     // Stops the process group the listener runs in, as Ctrl+C in its terminal would: SIGINT to
     // every member; SIGKILL to the survivors once that has been offered.
-    void stopSession(const Listener& listener);
+    void stopGroup(const Listener& listener);
     // Asks the user's service manager to stop the unit the listener runs in.
     void stopUnit(const Listener& listener);
     // The groups whose forced stop is on offer, by the identity of a listener in them, with
     // only the members that outlived the polite stop.
-    [[nodiscard]] const QHash<ProcessIdentity, ProcessSession>& sessionsToForce() const { return sessionsToForce_; }
+    [[nodiscard]] const QHash<ProcessIdentity, ProcessGroup>& groupsToForce() const { return groupsToForce_; }
     // The group whose forced stop the listener's row offers now; null when its Force, if any,
     // is for the process alone.
-    [[nodiscard]] const ProcessSession* sessionToForce(const Listener& listener) const;
+    [[nodiscard]] const ProcessGroup* groupToForce(const Listener& listener) const;
 
     // Pins the listener to a folder the user picks, or removes the pin.
     void chooseProjectFolder(const Listener& listener);
@@ -121,8 +121,8 @@ private:
 
     QCoro::Task<void> runRefreshPasses();
     QCoro::Task<void> runStop(ProcessIdentity identity, bool force);
-    QCoro::Task<void> runSessionStop(ProcessSession session, bool force);
-    QCoro::Task<void> runUnitStop(QString unit, ProcessSession session);
+    QCoro::Task<void> runGroupStop(ProcessGroup group, bool force);
+    QCoro::Task<void> runUnitStop(QString unit, ProcessGroup group);
     // Marks the rows of these processes as being stopped; false when one of them already is.
     bool beginStopping(const QList<ProcessIdentity>& processes);
     void endStopping(const QList<ProcessIdentity>& processes);
@@ -151,7 +151,7 @@ private:
     bool isRefreshing_ = false;
     QSet<ProcessIdentity> stopping_;
     QSet<ProcessIdentity> forceAvailable_;
-    QHash<ProcessIdentity, ProcessSession> sessionsToForce_;
+    QHash<ProcessIdentity, ProcessGroup> groupsToForce_;
     std::optional<QString> errorMessage_;
     bool hasSnapshot_ = false;
     bool lastScanFailed_ = false;

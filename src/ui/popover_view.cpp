@@ -207,43 +207,43 @@ QMenu* PopoverView::buildContextMenu(const Listener& listener, QWidget* parent) 
         QAction* reset = menu->addAction(tr("Use Detected Project"));
         connect(reset, &QAction::triggered, this, [this, listener] { store_.resetProjectFolder(listener); });
     }
-    addSessionActions(menu, listener);
+    addGroupActions(menu, listener);
     return menu;
 }
 
-void PopoverView::addSessionActions(QMenu* menu, const Listener& listener) {
-    const std::optional<ProcessSession>& session = listener.session;
-    if (!session || !listener.identity || !listener.canTerminate()) {
+void PopoverView::addGroupActions(QMenu* menu, const Listener& listener) {
+    const std::optional<ProcessGroup>& group = listener.group;
+    if (!group || !listener.identity || !listener.canTerminate()) {
         return;
     }
     const bool stopping = store_.stopping().contains(*listener.identity);
     // A command line is the user's own text: an ampersand in it is no keyboard mnemonic.
     const auto literal = [](QString text) { return text.replace(u'&', u"&&"_s); };
-    if (session->unit) {
+    if (group->unit) {
         // The manager would start a signalled server again: stopping the unit is what lasts.
         menu->addSeparator();
-        QAction* stopUnit = menu->addAction(tr("Stop Unit %1").arg(literal(*session->unit)));
+        QAction* stopUnit = menu->addAction(tr("Stop Unit %1").arg(literal(*group->unit)));
         stopUnit->setObjectName(u"stopUnit"_s);
         stopUnit->setEnabled(!stopping);
         connect(stopUnit, &QAction::triggered, this, [this, listener] { store_.stopUnit(listener); });
         return;
     }
-    const ProcessSession* toForce = store_.sessionToForce(listener);
+    const ProcessGroup* toForce = store_.groupToForce(listener);
     const bool force = toForce != nullptr;
-    if (!force && !session->hasOthers()) {
+    if (!force && !group->hasOthers()) {
         return;  // the group is the process alone: the row's own button stops it
     }
     menu->addSeparator();
-    const auto count = static_cast<int>(force ? toForce->members.size() : session->members.size());
+    const auto count = static_cast<int>(force ? toForce->members.size() : group->members.size());
     // Once offered, the forced stop is named after the group as it was stopped.
-    const QString leader = literal(force ? toForce->leaderCommand : session->leaderCommand);
+    const QString leader = literal(force ? toForce->leaderCommand : group->leaderCommand);
     QAction* stopGroup = menu->addAction(force ? tr("Force Quit %1 (%n processes)", nullptr, count).arg(leader)
                                                : tr("Stop %1 (%n processes)", nullptr, count).arg(leader));
-    stopGroup->setObjectName(u"stopSession"_s);
+    stopGroup->setObjectName(u"stopGroup"_s);
     // A group that must not be signalled (it holds the user's shell, say) is refused when the
     // stop reads it again, and the error line says why.
     stopGroup->setEnabled(!stopping);
-    connect(stopGroup, &QAction::triggered, this, [this, listener] { store_.stopSession(listener); });
+    connect(stopGroup, &QAction::triggered, this, [this, listener] { store_.stopGroup(listener); });
 }
 
 void PopoverView::scheduleRebuild() {
@@ -341,7 +341,7 @@ void PopoverView::updateRows() {
         const bool isStopping = listener.identity && store_.stopping().contains(*listener.identity);
         const bool canForce = listener.identity && store_.forceAvailable().contains(*listener.identity);
         std::optional<QString> forceTarget;
-        if (const ProcessSession* group = store_.sessionToForce(listener)) {
+        if (const ProcessGroup* group = store_.groupToForce(listener)) {
             forceTarget =
                 tr("%1 (%n processes)", nullptr, static_cast<int>(group->members.size())).arg(group->leaderCommand);
         }

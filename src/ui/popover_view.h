@@ -66,7 +66,7 @@ protected:
 
 private:
     // Stopping the process group the listener runs in, or the unit that manages it.
-    void addSessionActions(QMenu* menu, const Listener& listener);
+    void addGroupActions(QMenu* menu, const Listener& listener);
     void scheduleRebuild();
     void showContent(Content content, QWidget* panel, double height);
     void updateContent();

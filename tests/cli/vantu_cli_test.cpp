@@ -296,7 +296,7 @@ TEST_F(VantuCliTest, AServerThatEndsBeforeItsStopLeavesItsPortFree) {
 
 // A supervisor loop in a process group of its own, as a terminal job runs: stopping the session
 // ends the loop and its server, as Ctrl+C would, where stopping the server alone would not.
-TEST_F(VantuCliTest, StoppingTheSessionEndsTheServerAndWhatRestartsIt) {
+TEST_F(VantuCliTest, StoppingTheGroupEndsTheServerAndWhatRestartsIt) {
     const uint16_t port = freePort();
     SupervisorLoop supervisor(root_, port);
     QProcess& loop = supervisor.process();
@@ -330,7 +330,7 @@ TEST_F(VantuCliTest, StoppingTheSessionEndsTheServerAndWhatRestartsIt) {
 
 // Real dev tooling, each started as a terminal job is (a process group of its own, led by the
 // tool): stopping the session of the port it serves leaves no process of the group behind.
-TEST_F(VantuCliTest, StoppingTheSessionOfRealDevToolsLeavesNothingOfTheGroup) {
+TEST_F(VantuCliTest, StoppingTheGroupOfRealDevToolsLeavesNothingOfTheGroup) {
     const QString tools = QStringLiteral(VANTU_NODE_TOOLS);
     const QString npm = QStandardPaths::findExecutable(u"npm"_s);
     if (npm.isEmpty() || !QFileInfo::exists(tools + u"/nodemon"_s) || !QFileInfo::exists(tools + u"/concurrently"_s)) {

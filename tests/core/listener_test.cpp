@@ -43,17 +43,17 @@ TEST(ListenerTest, TextsWithAProject) {
 
 TEST(ListenerTest, TheTooltipNamesWhatStartedTheServerAndItsUnit) {
     Listener listener = node();
-    listener.session = ProcessSession{.leaderPid = 1200,
-                                      .leaderCommand = u"npm run dev"_s,
-                                      .members = {ProcessIdentity{1200, 501, 1, 0}, ProcessIdentity{1201, 501, 1, 0},
-                                                  ProcessIdentity{1202, 501, 1, 0}, *listener.identity}};
+    listener.group = ProcessGroup{.leaderPid = 1200,
+                                  .leaderCommand = u"npm run dev"_s,
+                                  .members = {ProcessIdentity{1200, 501, 1, 0}, ProcessIdentity{1201, 501, 1, 0},
+                                              ProcessIdentity{1202, 501, 1, 0}, *listener.identity}};
     EXPECT_TRUE(listener.helpText().endsWith(u"port 5173\nStarted by npm run dev (PID 1200, 4 processes)"_s))
         << listener.helpText().toStdString();
-    listener.session->unit = u"api.service"_s;
+    listener.group->unit = u"api.service"_s;
     EXPECT_TRUE(listener.helpText().endsWith(u"4 processes)\nRuns in the systemd user unit api.service"_s));
     // A group of one is the server itself: nothing to add.
-    listener.session->members = {*listener.identity};
-    listener.session->unit.reset();
+    listener.group->members = {*listener.identity};
+    listener.group->unit.reset();
     EXPECT_TRUE(listener.helpText().endsWith(u"port 5173"_s));
 }
 

@@ -103,8 +103,8 @@ TEST(PortServiceTest, FindsRealListenersWithTheirProjects) {
         EXPECT_EQ(listener->workingDirectory, e.workingDirectory);
         EXPECT_EQ(listener->project, e.project);
         // Each shown server comes with the process group it runs in.
-        ASSERT_TRUE(listener->session.has_value()) << e.port;
-        EXPECT_TRUE(listener->session->members.contains(*listener->identity)) << e.port;
+        ASSERT_TRUE(listener->group.has_value()) << e.port;
+        EXPECT_TRUE(listener->group->members.contains(*listener->identity)) << e.port;
     }
     for (qsizetype i = 1; i < listeners.size(); ++i) {
         const Listener& a = listeners.at(i - 1);

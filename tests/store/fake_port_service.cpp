@@ -37,8 +37,8 @@ void FakePortService::Record::failStop(size_t index, const PortServiceError& err
     settle(stops.at(index).promise, StopResult(error));
 }
 
-void FakePortService::Record::finishSessionStop(size_t index, const SessionStopResult& result) {
-    settle(sessionStops.at(index).promise, result);
+void FakePortService::Record::finishGroupStop(size_t index, const GroupStopResult& result) {
+    settle(groupStops.at(index).promise, result);
 }
 
 void FakePortService::Record::throwFromSnapshot(size_t index) {
@@ -60,7 +60,7 @@ void FakePortService::Record::cancelOpenRequests() {
             request.promise->finish();
         }
     }
-    for (const SessionStopRequest& request : sessionStops) {
+    for (const GroupStopRequest& request : groupStops) {
         if (!request.promise->future().isFinished()) {
             request.promise->future().cancel();
             request.promise->finish();
@@ -85,10 +85,10 @@ QFuture<StopResult> FakePortService::stop(const ProcessIdentity& identity, bool 
     return promise->future();
 }
 
-QFuture<SessionStopResult> FakePortService::stopSession(const ProcessSession& session, bool force) const {
-    auto promise = std::make_shared<QPromise<SessionStopResult>>();
+QFuture<GroupStopResult> FakePortService::stopGroup(const ProcessGroup& session, bool force) const {
+    auto promise = std::make_shared<QPromise<GroupStopResult>>();
     promise->start();
-    record_->sessionStops.push_back({session, force, promise});
+    record_->groupStops.push_back({session, force, promise});
     record_->events.append(force ? u"session stop force"_s : u"session stop"_s);
     return promise->future();
 }

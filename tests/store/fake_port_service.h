@@ -27,16 +27,16 @@ public:
         std::shared_ptr<QPromise<StopResult>> promise;
     };
 
-    struct SessionStopRequest {
-        ProcessSession session;
+    struct GroupStopRequest {
+        ProcessGroup group;
         bool force = false;
-        std::shared_ptr<QPromise<SessionStopResult>> promise;
+        std::shared_ptr<QPromise<GroupStopResult>> promise;
     };
 
     struct Record {
         std::vector<SnapshotRequest> snapshots;
         std::vector<StopRequest> stops;
-        std::vector<SessionStopRequest> sessionStops;
+        std::vector<GroupStopRequest> groupStops;
         // The units asked to stop, and what the manager answers.
         QStringList unitStops;
         std::optional<QString> unitStopFailure;
@@ -58,7 +58,7 @@ public:
         void finishStop(size_t index);
         void failStop(size_t index, const PortServiceError& error);
         // Ends a session stop: the members signalled, or why none were.
-        void finishSessionStop(size_t index, const SessionStopResult& result);
+        void finishGroupStop(size_t index, const GroupStopResult& result);
         // Ends the scan with an exception instead of a result.
         void throwFromSnapshot(size_t index);
         // Ends every request still open as abandoned work, the way a thread pool does.
@@ -70,7 +70,7 @@ public:
     [[nodiscard]] QFuture<SnapshotResult> snapshot(const DiscoverySettings& settings,
                                                    const ProjectOverrides& overrides) const override;
     [[nodiscard]] QFuture<StopResult> stop(const ProcessIdentity& identity, bool force) const override;
-    [[nodiscard]] QFuture<SessionStopResult> stopSession(const ProcessSession& session, bool force) const override;
+    [[nodiscard]] QFuture<GroupStopResult> stopGroup(const ProcessGroup& session, bool force) const override;
     [[nodiscard]] QFuture<std::optional<QString>> stopUnit(const QString& unit) const override;
     [[nodiscard]] QFuture<std::optional<uint64_t>> socketSignature() const override;
     [[nodiscard]] QFuture<StopAftermath> awaitExit(const QList<ProcessIdentity>& processes,

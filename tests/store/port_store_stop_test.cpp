@@ -234,72 +234,72 @@ TEST_F(StopTest, AStoreDestroyedMidwayLeavesItsTasksHarmless) {
 }
 
 // Two servers under one parent, as `concurrently` runs them.
-class SessionStopTest : public StopTest {
+class GroupStopTest : public StopTest {
 protected:
     void SetUp() override {
         StopTest::SetUp();
         session.leaderPid = 4200300;
         session.leaderCommand = u"concurrently vite api"_s;
         session.members = {identityOf(4200300), *vite.identity, *api.identity};
-        vite.session = session;
-        api.session = session;
+        vite.group = session;
+        api.group = session;
         refreshWith({vite, api, other});
     }
 
     // Starts a stop of the group from `row` and answers it with `result`.
-    void stopGroup(const Listener& row, const SessionStopResult& result) {
-        const size_t index = service->sessionStops.size();
-        store->stopSession(row);
-        ASSERT_TRUE(waitUntil([&] { return service->sessionStops.size() > index; }));
-        service->finishSessionStop(index, result);
+    void stopGroup(const Listener& row, const GroupStopResult& result) {
+        const size_t index = service->groupStops.size();
+        store->stopGroup(row);
+        ASSERT_TRUE(waitUntil([&] { return service->groupStops.size() > index; }));
+        service->finishGroupStop(index, result);
     }
 
-    ProcessSession session;
+    ProcessGroup session;
     Listener vite = devListener(4200301, 5173);
     Listener api = devListener(4200302, 3000);
 };
 
-TEST_F(SessionStopTest, AGroupThatOutlivesItsInterruptIsOfferedForceForWhatIsLeft) {
+TEST_F(GroupStopTest, AGroupThatOutlivesItsInterruptIsOfferedForceForWhatIsLeft) {
     service->exited.insert(session.members[0]);
     service->exited.insert(*vite.identity);
     stopGroup(vite, session);
-    EXPECT_FALSE(service->sessionStops[0].force);
-    EXPECT_EQ(service->sessionStops[0].session, session);
+    EXPECT_FALSE(service->groupStops[0].force);
+    EXPECT_EQ(service->groupStops[0].group, session);
 
     // The parent and vite ended; api did not, and its row offers force for it alone.
     ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
     EXPECT_EQ(service->exitWaitPorts.back(), (QList<uint16_t>{5173, 3000}));
     EXPECT_EQ(store->listeners(), (QList<Listener>{api, other}));
     EXPECT_EQ(store->forceAvailable(), QSet<ProcessIdentity>{*api.identity});
-    ASSERT_TRUE(store->sessionsToForce().contains(*api.identity));
-    EXPECT_EQ(store->sessionsToForce()[*api.identity].members, QList<ProcessIdentity>{*api.identity});
+    ASSERT_TRUE(store->groupsToForce().contains(*api.identity));
+    EXPECT_EQ(store->groupsToForce()[*api.identity].members, QList<ProcessIdentity>{*api.identity});
     answerRefresh({api, other});
-    EXPECT_TRUE(store->sessionsToForce().contains(*api.identity)) << "kept while the process is listed";
+    EXPECT_TRUE(store->groupsToForce().contains(*api.identity)) << "kept while the process is listed";
 
     // Force on the row goes to what is left of the group.
     service->exited.insert(*api.identity);
     const size_t stops = service->stops.size();
     store->stop(api);
-    ASSERT_TRUE(waitUntil([&] { return service->sessionStops.size() == 2; }));
-    EXPECT_TRUE(service->sessionStops[1].force);
+    ASSERT_TRUE(waitUntil([&] { return service->groupStops.size() == 2; }));
+    EXPECT_TRUE(service->groupStops[1].force);
     EXPECT_EQ(service->stops.size(), stops) << "no single stop is sent";
-    ProcessSession rest = session;
+    ProcessGroup rest = session;
     rest.members = {*api.identity};
-    service->finishSessionStop(1, rest);
+    service->finishGroupStop(1, rest);
     ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
     EXPECT_EQ(store->listeners(), QList<Listener>{other});
     EXPECT_TRUE(store->forceAvailable().isEmpty());
-    EXPECT_TRUE(store->sessionsToForce().isEmpty());
+    EXPECT_TRUE(store->groupsToForce().isEmpty());
 }
 
-TEST_F(SessionStopTest, WhatTheGroupStopAndTheUnitStopEndInIsShown) {
+TEST_F(GroupStopTest, WhatTheGroupStopAndTheUnitStopEndInIsShown) {
     struct Case {
         const char* what;
         std::function<void()> act;
         std::optional<QString> error;
         QList<Listener> listed;
     };
-    api.session->unit = u"api.service"_s;
+    api.group->unit = u"api.service"_s;
     const QString shell =
         u"This group of processes includes the shell of a terminal (bash, PID 12); stop the "
         u"server alone instead."_s;

@@ -268,20 +268,19 @@ TEST_F(PopoverViewTest, ContextMenuOffersFolderChoices) {
 
 TEST_F(PopoverViewTest, ContextMenuOffersToStopTheWholeGroupOrItsUnit) {
     Listener alone = projectListener(1203, 5173, u"node"_s, u"docs-site"_s);
-    alone.session =
-        ProcessSession{.leaderPid = 1203, .leaderCommand = u"node server.js"_s, .members = {*alone.identity}};
+    alone.group = ProcessGroup{.leaderPid = 1203, .leaderCommand = u"node server.js"_s, .members = {*alone.identity}};
     Listener started = alone;
-    started.session->leaderPid = 1200;
-    started.session->leaderCommand = u"npm run dev"_s;
-    started.session->members = {ProcessIdentity{1200, alone.identity->userID, 1, 0},
-                                ProcessIdentity{1201, alone.identity->userID, 1, 0},
-                                ProcessIdentity{1202, alone.identity->userID, 1, 0}, *alone.identity};
+    started.group->leaderPid = 1200;
+    started.group->leaderCommand = u"npm run dev"_s;
+    started.group->members = {ProcessIdentity{1200, alone.identity->userID, 1, 0},
+                              ProcessIdentity{1201, alone.identity->userID, 1, 0},
+                              ProcessIdentity{1202, alone.identity->userID, 1, 0}, *alone.identity};
     Listener inUnit = started;
-    inUnit.session->unit = u"api.service"_s;
+    inUnit.group->unit = u"api.service"_s;
 
     const auto stopItem = [&](const Listener& listener) {
         std::unique_ptr<QMenu> menu(view->buildContextMenu(listener, nullptr));
-        QAction* item = menu->findChild<QAction*>(u"stopSession"_s);
+        QAction* item = menu->findChild<QAction*>(u"stopGroup"_s);
         item = item != nullptr ? item : menu->findChild<QAction*>(u"stopUnit"_s);
         const QString text = item != nullptr ? item->text() : QString();
         if (item != nullptr) {
@@ -291,21 +290,21 @@ TEST_F(PopoverViewTest, ContextMenuOffersToStopTheWholeGroupOrItsUnit) {
     };
     EXPECT_EQ(stopItem(alone), QString()) << "the process alone: its own button stops it";
     Listener ampersand = started;
-    ampersand.session->leaderCommand = u"sh -c vite & node api.js"_s;
+    ampersand.group->leaderCommand = u"sh -c vite & node api.js"_s;
     EXPECT_EQ(stopItem(ampersand), u"Stop sh -c vite && node api.js (4 processes)"_s) << "shown as typed, no mnemonic";
     EXPECT_EQ(stopItem(started), u"Stop npm run dev (4 processes)"_s);
-    ASSERT_TRUE(waitUntil([&] { return service->sessionStops.size() == 1; }));
-    EXPECT_EQ(service->sessionStops[0].session, *ampersand.session);
-    EXPECT_FALSE(service->sessionStops[0].force);
-    service->finishSessionStop(0, PortServiceError::processExited());
+    ASSERT_TRUE(waitUntil([&] { return service->groupStops.size() == 1; }));
+    EXPECT_EQ(service->groupStops[0].group, *ampersand.group);
+    EXPECT_FALSE(service->groupStops[0].force);
+    service->finishGroupStop(0, PortServiceError::processExited());
     ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
-    service->exited.unite(QSet<ProcessIdentity>(inUnit.session->members.cbegin(), inUnit.session->members.cend()));
+    service->exited.unite(QSet<ProcessIdentity>(inUnit.group->members.cbegin(), inUnit.group->members.cend()));
     EXPECT_EQ(stopItem(inUnit), u"Stop Unit api.service"_s);
     ASSERT_TRUE(waitUntil([&] { return service->unitStops.size() == 1 && store->stopping().isEmpty(); }));
     EXPECT_EQ(service->unitStops, QStringList{u"api.service"_s});
 
     // The server outlives its group's interrupt: its row's Force, and its menu, name the rest.
-    service->exited = {started.session->members[0], started.session->members[1], started.session->members[2]};
+    service->exited = {started.group->members[0], started.group->members[1], started.group->members[2]};
     // The refreshes the stops above asked for find the server.
     for (int pass = 0; pass < 4; ++pass) {
         settle();
@@ -315,8 +314,8 @@ TEST_F(PopoverViewTest, ContextMenuOffersToStopTheWholeGroupOrItsUnit) {
     }
     ASSERT_TRUE(waitUntil([&] { return view->rows().size() == 1; }));
     EXPECT_EQ(stopItem(started), u"Stop npm run dev (4 processes)"_s);
-    ASSERT_TRUE(waitUntil([&] { return service->sessionStops.size() == 2; }));
-    service->finishSessionStop(1, *started.session);
+    ASSERT_TRUE(waitUntil([&] { return service->groupStops.size() == 2; }));
+    service->finishGroupStop(1, *started.group);
     ASSERT_TRUE(waitUntil([&] { return store->forceAvailable().contains(*started.identity); }));
     settle();
     EXPECT_EQ(view->rows().front()->actionButton()->toolTip(),
@@ -324,11 +323,11 @@ TEST_F(PopoverViewTest, ContextMenuOffersToStopTheWholeGroupOrItsUnit) {
     EXPECT_EQ(view->rows().front()->actionButton()->accessibleName(),
               u"Force quit npm run dev (1 process) (SIGKILL)"_s);
     Listener renamed = started;  // the leader has gone: a refresh names the group after the server
-    renamed.session->leaderCommand = u"node"_s;
+    renamed.group->leaderCommand = u"node"_s;
     EXPECT_EQ(stopItem(renamed), u"Force Quit npm run dev (1 process)"_s);
-    ASSERT_TRUE(waitUntil([&] { return service->sessionStops.size() == 3; }));
-    EXPECT_TRUE(service->sessionStops[2].force);
-    service->finishSessionStop(2, PortServiceError::processExited());
+    ASSERT_TRUE(waitUntil([&] { return service->groupStops.size() == 3; }));
+    EXPECT_TRUE(service->groupStops[2].force);
+    service->finishGroupStop(2, PortServiceError::processExited());
     ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
 }
 

@@ -1,4 +1,4 @@
-#include "core/process_session.h"
+#include "core/process_group.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@ using namespace Qt::StringLiterals;
 namespace vantu {
 namespace {
 
-TEST(ProcessSessionTest, TheUserUnitIsReadFromTheControlGroup) {
+TEST(ProcessGroupTest, TheUserUnitIsReadFromTheControlGroup) {
     struct Case {
         const char* what;
         QByteArray cgroup;
@@ -27,24 +27,23 @@ TEST(ProcessSessionTest, TheUserUnitIsReadFromTheControlGroup) {
         {"nothing", "", std::nullopt},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ProcessSessions::userUnit(c.cgroup), c.unit) << c.what;
+        EXPECT_EQ(ProcessGroups::userUnit(c.cgroup), c.unit) << c.what;
     }
 }
 
-TEST(ProcessSessionTest, CommandLinesAreCutToWhatAPersonNeeds) {
-    EXPECT_EQ(ProcessSessions::shortCommand(u"npm run dev"_s), u"npm run dev"_s);
-    EXPECT_EQ(ProcessSessions::shortCommand(u"/usr/bin/node   server.js --port 3000"_s),
-              u"node server.js --port 3000"_s);
+TEST(ProcessGroupTest, CommandLinesAreCutToWhatAPersonNeeds) {
+    EXPECT_EQ(ProcessGroups::shortCommand(u"npm run dev"_s), u"npm run dev"_s);
+    EXPECT_EQ(ProcessGroups::shortCommand(u"/usr/bin/node   server.js --port 3000"_s), u"node server.js --port 3000"_s);
     // A tool run through its interpreter is named as a person types it; a script of one's own
     // keeps its interpreter.
-    EXPECT_EQ(ProcessSessions::shortCommand(u"node /home/a/app/node_modules/.bin/nodemon --quiet server.js"_s),
+    EXPECT_EQ(ProcessGroups::shortCommand(u"node /home/a/app/node_modules/.bin/nodemon --quiet server.js"_s),
               u"nodemon --quiet server.js"_s);
-    EXPECT_EQ(ProcessSessions::shortCommand(u"/usr/bin/python3 /home/a/.local/bin/flask run"_s), u"flask run"_s);
-    EXPECT_EQ(ProcessSessions::shortCommand(u"node /srv/app.js"_s), u"node /srv/app.js"_s);
+    EXPECT_EQ(ProcessGroups::shortCommand(u"/usr/bin/python3 /home/a/.local/bin/flask run"_s), u"flask run"_s);
+    EXPECT_EQ(ProcessGroups::shortCommand(u"node /srv/app.js"_s), u"node /srv/app.js"_s);
     const QString longLine = u"node "_s + QString(100, u'x');
-    EXPECT_EQ(ProcessSessions::shortCommand(longLine).size(), 60);
-    EXPECT_TRUE(ProcessSessions::shortCommand(longLine).endsWith(QChar(0x2026)));
-    EXPECT_EQ(ProcessSessions::shortCommand(QString()), QString());
+    EXPECT_EQ(ProcessGroups::shortCommand(longLine).size(), 60);
+    EXPECT_TRUE(ProcessGroups::shortCommand(longLine).endsWith(QChar(0x2026)));
+    EXPECT_EQ(ProcessGroups::shortCommand(QString()), QString());
 }
 
 }  // namespace

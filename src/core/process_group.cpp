@@ -1,4 +1,4 @@
-#include "core/process_session.h"
+#include "core/process_group.h"
 
 #include "core/process_stopper.h"
 #include "platform/process.h"
@@ -15,14 +15,14 @@ using namespace Qt::StringLiterals;
 
 namespace vantu {
 
-QString ProcessSession::description() const {
-    return QCoreApplication::translate("ProcessSession", "%1 (PID %2, %n processes)", nullptr,
+QString ProcessGroup::description() const {
+    return QCoreApplication::translate("ProcessGroup", "%1 (PID %2, %n processes)", nullptr,
                                        static_cast<int>(members.size()))
         .arg(leaderCommand)
         .arg(leaderPid);
 }
 
-namespace ProcessSessions {
+namespace ProcessGroups {
 namespace {
 
 constexpr qsizetype kShortCommandLength = 60;
@@ -100,14 +100,14 @@ namespace {
 
 // Reads the group `processGroup` from the pids listed in it: each member once, however many
 // of the servers asked about run in it.
-ProcessSession groupOf(int32_t processGroup, const QString& fallbackCommand, const std::vector<int32_t>& memberPids,
-                       const QList<int32_t>& protectedChain) {
-    ProcessSession session;
-    session.leaderPid = processGroup;
-    session.leaderCommand = shortCommand(platform::commandLine(processGroup).value_or(QString()));
-    if (session.leaderCommand.isEmpty()) {
+ProcessGroup groupOf(int32_t processGroup, const QString& fallbackCommand, const std::vector<int32_t>& memberPids,
+                     const QList<int32_t>& protectedChain) {
+    ProcessGroup group;
+    group.leaderPid = processGroup;
+    group.leaderCommand = shortCommand(platform::commandLine(processGroup).value_or(QString()));
+    if (group.leaderCommand.isEmpty()) {
         const auto leader = platform::placeOf(processGroup);
-        session.leaderCommand = leader ? leader->command : fallbackCommand;
+        group.leaderCommand = leader ? leader->command : fallbackCommand;
     }
     for (const int32_t pid : memberPids) {
         const auto member = platform::placeOf(pid);
@@ -115,28 +115,28 @@ ProcessSession groupOf(int32_t processGroup, const QString& fallbackCommand, con
             continue;  // ended, or moved to another group, since the listing
         }
         const ProcessIdentity identity = ProcessIdentity::of(pid, member->facts);
-        session.members.append(identity);
-        if (session.refusal) {
+        group.members.append(identity);
+        if (group.refusal) {
             continue;
         }
         if (identity.userID != platform::currentUid()) {
-            session.refusal = QCoreApplication::translate(
-                "ProcessSession", "This group of processes includes another user’s process; nothing was signalled.");
+            group.refusal = QCoreApplication::translate(
+                "ProcessGroup", "This group of processes includes another user’s process; nothing was signalled.");
         } else if (protectedChain.contains(pid)) {
-            session.refusal = QCoreApplication::translate(
-                "ProcessSession",
+            group.refusal = QCoreApplication::translate(
+                "ProcessGroup",
                 "This group of processes includes Vantu itself or what started it; nothing was "
                 "signalled.");
         } else if (member->session == pid && member->terminal != 0) {
             // A server started without job control shares the group of the shell it was typed in.
-            session.refusal = QCoreApplication::translate("ProcessSession",
-                                                          "This group of processes includes the shell of a terminal "
-                                                          "(%1, PID %2); stop the server alone instead.")
-                                  .arg(member->command)
-                                  .arg(pid);
+            group.refusal = QCoreApplication::translate("ProcessGroup",
+                                                        "This group of processes includes the shell of a terminal "
+                                                        "(%1, PID %2); stop the server alone instead.")
+                                .arg(member->command)
+                                .arg(pid);
         }
     }
-    return session;
+    return group;
 }
 
 // The place of that very instance, when it is the user's own to stop.
@@ -150,81 +150,81 @@ std::optional<platform::ProcessPlace> placeOfOwn(const ProcessIdentity& process)
 
 }  // namespace
 
-std::optional<ProcessSession> of(const ProcessIdentity& process) {
-    const auto sessions = ofEach({process});
-    const auto found = sessions.constFind(process);
-    return found == sessions.cend() ? std::nullopt : std::optional<ProcessSession>(*found);
+std::optional<ProcessGroup> of(const ProcessIdentity& process) {
+    const auto groups = ofEach({process});
+    const auto found = groups.constFind(process);
+    return found == groups.cend() ? std::nullopt : std::optional<ProcessGroup>(*found);
 }
 
-QHash<ProcessIdentity, ProcessSession> ofEach(const QList<ProcessIdentity>& processes) {
+QHash<ProcessIdentity, ProcessGroup> ofEach(const QList<ProcessIdentity>& processes) {
     QHash<ProcessIdentity, platform::ProcessPlace> places;
-    std::unordered_set<int32_t> groups;
+    std::unordered_set<int32_t> groupIds;
     for (const ProcessIdentity& process : processes) {
         if (places.contains(process)) {
             continue;
         }
         if (auto place = placeOfOwn(process)) {
-            groups.insert(place->processGroup);
+            groupIds.insert(place->processGroup);
             places.insert(process, std::move(*place));
         }
     }
-    QHash<ProcessIdentity, ProcessSession> sessions;
+    QHash<ProcessIdentity, ProcessGroup> groups;
     if (places.isEmpty()) {
-        return sessions;
+        return groups;
     }
-    const auto listed = platform::processGroupMembers(groups);
+    const auto listed = platform::processGroupMembers(groupIds);
     const QList<int32_t> protectedChain = selfAndAncestors();
-    QHash<int32_t, ProcessSession> read;
+    QHash<int32_t, ProcessGroup> read;
     for (auto place = places.cbegin(); place != places.cend(); ++place) {
         const auto members = listed.find(place->processGroup);
         if (members == listed.end()) {
             continue;
         }
-        auto group = read.find(place->processGroup);
-        if (group == read.end()) {
-            group = read.insert(place->processGroup,
+        auto known = read.find(place->processGroup);
+        if (known == read.end()) {
+            known = read.insert(place->processGroup,
                                 groupOf(place->processGroup, place->command, members->second, protectedChain));
         }
         // The listing may have raced the process's own exit: it must still be one of them.
-        if (!group->members.contains(place.key())) {
+        if (!known->members.contains(place.key())) {
             continue;
         }
-        ProcessSession session = *group;
+        ProcessGroup group = *known;
         if (const auto controlGroups = platform::controlGroups(place.key().pid)) {
-            session.unit = userUnit(*controlGroups);
+            group.unit = userUnit(*controlGroups);
         }
-        sessions.insert(place.key(), std::move(session));
+        groups.insert(place.key(), std::move(group));
     }
-    return sessions;
+    return groups;
 }
 
-std::optional<ProcessSession> current(const ProcessSession& earlier) {
+std::optional<ProcessGroup> current(const ProcessGroup& earlier) {
     for (const ProcessIdentity& member : earlier.members) {
-        auto session = of(member);
-        if (session && session->leaderPid == earlier.leaderPid) {
-            return session;
+        auto group = of(member);
+        if (group && group->leaderPid == earlier.leaderPid) {
+            return group;
         }
     }
     return std::nullopt;
 }
 
-std::variant<ProcessSession, PortServiceError> stop(const ProcessSession& earlier, int signalNumber) {
-    auto session = current(earlier);
-    if (!session) {
+std::variant<ProcessGroup, PortServiceError> stop(const ProcessGroup& earlier, int signalNumber) {
+    auto group = current(earlier);
+    if (!group) {
         return PortServiceError::processExited();
     }
-    if (session->refusal) {
-        return PortServiceError::refused(*session->refusal);
+    if (group->refusal) {
+        return PortServiceError::refused(*group->refusal);
     }
-    if (auto failed = signal(*session, signalNumber)) {
+    if (auto failed = signal(*group, signalNumber)) {
         return std::move(*failed);
     }
-    return std::move(*session);
+    return std::move(*group);
 }
 
-std::optional<PortServiceError> signal(const ProcessSession& session, int signalNumber) {
+std::optional<PortServiceError> signal(const ProcessGroup& group, int signalNumber) {
     std::optional<PortServiceError> failure;
-    for (const ProcessIdentity& member : session.members) {
+    for (const ProcessIdentity& member : group.members) {
         const auto result =
             signalNumber == SIGINT ? ProcessStopper::interrupt(member) : ProcessStopper::send(member, signalNumber);
         if (result && result->errorCase() != PortServiceError::Case::processExited && !failure) {
@@ -234,5 +234,5 @@ std::optional<PortServiceError> signal(const ProcessSession& session, int signal
     return failure;
 }
 
-}  // namespace ProcessSessions
+}  // namespace ProcessGroups
 }  // namespace vantu

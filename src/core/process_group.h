@@ -15,7 +15,7 @@ namespace vantu {
 
 // What the user started when a server was started: the process group of the listening
 // process (what Ctrl+C in its terminal signals), e.g. npm → sh → node → esbuild.
-struct ProcessSession {
+struct ProcessGroup {
     int32_t leaderPid = 0;
     // A short command line of the group's leader, such as "npm run dev".
     QString leaderCommand;
@@ -32,38 +32,38 @@ struct ProcessSession {
     // from stopping the process.
     [[nodiscard]] bool hasOthers() const { return members.size() > 1; }
 
-    friend bool operator==(const ProcessSession&, const ProcessSession&) = default;
+    friend bool operator==(const ProcessGroup&, const ProcessGroup&) = default;
 };
 
-namespace ProcessSessions {
+namespace ProcessGroups {
 
-// The session of that very process instance; nullopt when it is gone or not the user's own.
+// The group of that very process instance; nullopt when it is gone or not the user's own.
 // Every member's identity is read and checked again after the group was listed.
-std::optional<ProcessSession> of(const ProcessIdentity& process);
-// The sessions of many processes, their groups listed in one pass; processes that are gone or
+std::optional<ProcessGroup> of(const ProcessIdentity& process);
+// The groups of many processes, their groups listed in one pass; processes that are gone or
 // not the user's own are left out.
-QHash<ProcessIdentity, ProcessSession> ofEach(const QList<ProcessIdentity>& processes);
+QHash<ProcessIdentity, ProcessGroup> ofEach(const QList<ProcessIdentity>& processes);
 // The group as it is now, read through the first of `members` that still runs in it (the
 // listener may be the one that ended); nullopt when none does.
-std::optional<ProcessSession> current(const ProcessSession& earlier);
+std::optional<ProcessGroup> current(const ProcessGroup& earlier);
 
 // Reads the group anew through `earlier`'s members and, unless it must be refused, sends
 // `signalNumber` to every member. The members signalled, or why none were.
-std::variant<ProcessSession, PortServiceError> stop(const ProcessSession& earlier, int signalNumber);
+std::variant<ProcessGroup, PortServiceError> stop(const ProcessGroup& earlier, int signalNumber);
 
 // Sends `signalNumber` to every member, each through its own identity check; SIGINT goes as
 // ProcessStopper::interrupt sends it. Members that ended meanwhile are skipped; the first other
 // failure is returned once every member was tried.
-std::optional<PortServiceError> signal(const ProcessSession& session, int signalNumber);
+std::optional<PortServiceError> signal(const ProcessGroup& group, int signalNumber);
 
 // Building blocks, pure.
 
 // The user unit named in a /proc/<pid>/cgroup text: the last "*.service" below
-// "user@<uid>.service"; nullopt for system units, session scopes and anything else.
+// "user@<uid>.service"; nullopt for system units, group scopes and anything else.
 std::optional<QString> userUnit(QByteArrayView controlGroups);
 // A command line cut to what a person needs: the program's file name and its first arguments,
 // at most 60 characters.
 QString shortCommand(const QString& commandLine);
 
-}  // namespace ProcessSessions
+}  // namespace ProcessGroups
 }  // namespace vantu
