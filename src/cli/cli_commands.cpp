@@ -2,21 +2,19 @@
 #include <QCoreApplication>
 
 #include "cli/listener_report.h"
-#include "core/port_release.h"
 #include "core/process_group.h"
-#include "core/process_stopper.h"
+#include "core/stop_plan.h"
 #include "platform/process_signal.h"
-#include "platform/user_units.h"
 #include "rules/development_port_filter.h"
 #include "service/snapshot_assembly.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -60,68 +58,56 @@ int worse(int a, int b) {
     return rank(a) >= rank(b) ? a : b;
 }
 
-// A port whose processes were stopped (or had already ended), awaiting its verdict.
-struct StoppedPort {
-    uint16_t port = 0;
-    // The processes signalled for it, which must let go of it first.
-    QList<ProcessIdentity> processes;
-    // Who started them: what they start next may be the server coming back.
-    std::vector<Supervisor> supervisors;
-    // Whether there is anything to wait for: a signal was sent, or the process was already gone.
-    bool stopped = false;
-    int status = kDone;
+// A stop the command sent (or found already done), and the ports whose fate it decides.
+struct SentStop {
+    StopSent sent;
+    QList<uint16_t> ports;
+    bool force = false;
 };
 
-// Stops the process group of each target as Ctrl+C would, or refuses the whole group.
-void stopGroups(uint16_t port, const QList<Listener>& targets, const CliArguments& arguments, CliContext& context,
-                StoppedPort& result) {
-    for (const Listener& listener : targets) {
-        const auto group = ProcessGroups::of(*listener.identity);
-        if (!group) {
-            result.stopped = true;  // gone already: the port's verdict tells the rest
-            continue;
-        }
-        if (group->refusal) {
-            complain(context, aboutPort(port, *group->refusal));
-            result.status = worse(result.status, kFailed);
-            continue;
-        }
-        if (group->unit) {
-            // Its manager would start a signalled server again; the unit is what is stopped.
-            if (const auto failed = platform::UserUnits::stop(*group->unit)) {
-                complain(context, aboutPort(port, *failed));
-                result.status = worse(result.status, kFailed);
-                continue;
-            }
-            context.out << visible(text(QT_TRANSLATE_NOOP("vantu-cli", "Asked systemd to stop the unit %1 on port %2."))
-                                       .arg(*group->unit)
-                                       .arg(port))
-                        << Qt::endl;
-        } else {
-            if (const auto failed = ProcessGroups::signal(*group, arguments.force ? SIGKILL : SIGINT)) {
-                complain(context, aboutPort(port, group->description() + u": "_s + failed->errorDescription()));
-                result.status = worse(result.status, kFailed);
-            }
-            context.out << visible((arguments.force
-                                        ? text(QT_TRANSLATE_NOOP("vantu-cli", "Killed %1 on port %2."))
-                                        : text(QT_TRANSLATE_NOOP("vantu-cli", "Asked %1 to stop on port %2.")))
-                                       .arg(group->description())
-                                       .arg(port))
-                        << Qt::endl;
-        }
-        result.stopped = true;
-        for (const ProcessIdentity& member : group->members) {
-            if (!result.processes.contains(member)) {
-                result.processes.append(member);
-            }
-        }
+// What stopping the asked ports has done so far.
+struct PortOutcome {
+    int status = kDone;
+    QList<SentStop> stops;
+};
+
+QString stoppedSentence(const StopTarget& target, bool force, uint16_t port) {
+    if (target.kind() == StopTarget::Kind::userUnit) {
+        return text(QT_TRANSLATE_NOOP("vantu-cli", "Asked systemd to stop the unit %1 on port %2."))
+            .arg(target.description())
+            .arg(port);
+    }
+    return (force ? text(QT_TRANSLATE_NOOP("vantu-cli", "Killed %1 on port %2."))
+                  : text(QT_TRANSLATE_NOOP("vantu-cli", "Asked %1 to stop on port %2.")))
+        .arg(target.description())
+        .arg(port);
+}
+
+// Sends the stop of one target for `port`; a target that had already ended still has its port's
+// verdict to give.
+void sendStop(uint16_t port, const StopTarget& target, const CliArguments& arguments, CliContext& context,
+              PortOutcome& outcome) {
+    const StopSendResult result = context.service.send(target, arguments.force).result();
+    if (const auto* sent = std::get_if<StopSent>(&result)) {
+        context.out << visible(stoppedSentence(sent->target, arguments.force, port)) << Qt::endl;
+        outcome.stops.append({*sent, {port}, arguments.force});
+        return;
+    }
+    const auto& failure = std::get<PortServiceError>(result);
+    if (failure.errorCase() == PortServiceError::Case::processExited) {
+        outcome.stops.append({StopSent{target, {}}, {port}, arguments.force});
+    } else if (failure.errorCase() == PortServiceError::Case::refused) {
+        complain(context, aboutPort(port, failure.errorDescription()));
+        outcome.status = worse(outcome.status, kFailed);
+    } else {
+        complain(context, aboutPort(port, target.description() + u": "_s + failure.errorDescription()));
+        outcome.status = worse(outcome.status, kFailed);
     }
 }
 
 // Decides about every listener on the port and stops those it may stop.
-StoppedPort stopPort(uint16_t port, const ListenerInventory& inventory, const CliArguments& arguments,
-                     CliContext& context) {
-    StoppedPort result{.port = port};
+void stopPort(uint16_t port, const ListenerInventory& inventory, const CliArguments& arguments, CliContext& context,
+              PortOutcome& outcome) {
     QList<Listener> onPort;
     std::copy_if(inventory.listeners.cbegin(), inventory.listeners.cend(), std::back_inserter(onPort),
                  [port](const Listener& listener) { return listener.port == port; });
@@ -130,26 +116,28 @@ StoppedPort stopPort(uint16_t port, const ListenerInventory& inventory, const Cl
                                               [port](const ForeignPort& foreign) { return foreign.port == port; });
         if (someoneElses) {
             complain(context, aboutPort(port, PortServiceError::protectedProcess().errorDescription()));
-            result.status = kFailed;
+            outcome.status = worse(outcome.status, kFailed);
         } else {
             complain(context, text(QT_TRANSLATE_NOOP("vantu-cli", "Nothing is listening on port %1.")).arg(port));
-            result.status = kNothingToDo;
+            outcome.status = worse(outcome.status, kNothingToDo);
         }
-        return result;
+        return;
     }
-
-    QList<Listener> targets;
     for (const Listener& listener : onPort) {
         if (!listener.canTerminate()) {
-            // Another user's process, or one we may never signal: the stop path refuses it
-            // before touching anything, and says so in its own words.
-            const StopResult refused = listener.identity
-                                           ? context.service.stop(*listener.identity, arguments.force).result()
-                                           : StopResult(PortServiceError::protectedProcess());
-            complain(context, aboutPort(port, describe(listener) + u": "_s +
-                                                  (refused ? refused->errorDescription()
-                                                           : text(QT_TRANSLATE_NOOP("vantu-cli", "not stopped.")))));
-            result.status = worse(result.status, kFailed);
+            // Another user's process, or one we may never signal: the stop refuses it before
+            // touching anything, and says so in its own words.
+            const StopSendResult refused =
+                listener.identity
+                    ? context.service.send(StopTarget::process(*listener.identity, describe(listener)), arguments.force)
+                          .result()
+                    : StopSendResult(PortServiceError::protectedProcess());
+            const auto* failure = std::get_if<PortServiceError>(&refused);
+            complain(context,
+                     aboutPort(port, describe(listener) + u": "_s +
+                                         (failure != nullptr ? failure->errorDescription()
+                                                             : text(QT_TRANSLATE_NOOP("vantu-cli", "not stopped.")))));
+            outcome.status = worse(outcome.status, kFailed);
         } else if (!arguments.all && !DevelopmentPortFilter::includes(listener, context.settings)) {
             complain(context,
                      text(QT_TRANSLATE_NOOP("vantu-cli",
@@ -157,124 +145,85 @@ StoppedPort stopPort(uint16_t port, const ListenerInventory& inventory, const Cl
                                             "server. Add --all to stop it anyway."))
                          .arg(port)
                          .arg(describe(listener)));
-            result.status = worse(result.status, kNothingToDo);
-        } else {
-            targets.append(listener);
-        }
-    }
-    if (arguments.group) {
-        stopGroups(port, targets, arguments, context, result);
-        return result;
-    }
-    for (const Listener& listener : targets) {
-        // Read before the signal: afterwards the process may be gone, and with it who its parent was.
-        const auto supervisor = PortRelease::supervisorOf(*listener.identity);
-        const StopResult stopped = context.service.stop(*listener.identity, arguments.force).result();
-        if (stopped && stopped->errorCase() == PortServiceError::Case::processExited) {
-            // Gone before the signal, and nobody took its pid: the port's verdict says the rest.
-            result.stopped = true;
-        } else if (stopped) {
-            complain(context, aboutPort(port, describe(listener) + u": "_s + stopped->errorDescription()));
-            result.status = worse(result.status, kFailed);
-        } else {
-            result.stopped = true;
-            result.processes.append(*listener.identity);
-            if (supervisor) {
-                result.supervisors.push_back(*supervisor);
+            outcome.status = worse(outcome.status, kNothingToDo);
+        } else if (!arguments.group) {
+            sendStop(port, StopTarget::process(*listener.identity, describe(listener)), arguments, context, outcome);
+        } else if (auto earlier = std::find_if(outcome.stops.begin(), outcome.stops.end(),
+                                               [&](const SentStop& stop) { return stop.sent.target.covers(listener); });
+                   earlier != outcome.stops.end()) {
+            // Its group was stopped for an earlier port: signalled once, its fate told for both.
+            if (!earlier->ports.contains(port)) {
+                earlier->ports.append(port);
             }
-            context.out << visible((arguments.force
-                                        ? text(QT_TRANSLATE_NOOP("vantu-cli", "Killed %1 on port %2."))
-                                        : text(QT_TRANSLATE_NOOP("vantu-cli", "Asked %1 to stop on port %2.")))
-                                       .arg(describe(listener))
-                                       .arg(port))
-                        << Qt::endl;
+        } else if (const auto group = ProcessGroups::of(*listener.identity)) {
+            // Its manager would start a signalled server again: the unit is what is stopped.
+            sendStop(port, group->unit ? StopTarget::userUnit(*group) : StopTarget::processGroup(*group), arguments,
+                     context, outcome);
+        } else {
+            // Gone already: the port's verdict tells the rest.
+            outcome.stops.append(
+                {StopSent{StopTarget::process(*listener.identity, describe(listener)), {}}, {port}, arguments.force});
         }
     }
-    return result;
 }
 
-// Waits for every stopped port to be let go of, all within one deadline, then says who holds
-// each port now. A stopped process can linger as a zombie until its parent reaps it, but a
-// zombie holds no sockets, so the sockets are asked rather than the process table.
-int awaitRelease(QList<StoppedPort>& ports, const CliArguments& arguments, CliContext& context) {
-    const auto deadline = std::chrono::steady_clock::now() + context.releaseWait;
-    QList<StoppedPort*> waiting;
-    for (StoppedPort& port : ports) {
-        if (port.stopped) {
-            waiting.append(&port);
+// Says what became of each port of a stop, and of its group's processes: free, taken again and
+// by whom, or still held when the wait ran out.
+int report(const SentStop& stop, const StopAftermath& aftermath, CliContext& context) {
+    int status = kDone;
+    for (const PortVerdict& verdict : aftermath.verdicts) {
+        if (verdict.isFree()) {
+            context.out << verdict.message() << Qt::endl;
+        } else {
+            complain(context, verdict.message());
+            status = kFailed;
         }
     }
-    int status = kDone;
-    while (!waiting.isEmpty()) {
-        for (qsizetype i = 0; i < waiting.size();) {
-            StoppedPort& port = *waiting[i];
-            const auto held = context.enumerator.stillListening(port.port, port.processes);
-            if (const auto* error = std::get_if<ServiceError>(&held)) {
-                complain(context, errorDescription(*error));
-                return kFailed;
-            }
-            if (std::get<bool>(held)) {
-                ++i;
-                continue;
-            }
-            waiting.removeAt(i);
-            const auto verdict =
-                PortRelease::settle(context.enumerator, port.port, port.supervisors,
-                                    std::chrono::duration_cast<std::chrono::milliseconds>(context.releaseWait));
-            if (const auto* error = std::get_if<ServiceError>(&verdict)) {
-                complain(context, errorDescription(*error));
-                status = kFailed;
-            } else if (std::get<PortVerdict>(verdict).isFree()) {
-                context.out << std::get<PortVerdict>(verdict).message() << Qt::endl;
-            } else {
-                complain(context, std::get<PortVerdict>(verdict).message());
-                status = kFailed;
-            }
+    const QString seconds = QString::number(static_cast<double>(context.releaseWait.count()) / 1000.0);
+    for (const uint16_t port : aftermath.stillHeld) {
+        complain(context,
+                 (stop.force ? text(QT_TRANSLATE_NOOP("vantu-cli", "Port %1 is still in use after %2 s."))
+                             : text(QT_TRANSLATE_NOOP("vantu-cli",
+                                                      "Port %1 is still in use after %2 s. Try again with --force.")))
+                     .arg(port)
+                     .arg(seconds));
+        status = kFailed;
+    }
+    if (aftermath.lookFailed) {
+        complain(context, errorDescription(*aftermath.lookFailed));
+        status = kFailed;
+    }
+    // A group is stopped once every member has ended, not only the one that listened: what lingers
+    // (a bundler's service process, a parent that ignores SIGINT) is named.
+    if (stop.sent.target.kind() != StopTarget::Kind::process && !aftermath.stillRunning.isEmpty()) {
+        const char* sentence =
+            stop.force ? QT_TRANSLATE_N_NOOP("vantu-cli", "Port %1: %n processes of its group still run.")
+                       : QT_TRANSLATE_N_NOOP("vantu-cli",
+                                             "Port %1: %n processes of its group still run. Try again with --force.");
+        for (const uint16_t port : stop.ports) {
+            complain(context, text(sentence, static_cast<int>(aftermath.stillRunning.size())).arg(port));
         }
-        if (waiting.isEmpty()) {
-            break;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            for (const StoppedPort* port : waiting) {
-                const QString seconds = QString::number(static_cast<double>(context.releaseWait.count()) / 1000.0);
-                complain(
-                    context,
-                    (arguments.force ? text(QT_TRANSLATE_NOOP("vantu-cli", "Port %1 is still in use after %2 s."))
-                                     : text(QT_TRANSLATE_NOOP(
-                                           "vantu-cli", "Port %1 is still in use after %2 s. Try again with --force.")))
-                        .arg(port->port)
-                        .arg(seconds));
-            }
-            return kFailed;
-        }
-        QThread::msleep(50);
+        status = kFailed;
     }
     return status;
 }
 
-// A group is stopped once every member has ended, not only the one that listened: what lingers
-// (a bundler's service process, a parent that ignores SIGINT) is named.
-int awaitGroups(const QList<StoppedPort>& ports, std::chrono::steady_clock::time_point deadline,
-                const CliArguments& arguments, CliContext& context) {
+// Waits for every stop at once, within one deadline, then reports each. A stopped process can
+// linger as a zombie until its parent reaps it, but the wait asks for the end of that very
+// process, and a zombie holds no sockets.
+int awaitStops(const QList<SentStop>& stops, CliContext& context) {
+    QThreadPool waits;
+    waits.setMaxThreadCount(static_cast<int>(std::clamp<qsizetype>(stops.size(), 1, 256)));
+    QList<QFuture<StopAftermath>> outcomes;
+    for (const SentStop& stop : stops) {
+        outcomes.append(QtConcurrent::run(&waits, [&context, &stop] {
+            return StopPlan::awaitOutcome(context.enumerator, stop.sent, stop.ports, context.releaseWait,
+                                          context.releaseWait);
+        }));
+    }
     int status = kDone;
-    for (const StoppedPort& port : ports) {
-        qsizetype lingering = 0;
-        for (const ProcessIdentity& member : port.processes) {
-            const auto left =
-                std::max(std::chrono::steady_clock::duration(0), deadline - std::chrono::steady_clock::now());
-            if (!ProcessStopper::awaitExit(member, std::chrono::ceil<std::chrono::milliseconds>(left))) {
-                ++lingering;
-            }
-        }
-        if (lingering > 0) {
-            const char* sentence =
-                arguments.force
-                    ? QT_TRANSLATE_N_NOOP("vantu-cli", "Port %1: %n processes of its group still run.")
-                    : QT_TRANSLATE_N_NOOP("vantu-cli",
-                                          "Port %1: %n processes of its group still run. Try again with --force.");
-            complain(context, text(sentence, static_cast<int>(lingering)).arg(port.port));
-            status = kFailed;
-        }
+    for (qsizetype i = 0; i < stops.size(); ++i) {
+        status = worse(status, report(stops[i], outcomes[i].result(), context));
     }
     return status;
 }
@@ -331,33 +280,32 @@ int runStop(const CliArguments& arguments, CliContext& context) {
     if (!snapshot) {
         return kFailed;
     }
-    QList<StoppedPort> ports;
-    int status = kDone;
+    PortOutcome outcome;
     for (const uint16_t port : arguments.ports) {
-        ports.append(stopPort(port, *snapshot, arguments, context));
-        status = worse(status, ports.back().status);
+        stopPort(port, *snapshot, arguments, context, outcome);
     }
-    if (arguments.group) {
-        // A group may serve more ports than the ones asked for (concurrently's two servers):
-        // what became of those is said too.
-        const qsizetype asked = ports.size();
-        for (qsizetype i = 0; i < asked; ++i) {
-            for (const Listener& listener : snapshot->listeners) {
-                const bool known = std::any_of(ports.cbegin(), ports.cend(), [&](const StoppedPort& stopped) {
-                    return stopped.port == listener.port;
-                });
-                if (!known && listener.identity && ports[i].processes.contains(*listener.identity)) {
-                    ports.append(StoppedPort{
-                        .port = listener.port, .processes = ports[i].processes, .supervisors = {}, .stopped = true});
-                }
+    QList<SentStop>& stops = outcome.stops;
+    int status = outcome.status;
+    // A group may serve more ports than the ones asked for (concurrently's two servers): what
+    // became of those is said too, once.
+    QList<uint16_t> accounted;
+    for (SentStop& stop : stops) {
+        for (const uint16_t port : std::as_const(stop.ports)) {
+            accounted.append(port);
+        }
+    }
+    for (SentStop& stop : stops) {
+        if (stop.sent.target.kind() == StopTarget::Kind::process) {
+            continue;
+        }
+        for (const Listener& listener : snapshot->listeners) {
+            if (!accounted.contains(listener.port) && stop.sent.target.covers(listener)) {
+                stop.ports.append(listener.port);
+                accounted.append(listener.port);
             }
         }
     }
-    const auto started = std::chrono::steady_clock::now();
-    status = worse(status, awaitRelease(ports, arguments, context));
-    if (arguments.group) {
-        status = worse(status, awaitGroups(ports, started + context.releaseWait, arguments, context));
-    }
+    status = worse(status, awaitStops(stops, context));
     return finishOutput(status, context);
 }
 

@@ -42,6 +42,8 @@ struct PortVerdict {
     // "Port 3000 is free." or "Port 3000 was taken again by node (PID 4242), started by nodemon
     // (PID 4100)."
     [[nodiscard]] QString message() const;
+
+    friend bool operator==(const PortVerdict&, const PortVerdict&) = default;
 };
 
 // The process that started a stopped one, with the children it had before the stop: a child

@@ -208,26 +208,15 @@ std::optional<ProcessGroup> current(const ProcessGroup& earlier) {
     return std::nullopt;
 }
 
-std::variant<ProcessGroup, PortServiceError> stop(const ProcessGroup& earlier, int signalNumber) {
-    auto group = current(earlier);
-    if (!group) {
-        return PortServiceError::processExited();
-    }
-    if (group->refusal) {
-        return PortServiceError::refused(*group->refusal);
-    }
-    if (auto failed = signal(*group, signalNumber)) {
-        return std::move(*failed);
-    }
-    return std::move(*group);
-}
-
 std::optional<PortServiceError> signal(const ProcessGroup& group, int signalNumber) {
     std::optional<PortServiceError> failure;
     for (const ProcessIdentity& member : group.members) {
         const auto result =
             signalNumber == SIGINT ? ProcessStopper::interrupt(member) : ProcessStopper::send(member, signalNumber);
-        if (result && result->errorCase() != PortServiceError::Case::processExited && !failure) {
+        // A member that ended, or whose pid already names another process, needs no signal.
+        const bool gone = result && (result->errorCase() == PortServiceError::Case::processExited ||
+                                     result->errorCase() == PortServiceError::Case::processChanged);
+        if (result && !gone && !failure) {
             failure = result;
         }
     }

@@ -47,12 +47,9 @@ QHash<ProcessIdentity, ProcessGroup> ofEach(const QList<ProcessIdentity>& proces
 // listener may be the one that ended); nullopt when none does.
 std::optional<ProcessGroup> current(const ProcessGroup& earlier);
 
-// Reads the group anew through `earlier`'s members and, unless it must be refused, sends
-// `signalNumber` to every member. The members signalled, or why none were.
-std::variant<ProcessGroup, PortServiceError> stop(const ProcessGroup& earlier, int signalNumber);
-
 // Sends `signalNumber` to every member, each through its own identity check; SIGINT goes as
-// ProcessStopper::interrupt sends it. Members that ended meanwhile are skipped; the first other
+// ProcessStopper::interrupt sends it. Members that ended meanwhile (or whose pid names another
+// process now) are skipped; the first other
 // failure is returned once every member was tried.
 std::optional<PortServiceError> signal(const ProcessGroup& group, int signalNumber);
 

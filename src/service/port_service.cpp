@@ -1,16 +1,10 @@
 #include "service/port_service.h"
 
-#include "core/port_release.h"
-#include "core/process_stopper.h"
-#include "platform/user_units.h"
 #include "rules/development_port_filter.h"
 #include "service/snapshot_assembly.h"
 
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
-
-#include <algorithm>
-#include <csignal>
 
 namespace vantu {
 
@@ -31,19 +25,9 @@ QFuture<SnapshotResult> PortService::snapshot(const DiscoverySettings& settings,
         });
 }
 
-QFuture<StopResult> PortService::stop(const ProcessIdentity& identity, bool force) const {
+QFuture<StopSendResult> PortService::send(const StopTarget& target, bool force) const {
     return QtConcurrent::run(QThreadPool::globalInstance(),
-                             [identity, force]() -> StopResult { return ProcessStopper::stop(identity, force); });
-}
-
-QFuture<GroupStopResult> PortService::stopGroup(const ProcessGroup& group, bool force) const {
-    return QtConcurrent::run(QThreadPool::globalInstance(), [group, force]() -> GroupStopResult {
-        return ProcessGroups::stop(group, force ? SIGKILL : SIGINT);
-    });
-}
-
-QFuture<std::optional<QString>> PortService::stopUnit(const QString& unit) const {
-    return QtConcurrent::run(QThreadPool::globalInstance(), [unit] { return platform::UserUnits::stop(unit); });
+                             [target, force]() -> StopSendResult { return StopPlan::send(target, force); });
 }
 
 QFuture<std::optional<uint64_t>> PortService::socketSignature() const {
@@ -51,8 +35,8 @@ QFuture<std::optional<uint64_t>> PortService::socketSignature() const {
                              [enumerator = enumerator_] { return enumerator.socketSignature(); });
 }
 
-QFuture<StopAftermath> PortService::awaitExit(const QList<ProcessIdentity>& processes, const QList<uint16_t>& ports,
-                                              std::chrono::nanoseconds limit) const {
+QFuture<StopAftermath> PortService::awaitOutcome(const StopSent& sent, const QList<uint16_t>& ports,
+                                                 std::chrono::nanoseconds limit) const {
     // Waits get threads of their own: they sleep for most of their time, and must not hold up
     // a refresh on a machine whose shared pool has only a thread or two.
     static QThreadPool* const waits = [] {
@@ -60,39 +44,10 @@ QFuture<StopAftermath> PortService::awaitExit(const QList<ProcessIdentity>& proc
         pool->setMaxThreadCount(16);
         return pool;
     }();
-    return QtConcurrent::run(waits, [enumerator = enumerator_, processes, ports, limit]() -> StopAftermath {
-        // How long a server that is coming back may take to listen again.
-        constexpr std::chrono::milliseconds kRespawnWindow{1500};
-        std::vector<Supervisor> supervisors;
-        for (const ProcessIdentity& process : processes) {
-            if (auto supervisor = PortRelease::supervisorOf(process)) {
-                supervisors.push_back(std::move(*supervisor));
-            }
-        }
-        // One deadline for all: each wait gets what the ones before it left.
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        StopAftermath aftermath;
-        for (const ProcessIdentity& process : processes) {
-            const auto left = std::max(std::chrono::nanoseconds(0), deadline - std::chrono::steady_clock::now());
-            if (!ProcessStopper::awaitExit(process, std::chrono::ceil<std::chrono::milliseconds>(left))) {
-                aftermath.stillRunning.append(process);
-            }
-        }
-        aftermath.exited = aftermath.stillRunning.isEmpty();
-        if (!aftermath.exited) {
-            return aftermath;
-        }
-        QStringList taken;
-        for (const uint16_t port : ports) {
-            const auto verdict = PortRelease::settle(enumerator, port, supervisors, kRespawnWindow);
-            if (const auto* settled = std::get_if<PortVerdict>(&verdict); settled != nullptr && !settled->isFree()) {
-                taken.append(settled->message());
-            }
-        }
-        if (!taken.isEmpty()) {
-            aftermath.takenAgain = taken.join(u' ');
-        }
-        return aftermath;
+    // How long a server that is coming back may take to listen again.
+    constexpr std::chrono::milliseconds kRespawnWindow{1500};
+    return QtConcurrent::run(waits, [enumerator = enumerator_, sent, ports, limit] {
+        return StopPlan::awaitOutcome(enumerator, sent, ports, limit, kRespawnWindow);
     });
 }
 

@@ -138,26 +138,24 @@ QCoro::Task<void> PortStore::runRefreshPasses() {
 
         if (outcome && std::holds_alternative<QList<Listener>>(*outcome)) {
             QList<Listener> shown;
-            QSet<ProcessIdentity> listed;
             for (const Listener& listener : std::get<QList<Listener>>(*outcome)) {
                 // The settings may have changed while the scan ran; the current ones decide.
-                if (!DevelopmentPortFilter::includes(listener, discoverySettings_)) {
-                    continue;
+                if (DevelopmentPortFilter::includes(listener, discoverySettings_)) {
+                    shown.append(listener);
                 }
-                if (listener.identity) {
-                    listed.insert(*listener.identity);
-                }
-                shown.append(listener);
             }
+            // A force offer outlives a refresh only while one of its rows is still listed.
+            QList<StopTarget> offers = forceOffers_;
+            offers.removeIf([&shown](const StopTarget& offer) {
+                return std::none_of(shown.cbegin(), shown.cend(),
+                                    [&offer](const Listener& listener) { return offer.covers(listener); });
+            });
             publish(listeners_, std::move(shown));
             publish(hasSnapshot_, true);
             lastScanFailed_ = false;
             // A failed save stays in sight through the refresh it asked for.
             publish(errorMessage_, std::exchange(lastingNotice_, std::nullopt));
-            // A force offer outlives a refresh only while its process is still listed.
-            Q_EMIT willChange();
-            forceAvailable_.intersect(listed);
-            groupsToForce_.removeIf([&listed](const auto& entry) { return !listed.contains(entry.key()); });
+            publish(forceOffers_, std::move(offers));
         } else {
             // Read by the views with the error line, whose change notifies them.
             lastScanFailed_ = true;
@@ -215,239 +213,153 @@ void PortStore::updateDiscoverySettings(const DiscoverySettings& settings) {
     }
 }
 
+bool PortStore::isStopping(const Listener& listener) const {
+    return std::any_of(stopping_.cbegin(), stopping_.cend(),
+                       [&listener](const StopTarget& target) { return target.covers(listener); });
+}
+
+const StopTarget* PortStore::forceTarget(const Listener& listener) const {
+    const auto found = std::find_if(forceOffers_.cbegin(), forceOffers_.cend(),
+                                    [&listener](const StopTarget& target) { return target.covers(listener); });
+    return found == forceOffers_.cend() ? nullptr : &*found;
+}
+
 void PortStore::stop(const Listener& listener) {
     if (!listener.identity) {
         return;
     }
-    const ProcessIdentity identity = *listener.identity;
-    if (groupToForce(listener) != nullptr) {
-        stopGroup(listener);
+    if (const StopTarget* offer = forceTarget(listener)) {
+        startStop(*offer, true);
         return;
     }
-    const bool force = forceAvailable_.contains(identity);
-    if (!beginStopping({identity})) {
-        return;
-    }
-    QMetaObject::invokeMethod(
-        this, [this, identity, force] { runStop(identity, force); }, Qt::QueuedConnection);
-}
-
-QCoro::Task<void> PortStore::runStop(ProcessIdentity identity, bool force) {
-    const QPointer<PortStore> self(this);
-    // Not a braced list: g++ 12 cannot keep one in a coroutine's frame.
-    const QList<ProcessIdentity> processes(1, identity);
-    const std::optional<StopResult> outcome = co_await Settled(service_->stop(identity, force));
-    if (!self) {
-        co_return;
-    }
-
-    const bool delivered = outcome && !outcome->has_value();
-    const bool alreadyGone =
-        outcome && outcome->has_value() && (*outcome)->errorCase() == PortServiceError::Case::processExited;
-    if (delivered) {
-        // Give the process time to exit; the wait ends early once it has.
-        const std::optional<StopAftermath> aftermath = co_await Settled(
-            service_->awaitExit(processes, portsOf(processes), force ? delays_.afterForced : delays_.afterPolite));
-        if (!self) {
-            co_return;
-        }
-        // Ended, its rows go at once rather than with the refresh, and nothing is left to force.
-        const bool stillRunning = !applyAftermath(processes, aftermath).isEmpty();
-        if (stillRunning && !force) {
-            // In one turn: the row leaves the stopping state and offers the forced kill, while
-            // the refresh that decides whether the row stays is on its way.
-            Q_EMIT willChange();
-            forceAvailable_.insert(identity);
-        }
-        refresh();
-    } else if (alreadyGone) {
-        // It ended on its own before the stop: nothing went wrong, the list was just behind.
-        dropRowsOf(identity);
-        refresh();
-    } else {
-        publish(errorMessage_,
-                std::optional<QString>(outcome ? (*outcome)->errorDescription() : interruptedStopMessage()));
-        callOnLayoutChange();
-        if (!self) {
-            co_return;
-        }
-    }
-
-    endStopping(processes);
+    startStop(StopTarget::process(*listener.identity, listener.displayName()), false);
 }
 
 void PortStore::stopGroup(const Listener& listener) {
     if (!listener.identity || !listener.canTerminate()) {
         return;
     }
-    const ProcessGroup* toForce = groupToForce(listener);
-    const bool force = toForce != nullptr;
-    if (!force && !listener.group) {
-        return;
+    const StopTarget* offer = forceTarget(listener);
+    if (offer != nullptr && offer->kind() == StopTarget::Kind::processGroup) {
+        startStop(*offer, true);
+    } else if (listener.group) {
+        startStop(StopTarget::processGroup(*listener.group), false);
     }
-    ProcessGroup group = force ? *toForce : *listener.group;
-    if (!beginStopping(group.members)) {
-        return;
-    }
-    QMetaObject::invokeMethod(
-        this, [this, group = std::move(group), force] { runGroupStop(group, force); }, Qt::QueuedConnection);
-}
-
-const ProcessGroup* PortStore::groupToForce(const Listener& listener) const {
-    if (!listener.identity || !forceAvailable_.contains(*listener.identity)) {
-        return nullptr;
-    }
-    const auto found = groupsToForce_.constFind(*listener.identity);
-    return found == groupsToForce_.cend() ? nullptr : &*found;
 }
 
 void PortStore::stopUnit(const Listener& listener) {
-    if (!listener.group || !listener.group->unit || !listener.canTerminate()) {
-        return;
+    if (listener.group && listener.group->unit && listener.canTerminate()) {
+        startStop(StopTarget::userUnit(*listener.group), false);
     }
-    const ProcessGroup group = *listener.group;
-    if (!beginStopping(group.members)) {
-        return;
-    }
-    QMetaObject::invokeMethod(
-        this, [this, group] { runUnitStop(*group.unit, group); }, Qt::QueuedConnection);
 }
 
-bool PortStore::beginStopping(const QList<ProcessIdentity>& processes) {
+void PortStore::startStop(StopTarget target, bool force) {
     // The only guard against two stops of one process: checked and set in one main-thread
     // turn, so no second request can slip in between.
-    if (std::any_of(processes.cbegin(), processes.cend(),
-                    [this](const ProcessIdentity& process) { return stopping_.contains(process); })) {
-        return false;
+    if (std::any_of(stopping_.cbegin(), stopping_.cend(),
+                    [&target](const StopTarget& other) { return other.overlaps(target); })) {
+        return;
     }
-    Q_EMIT willChange();
-    for (const ProcessIdentity& process : processes) {
-        stopping_.insert(process);
-    }
+    publish(stopping_, QList<StopTarget>(stopping_) << target);
     publish(errorMessage_, std::optional<QString>());
     const QPointer<PortStore> self(this);
     callOnLayoutChange();
-    return !self.isNull();
-}
-
-void PortStore::endStopping(const QList<ProcessIdentity>& processes) {
-    Q_EMIT willChange();
-    for (const ProcessIdentity& process : processes) {
-        stopping_.remove(process);
+    if (self) {
+        QMetaObject::invokeMethod(
+            this, [this, target = std::move(target), force] { runStop(target, force); }, Qt::QueuedConnection);
     }
 }
 
-QList<uint16_t> PortStore::portsOf(const QList<ProcessIdentity>& processes) const {
+QCoro::Task<void> PortStore::runStop(StopTarget target, bool force) {
+    const QPointer<PortStore> self(this);
+    const std::optional<StopSendResult> outcome = co_await Settled(service_->send(target, force));
+    if (!self) {
+        co_return;
+    }
+    const double height = popoverHeight();
+    const auto* sent = outcome ? std::get_if<StopSent>(&*outcome) : nullptr;
+    const auto* failure = outcome ? std::get_if<PortServiceError>(&*outcome) : nullptr;
+    if (sent != nullptr) {
+        // Give the processes time to exit; the wait ends early once they have.
+        const StopSent asked = *sent;
+        const std::optional<StopAftermath> aftermath = co_await Settled(
+            service_->awaitOutcome(asked, portsOf(asked.target), force ? delays_.afterForced : delays_.afterPolite));
+        if (!self) {
+            co_return;
+        }
+        // Ended, their rows go at once rather than with the refresh, and nothing is left to force.
+        const QList<ProcessIdentity> survivors = applyAftermath(asked.target, aftermath);
+        if (const auto rest = force ? std::nullopt : asked.target.remainder(survivors)) {
+            // In one turn: the rows leave the stopping state and offer the forced stop of what
+            // is left, while the refresh that decides whether they stay is on its way.
+            QList<StopTarget> offers;
+            std::copy_if(forceOffers_.cbegin(), forceOffers_.cend(), std::back_inserter(offers),
+                         [&rest](const StopTarget& offer) { return !offer.overlaps(*rest); });
+            publish(forceOffers_, offers << *rest);
+        }
+        refresh();
+    } else if (failure != nullptr && failure->errorCase() == PortServiceError::Case::processExited) {
+        // It ended on its own before the stop: nothing went wrong, the list was just behind.
+        dropEnded(target.processes());
+        refresh();
+    } else {
+        publish(errorMessage_,
+                std::optional<QString>(failure != nullptr ? failure->errorDescription() : interruptedStopMessage()));
+    }
+    // Rows that went at once, and a sentence that stays, change the height before the refresh.
+    if (popoverHeight() != height) {
+        callOnLayoutChange();
+        if (!self) {
+            co_return;
+        }
+    }
+    QList<StopTarget> still = stopping_;
+    still.removeOne(target);
+    publish(stopping_, std::move(still));
+}
+
+QList<uint16_t> PortStore::portsOf(const StopTarget& target) const {
     QList<uint16_t> ports;
     for (const Listener& listener : listeners_) {
-        if (listener.identity && processes.contains(*listener.identity) && !ports.contains(listener.port)) {
+        if (target.covers(listener) && !ports.contains(listener.port)) {
             ports.append(listener.port);
         }
     }
     return ports;
 }
 
-QCoro::Task<void> PortStore::runGroupStop(ProcessGroup group, bool force) {
-    const QPointer<PortStore> self(this);
-    const std::optional<GroupStopResult> outcome = co_await Settled(service_->stopGroup(group, force));
-    if (!self) {
-        co_return;
-    }
-    const auto* signalled = outcome ? std::get_if<ProcessGroup>(&*outcome) : nullptr;
-    const auto* failure = outcome ? std::get_if<PortServiceError>(&*outcome) : nullptr;
-    for (const ProcessIdentity& member : group.members) {
-        if (groupsToForce_.contains(member)) {
-            Q_EMIT willChange();
-            groupsToForce_.remove(member);
-            forceAvailable_.remove(member);
-        }
-    }
-    if (signalled != nullptr) {
-        const std::optional<StopAftermath> aftermath = co_await Settled(service_->awaitExit(
-            signalled->members, portsOf(signalled->members), force ? delays_.afterForced : delays_.afterPolite));
-        if (!self) {
-            co_return;
-        }
-        const QList<ProcessIdentity> survivors = applyAftermath(signalled->members, aftermath);
-        if (!survivors.isEmpty() && !force) {
-            // Each surviving listener's row offers the forced stop of what is left of the group.
-            ProcessGroup rest = *signalled;
-            rest.members = survivors;
-            Q_EMIT willChange();
-            for (const Listener& listener : std::as_const(listeners_)) {
-                if (listener.identity && survivors.contains(*listener.identity)) {
-                    forceAvailable_.insert(*listener.identity);
-                    groupsToForce_.insert(*listener.identity, rest);
-                }
-            }
-        }
-        refresh();
-    } else if (failure != nullptr && failure->errorCase() == PortServiceError::Case::processExited) {
-        for (const ProcessIdentity& member : group.members) {
-            dropRowsOf(member);
-        }
-        refresh();
-    } else {
-        publish(errorMessage_,
-                std::optional<QString>(failure != nullptr ? failure->errorDescription() : interruptedStopMessage()));
-        callOnLayoutChange();
-        if (!self) {
-            co_return;
-        }
-    }
-    endStopping(group.members);
-}
-
-QCoro::Task<void> PortStore::runUnitStop(QString unit, ProcessGroup group) {
-    const QPointer<PortStore> self(this);
-    const std::optional<std::optional<QString>> failure = co_await Settled(service_->stopUnit(unit));
-    if (!self) {
-        co_return;
-    }
-    if (failure && !failure->has_value()) {
-        // The manager stops the unit on its own time: give it what a polite stop gets.
-        const std::optional<StopAftermath> aftermath =
-            co_await Settled(service_->awaitExit(group.members, portsOf(group.members), delays_.afterPolite));
-        if (!self) {
-            co_return;
-        }
-        applyAftermath(group.members, aftermath);
-        refresh();
-    } else {
-        publish(errorMessage_, failure ? *failure : std::optional<QString>(interruptedStopMessage()));
-        callOnLayoutChange();
-        if (!self) {
-            co_return;
-        }
-    }
-    endStopping(group.members);
-}
-
-QList<ProcessIdentity> PortStore::applyAftermath(const QList<ProcessIdentity>& waited,
+QList<ProcessIdentity> PortStore::applyAftermath(const StopTarget& waited,
                                                  const std::optional<StopAftermath>& aftermath) {
-    const QList<ProcessIdentity> survivors = aftermath ? aftermath->stillRunning : waited;
-    for (const ProcessIdentity& process : waited) {
-        if (!survivors.contains(process)) {
-            dropRowsOf(process);
-        }
-    }
+    const QList<ProcessIdentity> survivors = aftermath ? aftermath->stillRunning : waited.processes();
+    QList<ProcessIdentity> ended;
+    std::copy_if(waited.processes().cbegin(), waited.processes().cend(), std::back_inserter(ended),
+                 [&survivors](const ProcessIdentity& process) { return !survivors.contains(process); });
+    dropEnded(ended);
     if (survivors.isEmpty()) {
         showThroughRefresh(aftermath->takenAgain);
     }
     return survivors;
 }
 
-void PortStore::dropRowsOf(const ProcessIdentity& identity) {
-    QList<Listener> remaining;
-    std::copy_if(listeners_.cbegin(), listeners_.cend(), std::back_inserter(remaining),
-                 [&](const Listener& listener) { return listener.identity != identity; });
-    if (remaining.size() != listeners_.size()) {
+void PortStore::dropEnded(const QList<ProcessIdentity>& ended) {
+    const auto hasEnded = [&ended](const Listener& listener) {
+        return listener.identity && ended.contains(*listener.identity);
+    };
+    if (std::any_of(listeners_.cbegin(), listeners_.cend(), hasEnded)) {
+        QList<Listener> remaining = listeners_;
+        remaining.removeIf(hasEnded);
         publish(listeners_, std::move(remaining));
     }
-    if (forceAvailable_.contains(identity) || groupsToForce_.contains(identity)) {
-        Q_EMIT willChange();
-        forceAvailable_.remove(identity);
-        groupsToForce_.remove(identity);
+    QList<StopTarget> offers;
+    for (const StopTarget& offer : std::as_const(forceOffers_)) {
+        QList<ProcessIdentity> left = offer.processes();
+        left.removeIf([&ended](const ProcessIdentity& process) { return ended.contains(process); });
+        if (const auto rest = offer.remainder(left)) {
+            offers.append(*rest);
+        }
+    }
+    if (offers != forceOffers_) {
+        publish(forceOffers_, std::move(offers));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/listener.h"
 #include "core/process_identity.h"
+#include "core/stop_target.h"
 #include "rules/discovery_settings.h"
 #include "service/port_service.h"
 
@@ -47,8 +48,8 @@ struct StopDelays {
 // The one application state that the views read and drive. Lives on the main thread; every
 // field is read and written there, so it takes no locks.
 //
-// Published fields notify `willChange()` before every assignment (also when the value does
-// not change, and once per insertion or removal in a set); views re-read the store after it.
+// Published fields notify `willChange()` before every assignment, also when the value does not
+// change; views re-read the store after it.
 class PortStore : public QObject {
     Q_OBJECT
 
@@ -64,8 +65,6 @@ public:
     // Published state.
     [[nodiscard]] const QList<Listener>& listeners() const { return listeners_; }
     [[nodiscard]] bool isRefreshing() const { return isRefreshing_; }
-    [[nodiscard]] const QSet<ProcessIdentity>& stopping() const { return stopping_; }
-    [[nodiscard]] const QSet<ProcessIdentity>& forceAvailable() const { return forceAvailable_; }
     [[nodiscard]] const std::optional<QString>& errorMessage() const { return errorMessage_; }
     [[nodiscard]] bool hasSnapshot() const { return hasSnapshot_; }
     // Whether the last refresh pass failed (its error is the error line).
@@ -90,20 +89,23 @@ public:
     // Saves, applies, closes the settings panel and refreshes.
     void updateDiscoverySettings(const DiscoverySettings& settings);
 
-    // Stops the listener's process: politely first, by force once that has been offered. Where
-    // the offer came from stopping its process group, the force goes to that group's survivors.
+    // Whether the listener's row is being stopped.
+    [[nodiscard]] bool isStopping(const Listener& listener) const;
+    // What a forced stop from the listener's row ends, once a polite stop did not take; null
+    // while no force is on offer there.
+    [[nodiscard]] const StopTarget* forceTarget(const Listener& listener) const;
+    // The stops on their way, and the forced stops on offer.
+    [[nodiscard]] const QList<StopTarget>& stopping() const { return stopping_; }
+    [[nodiscard]] const QList<StopTarget>& forceOffers() const { return forceOffers_; }
+
+    // Stops the listener's process: politely first, by force once that has been offered (then
+    // the offer says what: the process, or what is left of its group).
     void stop(const Listener& listener);
     // Stops the process group the listener runs in, as Ctrl+C in its terminal would: SIGINT to
     // every member; SIGKILL to the survivors once that has been offered.
     void stopGroup(const Listener& listener);
     // Asks the user's service manager to stop the unit the listener runs in.
     void stopUnit(const Listener& listener);
-    // The groups whose forced stop is on offer, by the identity of a listener in them, with
-    // only the members that outlived the polite stop.
-    [[nodiscard]] const QHash<ProcessIdentity, ProcessGroup>& groupsToForce() const { return groupsToForce_; }
-    // The group whose forced stop the listener's row offers now; null when its Force, if any,
-    // is for the process alone.
-    [[nodiscard]] const ProcessGroup* groupToForce(const Listener& listener) const;
 
     // Pins the listener to a folder the user picks, or removes the pin.
     void chooseProjectFolder(const Listener& listener);
@@ -120,21 +122,19 @@ private:
     void callOnLayoutChange();
 
     QCoro::Task<void> runRefreshPasses();
-    QCoro::Task<void> runStop(ProcessIdentity identity, bool force);
-    QCoro::Task<void> runGroupStop(ProcessGroup group, bool force);
-    QCoro::Task<void> runUnitStop(QString unit, ProcessGroup group);
-    // Marks the rows of these processes as being stopped; false when one of them already is.
-    bool beginStopping(const QList<ProcessIdentity>& processes);
-    void endStopping(const QList<ProcessIdentity>& processes);
-    // The ports the listed processes hold.
-    [[nodiscard]] QList<uint16_t> portsOf(const QList<ProcessIdentity>& processes) const;
     QCoro::Task<void> runSocketCheck();
-    // What the wait after a signal found: the rows of the processes that ended go at once, and a
+    // Marks the target's rows as being stopped and runs the stop on the next turn; nothing when
+    // a stop of any of its parts is already on its way.
+    void startStop(StopTarget target, bool force);
+    // Ask, wait, then show what became of the target: the one flow for every kind of target.
+    QCoro::Task<void> runStop(StopTarget target, bool force);
+    // The ports of the target's rows.
+    [[nodiscard]] QList<uint16_t> portsOf(const StopTarget& target) const;
+    // What the wait after the stop found: the rows of the processes that ended go at once, and a
     // port taken again is named. Returns the processes still running.
-    QList<ProcessIdentity> applyAftermath(const QList<ProcessIdentity>& waited,
-                                          const std::optional<StopAftermath>& aftermath);
-    // Removes the process's rows and its force offer, as the next refresh would.
-    void dropRowsOf(const ProcessIdentity& identity);
+    QList<ProcessIdentity> applyAftermath(const StopTarget& waited, const std::optional<StopAftermath>& aftermath);
+    // The rows and force offers of processes that ended go, as the next refresh would take them.
+    void dropEnded(const QList<ProcessIdentity>& ended);
     void applyProjectFolder(const QString& key, const QString& folder);
     // Keeps the choice for this run and saves it; nullopt removes it.
     void saveProjectFolder(const QString& key, const std::optional<QString>& folder);
@@ -149,9 +149,8 @@ private:
 
     QList<Listener> listeners_;
     bool isRefreshing_ = false;
-    QSet<ProcessIdentity> stopping_;
-    QSet<ProcessIdentity> forceAvailable_;
-    QHash<ProcessIdentity, ProcessGroup> groupsToForce_;
+    QList<StopTarget> stopping_;
+    QList<StopTarget> forceOffers_;
     std::optional<QString> errorMessage_;
     bool hasSnapshot_ = false;
     bool lastScanFailed_ = false;

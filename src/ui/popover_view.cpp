@@ -216,7 +216,7 @@ void PopoverView::addGroupActions(QMenu* menu, const Listener& listener) {
     if (!group || !listener.identity || !listener.canTerminate()) {
         return;
     }
-    const bool stopping = store_.stopping().contains(*listener.identity);
+    const bool stopping = store_.isStopping(listener);
     // A command line is the user's own text: an ampersand in it is no keyboard mnemonic.
     const auto literal = [](QString text) { return text.replace(u'&', u"&&"_s); };
     if (group->unit) {
@@ -228,7 +228,9 @@ void PopoverView::addGroupActions(QMenu* menu, const Listener& listener) {
         connect(stopUnit, &QAction::triggered, this, [this, listener] { store_.stopUnit(listener); });
         return;
     }
-    const ProcessGroup* toForce = store_.groupToForce(listener);
+    const StopTarget* offer = store_.forceTarget(listener);
+    const ProcessGroup* toForce =
+        offer != nullptr && offer->kind() == StopTarget::Kind::processGroup ? &*offer->group() : nullptr;
     const bool force = toForce != nullptr;
     if (!force && !group->hasOthers()) {
         return;  // the group is the process alone: the row's own button stops it
@@ -338,14 +340,15 @@ void PopoverView::updateRows() {
     QList<RowList::Entry> entries;
     entries.reserve(store_.listeners().size());
     for (const Listener& listener : store_.listeners()) {
-        const bool isStopping = listener.identity && store_.stopping().contains(*listener.identity);
-        const bool canForce = listener.identity && store_.forceAvailable().contains(*listener.identity);
+        const StopTarget* offer = store_.forceTarget(listener);
         std::optional<QString> forceTarget;
-        if (const ProcessGroup* group = store_.groupToForce(listener)) {
+        if (offer != nullptr && offer->kind() == StopTarget::Kind::processGroup) {
+            const ProcessGroup& group = *offer->group();
             forceTarget =
-                tr("%1 (%n processes)", nullptr, static_cast<int>(group->members.size())).arg(group->leaderCommand);
+                tr("%1 (%n processes)", nullptr, static_cast<int>(group.members.size())).arg(group.leaderCommand);
         }
-        entries.append({listener, isStopping, canForce, [this, listener] { store_.stop(listener); }, forceTarget});
+        entries.append({listener, store_.isStopping(listener), offer != nullptr,
+                        [this, listener] { store_.stop(listener); }, forceTarget});
     }
     rowList_->setEntries(entries);
 }

@@ -266,9 +266,9 @@ TEST_F(VantuCliTest, AServerThatComesBackIsReportedWithWhoBroughtItBack) {
 class LateStops : public PortService {
 public:
     std::function<void()> before;
-    [[nodiscard]] QFuture<StopResult> stop(const ProcessIdentity& identity, bool force) const override {
+    [[nodiscard]] QFuture<StopSendResult> send(const StopTarget& target, bool force) const override {
         before();
-        return PortService::stop(identity, force);
+        return PortService::send(target, force);
     }
 };
 

@@ -22,6 +22,10 @@
 namespace vantu {
 namespace {
 
+StopTarget processTarget(const ProcessIdentity& identity) {
+    return StopTarget::process(identity, QStringLiteral("test_listener"));
+}
+
 using namespace Qt::StringLiterals;
 
 // A temporary folder under the private home folder, so that no walk up leaves the test.
@@ -210,17 +214,22 @@ TEST(PortServiceTest, TheWaitAfterAStopEndsWhenTheProcessDoesAndNamesWhoTookTheP
     for (const Case& c : cases) {
         const auto identity = ProcessIdentity::read(c.listener.pid());
         ASSERT_TRUE(identity.has_value()) << c.what;
-        ASSERT_EQ(service.stop(*identity, false).result(), std::nullopt) << c.what;
+        const StopSendResult sent = service.send(processTarget(*identity), false).result();
+        ASSERT_TRUE(std::holds_alternative<StopSent>(sent)) << c.what;
+        const uint16_t port = c.listener.port();
         const StopAftermath expected{.exited = c.exits,
-                                     .stillRunning = c.exits ? QList<ProcessIdentity>() : QList{*identity}};
-        EXPECT_EQ(service.awaitExit({*identity}, {c.listener.port()}, 1200ms).result(), expected) << c.what;
+                                     .stillRunning = c.exits ? QList<ProcessIdentity>() : QList{*identity},
+                                     .verdicts = c.exits ? QList{PortVerdict{port, {}}} : QList<PortVerdict>(),
+                                     .stillHeld = c.exits ? QList<uint16_t>() : QList{port}};
+        EXPECT_EQ(service.awaitOutcome(std::get<StopSent>(sent), {port}, 1200ms).result(), expected) << c.what;
     }
 
     // A server that passes its socket to a child as it ends: the port is not free.
     const auto identity = ProcessIdentity::read(handsOff.pid());
     ASSERT_TRUE(identity.has_value());
-    ASSERT_EQ(service.stop(*identity, false).result(), std::nullopt);
-    const StopAftermath aftermath = service.awaitExit({*identity}, {handsOff.port()}, 1200ms).result();
+    const StopSendResult sent = service.send(processTarget(*identity), false).result();
+    ASSERT_TRUE(std::holds_alternative<StopSent>(sent));
+    const StopAftermath aftermath = service.awaitOutcome(std::get<StopSent>(sent), {handsOff.port()}, 1200ms).result();
     EXPECT_TRUE(aftermath.exited);
     ASSERT_TRUE(aftermath.takenAgain.has_value());
     const QString prefix = u"Port "_s + QString::number(handsOff.port()) + u" was taken again by test_listener (PID "_s;
@@ -288,17 +297,22 @@ TEST(PortServiceTest, TheStoreCanAwaitASnapshotAndAStop) {
     const auto identity = ProcessIdentity::read(child.pid());
     ASSERT_TRUE(identity.has_value());
 
-    auto run = [&]() -> QCoro::Task<std::pair<SnapshotResult, StopResult>> {
+    // A task's result must be default-constructible, which a stop's result is not.
+    auto run = [&]() -> QCoro::Task<std::optional<std::pair<SnapshotResult, StopSendResult>>> {
         SnapshotResult snapshot = co_await service.snapshot(DiscoverySettings::defaults());
-        StopResult stopped = co_await service.stop(*identity, false);
+        StopSendResult stopped = co_await service.send(processTarget(*identity), false);
         co_return std::pair{std::move(snapshot), std::move(stopped)};
     };
-    const auto [snapshot, stopped] = QCoro::waitFor(run());
+    const auto result = QCoro::waitFor(run());
+    ASSERT_TRUE(result.has_value());
+    const auto& [snapshot, stopped] = *result;
 
     EXPECT_NE(find(listenersOf(snapshot), child.pid(), child.port()), nullptr);
-    EXPECT_EQ(stopped, std::nullopt);
+    EXPECT_TRUE(std::holds_alternative<StopSent>(stopped));
     EXPECT_TRUE(child.waitForExit(std::chrono::seconds(10)));
-    EXPECT_EQ(service.stop(*identity, false).result(), StopResult{PortServiceError::processExited()});
+    const StopSendResult again = service.send(processTarget(*identity), false).result();
+    ASSERT_TRUE(std::holds_alternative<PortServiceError>(again));
+    EXPECT_EQ(std::get<PortServiceError>(again), PortServiceError::processExited());
 }
 
 }  // namespace

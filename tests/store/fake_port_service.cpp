@@ -30,15 +30,19 @@ void FakePortService::Record::failSnapshot(size_t index, const ServiceError& err
 }
 
 void FakePortService::Record::finishStop(size_t index) {
-    settle(stops.at(index).promise, StopResult());
+    settle(stops.at(index).promise, StopSendResult(StopSent{stops.at(index).target, {}}));
 }
 
 void FakePortService::Record::failStop(size_t index, const PortServiceError& error) {
-    settle(stops.at(index).promise, StopResult(error));
+    settle(stops.at(index).promise, StopSendResult(error));
 }
 
 void FakePortService::Record::finishGroupStop(size_t index, const GroupStopResult& result) {
-    settle(groupStops.at(index).promise, result);
+    if (const auto* group = std::get_if<ProcessGroup>(&result)) {
+        settle(groupStops.at(index).promise, StopSendResult(StopSent{StopTarget::processGroup(*group), {}}));
+    } else {
+        settle(groupStops.at(index).promise, StopSendResult(std::get<PortServiceError>(result)));
+    }
 }
 
 void FakePortService::Record::throwFromSnapshot(size_t index) {
@@ -77,26 +81,25 @@ QFuture<SnapshotResult> FakePortService::snapshot(const DiscoverySettings& setti
     return promise->future();
 }
 
-QFuture<StopResult> FakePortService::stop(const ProcessIdentity& identity, bool force) const {
-    auto promise = std::make_shared<QPromise<StopResult>>();
+QFuture<StopSendResult> FakePortService::send(const StopTarget& target, bool force) const {
+    if (target.kind() == StopTarget::Kind::userUnit) {
+        const QString unit = target.description();
+        record_->unitStops.append(unit);
+        record_->events.append(u"unit stop "_s + unit);
+        return QtFuture::makeReadyFuture(record_->unitStopFailure
+                                             ? StopSendResult(PortServiceError::refused(*record_->unitStopFailure))
+                                             : StopSendResult(StopSent{target, {}}));
+    }
+    auto promise = std::make_shared<QPromise<StopSendResult>>();
     promise->start();
-    record_->stops.push_back({identity, force, promise});
-    record_->events.append(force ? u"stop force"_s : u"stop"_s);
+    if (target.kind() == StopTarget::Kind::processGroup) {
+        record_->groupStops.push_back({*target.group(), force, promise});
+        record_->events.append(force ? u"group stop force"_s : u"group stop"_s);
+    } else {
+        record_->stops.push_back({target.processes().constFirst(), force, promise, target});
+        record_->events.append(force ? u"stop force"_s : u"stop"_s);
+    }
     return promise->future();
-}
-
-QFuture<GroupStopResult> FakePortService::stopGroup(const ProcessGroup& session, bool force) const {
-    auto promise = std::make_shared<QPromise<GroupStopResult>>();
-    promise->start();
-    record_->groupStops.push_back({session, force, promise});
-    record_->events.append(force ? u"session stop force"_s : u"session stop"_s);
-    return promise->future();
-}
-
-QFuture<std::optional<QString>> FakePortService::stopUnit(const QString& unit) const {
-    record_->unitStops.append(unit);
-    record_->events.append(u"unit stop "_s + unit);
-    return QtFuture::makeReadyFuture(record_->unitStopFailure);
 }
 
 QFuture<std::optional<uint64_t>> FakePortService::socketSignature() const {
@@ -104,8 +107,9 @@ QFuture<std::optional<uint64_t>> FakePortService::socketSignature() const {
     return QtFuture::makeReadyFuture(record_->socketSignature);
 }
 
-QFuture<StopAftermath> FakePortService::awaitExit(const QList<ProcessIdentity>& processes, const QList<uint16_t>& ports,
-                                                  std::chrono::nanoseconds limit) const {
+QFuture<StopAftermath> FakePortService::awaitOutcome(const StopSent& sent, const QList<uint16_t>& ports,
+                                                     std::chrono::nanoseconds limit) const {
+    const QList<ProcessIdentity>& processes = sent.target.processes();
     record_->exitWaitPorts.push_back(ports);
     auto promise = std::make_shared<QPromise<StopAftermath>>();
     promise->start();
@@ -129,6 +133,38 @@ QFuture<StopAftermath> FakePortService::awaitExit(const QList<ProcessIdentity>& 
     });
     timer->start(answer.exited ? std::chrono::milliseconds(0) : std::chrono::ceil<std::chrono::milliseconds>(limit));
     return promise->future();
+}
+
+namespace {
+
+QSet<ProcessIdentity> processesOf(const QList<StopTarget>& targets) {
+    QSet<ProcessIdentity> processes;
+    for (const StopTarget& target : targets) {
+        processes.unite(QSet<ProcessIdentity>(target.processes().cbegin(), target.processes().cend()));
+    }
+    return processes;
+}
+
+}  // namespace
+
+QSet<ProcessIdentity> stoppingProcesses(const PortStore& store) {
+    return processesOf(store.stopping());
+}
+
+QSet<ProcessIdentity> forcedProcesses(const PortStore& store) {
+    return processesOf(store.forceOffers());
+}
+
+QHash<ProcessIdentity, ProcessGroup> groupsToForce(const PortStore& store) {
+    QHash<ProcessIdentity, ProcessGroup> groups;
+    for (const StopTarget& offer : store.forceOffers()) {
+        for (const ProcessIdentity& process : offer.processes()) {
+            if (offer.group()) {
+                groups.insert(process, *offer.group());
+            }
+        }
+    }
+    return groups;
 }
 
 }  // namespace vantu::test

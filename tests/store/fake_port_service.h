@@ -1,8 +1,10 @@
 #pragma once
 
 #include "service/port_service.h"
+#include "store/port_store.h"
 
 #include <QFuture>
+#include <QHash>
 #include <QPromise>
 #include <QSet>
 #include <QStringList>
@@ -21,17 +23,20 @@ public:
         ProjectOverrides overrides;
         std::shared_ptr<QPromise<SnapshotResult>> promise;
     };
+    // A stop of one process, or of a group: the stop plan's first step, which the test ends.
     struct StopRequest {
         ProcessIdentity identity;
         bool force = false;
-        std::shared_ptr<QPromise<StopResult>> promise;
+        std::shared_ptr<QPromise<StopSendResult>> promise;
+        StopTarget target;
     };
-
     struct GroupStopRequest {
         ProcessGroup group;
         bool force = false;
-        std::shared_ptr<QPromise<GroupStopResult>> promise;
+        std::shared_ptr<QPromise<StopSendResult>> promise;
     };
+    // The members signalled, or why none were.
+    using GroupStopResult = std::variant<ProcessGroup, PortServiceError>;
 
     struct Record {
         std::vector<SnapshotRequest> snapshots;
@@ -57,7 +62,7 @@ public:
         void failSnapshot(size_t index, const ServiceError& error);
         void finishStop(size_t index);
         void failStop(size_t index, const PortServiceError& error);
-        // Ends a session stop: the members signalled, or why none were.
+        // Ends a group stop: the members signalled, or why none were.
         void finishGroupStop(size_t index, const GroupStopResult& result);
         // Ends the scan with an exception instead of a result.
         void throwFromSnapshot(size_t index);
@@ -69,16 +74,21 @@ public:
 
     [[nodiscard]] QFuture<SnapshotResult> snapshot(const DiscoverySettings& settings,
                                                    const ProjectOverrides& overrides) const override;
-    [[nodiscard]] QFuture<StopResult> stop(const ProcessIdentity& identity, bool force) const override;
-    [[nodiscard]] QFuture<GroupStopResult> stopGroup(const ProcessGroup& session, bool force) const override;
-    [[nodiscard]] QFuture<std::optional<QString>> stopUnit(const QString& unit) const override;
+    // Processes and groups wait for the test; a unit's manager answers at once with
+    // `unitStopFailure`.
+    [[nodiscard]] QFuture<StopSendResult> send(const StopTarget& target, bool force) const override;
     [[nodiscard]] QFuture<std::optional<uint64_t>> socketSignature() const override;
-    [[nodiscard]] QFuture<StopAftermath> awaitExit(const QList<ProcessIdentity>& processes,
-                                                   const QList<uint16_t>& ports,
-                                                   std::chrono::nanoseconds limit) const override;
+    [[nodiscard]] QFuture<StopAftermath> awaitOutcome(const StopSent& sent, const QList<uint16_t>& ports,
+                                                      std::chrono::nanoseconds limit) const override;
 
 private:
     std::shared_ptr<Record> record_;
 };
+
+// The store's row states, by the processes of the rows: what the tests ask about.
+QSet<ProcessIdentity> stoppingProcesses(const PortStore& store);
+QSet<ProcessIdentity> forcedProcesses(const PortStore& store);
+// The groups whose forced stop a row offers, by the row's process.
+QHash<ProcessIdentity, ProcessGroup> groupsToForce(const PortStore& store);
 
 }  // namespace vantu::test

@@ -64,7 +64,7 @@ TEST_F(PopoverHeightTest, LayoutIsReportedAtExactlyItsMoments) {
     EXPECT_EQ(layoutChanges, 2);
     ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
     service->finishStop(0);
-    ASSERT_TRUE(waitUntil([&] { return store->forceAvailable().contains(*row.identity); }));
+    ASSERT_TRUE(waitUntil([&] { return forcedProcesses(*store).contains(*row.identity); }));
     ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() == 2; }));
     EXPECT_EQ(layoutChanges, 2);
     service->finishSnapshot(1, rows(2));
@@ -81,7 +81,7 @@ TEST_F(PopoverHeightTest, LayoutIsReportedAtExactlyItsMoments) {
     store->stop(row);
     ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 2; }));
     service->failStop(1, PortServiceError::signalFailed(1));
-    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return stoppingProcesses(*store).isEmpty(); }));
     EXPECT_EQ(layoutChanges, 6);  // accepted, failed
     EXPECT_TRUE(store->errorMessage()->startsWith(u"Couldn’t stop process: "_s));
     EXPECT_EQ(store->popoverHeight(), 180 + 52);

@@ -28,8 +28,8 @@ TEST_F(RefreshTest, ConstructionLoadsTheSettingsAndStartsNoScan) {
     EXPECT_FALSE(store->hasSnapshot());
     EXPECT_FALSE(store->errorMessage().has_value());
     EXPECT_FALSE(store->showingDiscoverySettings());
-    EXPECT_TRUE(store->stopping().isEmpty());
-    EXPECT_TRUE(store->forceAvailable().isEmpty());
+    EXPECT_TRUE(stoppingProcesses(*store).isEmpty());
+    EXPECT_TRUE(forcedProcesses(*store).isEmpty());
 }
 
 TEST_F(RefreshTest, TheTaskStartsAfterRefreshReturnsAndEarlyRequestsAddNoPass) {

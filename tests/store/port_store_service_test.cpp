@@ -66,12 +66,12 @@ TEST_F(StoreServiceTest, ARealServerIsListedWithItsProjectAndStoppedPolitely) {
     EXPECT_EQ(listener->project->name, u"store-e2e-site"_s);
 
     store->stop(*listener);
-    EXPECT_TRUE(store->stopping().contains(*listener->identity));
+    EXPECT_TRUE(stoppingProcesses(*store).contains(*listener->identity));
     ASSERT_TRUE(waitUntil([&] { return server.hasExited(); }));
     // The refresh after the polite wait finds it gone and withdraws the force offer.
     ASSERT_TRUE(waitUntil([&] {
-        return store->stopping().isEmpty() && !store->isRefreshing() && !shown(server) &&
-               store->forceAvailable().isEmpty();
+        return stoppingProcesses(*store).isEmpty() && !store->isRefreshing() && !shown(server) &&
+               forcedProcesses(*store).isEmpty();
     }));
     EXPECT_FALSE(store->errorMessage().has_value());
 }
@@ -87,16 +87,16 @@ TEST_F(StoreServiceTest, AServerIgnoringThePoliteSignalIsOfferedAndGivenTheForce
     store->stop(*listener);
     // The acceptance reports one layout, the refresh after the polite wait the next.
     ASSERT_TRUE(waitUntil([&] { return passes >= before + 2 && !store->isRefreshing(); }));
-    EXPECT_TRUE(store->forceAvailable().contains(identity));
-    EXPECT_TRUE(store->stopping().isEmpty());
+    EXPECT_TRUE(forcedProcesses(*store).contains(identity));
+    EXPECT_TRUE(stoppingProcesses(*store).isEmpty());
     EXPECT_TRUE(shown(server).has_value()) << "still listening after the polite signal";
     EXPECT_FALSE(server.hasExited());
 
     store->stop(*listener);
     ASSERT_TRUE(waitUntil([&] { return server.hasExited(); }));
     ASSERT_TRUE(waitUntil([&] {
-        return store->stopping().isEmpty() && !store->isRefreshing() && !shown(server) &&
-               store->forceAvailable().isEmpty();
+        return stoppingProcesses(*store).isEmpty() && !store->isRefreshing() && !shown(server) &&
+               forcedProcesses(*store).isEmpty();
     }));
 }
 

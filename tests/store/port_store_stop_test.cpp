@@ -23,7 +23,7 @@ protected:
         store->stop(listener);
         ASSERT_TRUE(waitUntil([&] { return service->stops.size() > index; }));
         service->finishStop(index);
-        ASSERT_TRUE(waitUntil([&] { return !store->stopping().contains(*listener.identity); }));
+        ASSERT_TRUE(waitUntil([&] { return !stoppingProcesses(*store).contains(*listener.identity); }));
     }
 
     // Ends the refresh that a finished stop asked for with this list.
@@ -47,16 +47,16 @@ TEST_F(StopTest, AListenerWithoutIdentityIsIgnored) {
     store->stop(unknown);
     drainEvents();
     EXPECT_TRUE(service->stops.empty());
-    EXPECT_TRUE(store->stopping().isEmpty());
+    EXPECT_TRUE(stoppingProcesses(*store).isEmpty());
     EXPECT_EQ(notifications, 0);
     EXPECT_EQ(layoutChanges, 0);
 }
 
 TEST_F(StopTest, BothRowsOfAProcessStopTogetherAndASecondRequestIsIgnored) {
     store->stop(first);
-    EXPECT_TRUE(store->stopping().contains(*first.identity));
-    EXPECT_TRUE(store->stopping().contains(*second.identity));
-    EXPECT_FALSE(store->stopping().contains(*other.identity));
+    EXPECT_TRUE(stoppingProcesses(*store).contains(*first.identity));
+    EXPECT_TRUE(stoppingProcesses(*store).contains(*second.identity));
+    EXPECT_FALSE(stoppingProcesses(*store).contains(*other.identity));
     EXPECT_EQ(layoutChanges, 1);
     EXPECT_EQ(notifications, 2);  // stopping, errorMessage
 
@@ -80,12 +80,12 @@ TEST_F(StopTest, APoliteStopOffersForceThenRefreshesAndTheNextStopIsForced) {
     QObject::connect(store.get(), &PortStore::willChange, [this] { service->events.append(u"notify"_s); });
     store->stop(first);
     ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
-    EXPECT_TRUE(store->forceAvailable().isEmpty());
+    EXPECT_TRUE(forcedProcesses(*store).isEmpty());
     service->finishStop(0);
 
     // The offer, the end of the stopping state and the refresh request come together.
-    ASSERT_TRUE(waitUntil([&] { return store->forceAvailable().contains(process); }));
-    EXPECT_FALSE(store->stopping().contains(process));
+    ASSERT_TRUE(waitUntil([&] { return forcedProcesses(*store).contains(process); }));
+    EXPECT_FALSE(stoppingProcesses(*store).contains(process));
     ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() == 2; }));
     EXPECT_EQ(layoutChanges, 1) << "only the acceptance; the refresh reports its own layout";
     // Accepted: stopping, errorMessage, layout. Signalled and waited: forceAvailable,
@@ -95,7 +95,7 @@ TEST_F(StopTest, APoliteStopOffersForceThenRefreshesAndTheNextStopIsForced) {
 
     // The process ignored the polite signal: it is still listed and keeps the offer.
     answerRefresh({first, second, other});
-    EXPECT_TRUE(store->forceAvailable().contains(process));
+    EXPECT_TRUE(forcedProcesses(*store).contains(process));
     EXPECT_EQ(store->listeners().size(), 3);
 
     // The next stop, from either row of the process, is forced.
@@ -105,19 +105,19 @@ TEST_F(StopTest, APoliteStopOffersForceThenRefreshesAndTheNextStopIsForced) {
     EXPECT_EQ(service->stops[1].identity, process);
     service->finishStop(1);
     ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() == 3; }));
-    EXPECT_FALSE(store->stopping().contains(process));
-    EXPECT_TRUE(store->forceAvailable().contains(process)) << "a forced stop leaves the offer to the refresh";
+    EXPECT_FALSE(stoppingProcesses(*store).contains(process));
+    EXPECT_TRUE(forcedProcesses(*store).contains(process)) << "a forced stop leaves the offer to the refresh";
 
     answerRefresh({other});
-    EXPECT_TRUE(store->forceAvailable().isEmpty());
+    EXPECT_TRUE(forcedProcesses(*store).isEmpty());
     EXPECT_EQ(store->listeners(), QList<Listener>{other});
 }
 
 TEST_F(StopTest, AProcessThatExitsLosesItsRowsAndItsForceOffer) {
     stopSucceeding(first);
-    EXPECT_TRUE(store->forceAvailable().contains(process));
+    EXPECT_TRUE(forcedProcesses(*store).contains(process));
     answerRefresh({other});
-    EXPECT_TRUE(store->forceAvailable().isEmpty());
+    EXPECT_TRUE(forcedProcesses(*store).isEmpty());
     EXPECT_EQ(store->listeners(), QList<Listener>{other});
 }
 
@@ -127,7 +127,7 @@ TEST_F(StopTest, AProcessThatEndsWithinTheWaitLosesItsRowsAtOnceAndIsNeverOffere
     EXPECT_EQ(service->exitWaitPorts, (std::vector<QList<uint16_t>>{{3000, 3001}}));
     // Gone before the refresh answers, with nothing to force.
     EXPECT_EQ(store->listeners(), QList<Listener>{other});
-    EXPECT_TRUE(store->forceAvailable().isEmpty());
+    EXPECT_TRUE(forcedProcesses(*store).isEmpty());
     EXPECT_EQ(store->errorMessage(), std::nullopt);
     answerRefresh({other});
     EXPECT_EQ(store->listeners(), QList<Listener>{other});
@@ -148,10 +148,10 @@ TEST_F(StopTest, AProcessThatHadAlreadyEndedLosesItsRowsWithoutAnErrorLine) {
     store->stop(first);
     ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
     service->failStop(0, PortServiceError::processExited());
-    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return stoppingProcesses(*store).isEmpty(); }));
     EXPECT_EQ(store->errorMessage(), std::nullopt);
     EXPECT_EQ(store->listeners(), QList<Listener>{other});
-    EXPECT_TRUE(store->forceAvailable().isEmpty());
+    EXPECT_TRUE(forcedProcesses(*store).isEmpty());
     ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() == 2; })) << "a refresh still follows";
 }
 
@@ -160,27 +160,27 @@ TEST_F(StopTest, OnlySuccessfulRefreshesWithdrawForceOffers) {
     answerRefresh({first, second, other});
     stopSucceeding(other);
     answerRefresh({first, second, other});
-    ASSERT_EQ(store->forceAvailable(), (QSet<ProcessIdentity>{process, *other.identity}));
+    ASSERT_EQ(forcedProcesses(*store), (QSet<ProcessIdentity>{process, *other.identity}));
 
     refreshFailing(PortServiceError::scanTimedOut());
-    EXPECT_EQ(store->forceAvailable(), (QSet<ProcessIdentity>{process, *other.identity}));
+    EXPECT_EQ(forcedProcesses(*store), (QSet<ProcessIdentity>{process, *other.identity}));
 
     // The pid now names a newer process: a different identity, so the offer goes.
     Listener restarted = other;
     restarted.identity->startSeconds += 5;
     refreshWith({first, restarted});
-    EXPECT_EQ(store->forceAvailable(), QSet<ProcessIdentity>{process});
+    EXPECT_EQ(forcedProcesses(*store), QSet<ProcessIdentity>{process});
 }
 
 TEST_F(StopTest, AFailedStopShowsItsMessageAndRequestsNoRefresh) {
     store->stop(first);
     ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
     service->failStop(0, PortServiceError::processChanged());
-    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return stoppingProcesses(*store).isEmpty(); }));
     EXPECT_EQ(store->errorMessage(), u"This process has exited or changed. Refresh and try again."_s);
     EXPECT_EQ(layoutChanges, 2);
     EXPECT_EQ(notifications, 4);  // stopping, errorMessage; errorMessage, stopping
-    EXPECT_TRUE(store->forceAvailable().isEmpty()) << "a failed polite stop offers no force";
+    EXPECT_TRUE(forcedProcesses(*store).isEmpty()) << "a failed polite stop offers no force";
     drainEvents();
     EXPECT_EQ(service->snapshots.size(), 1U);
     EXPECT_EQ(store->listeners().size(), 3);
@@ -193,20 +193,20 @@ TEST_F(StopTest, AFailedForcedStopKeepsTheForceOffer) {
     ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 2; }));
     ASSERT_TRUE(service->stops[1].force);
     service->failStop(1, PortServiceError::protectedProcess());
-    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return stoppingProcesses(*store).isEmpty(); }));
     EXPECT_EQ(store->errorMessage(), u"Only your own processes can be stopped."_s);
-    EXPECT_TRUE(store->forceAvailable().contains(process));
+    EXPECT_TRUE(forcedProcesses(*store).contains(process));
 }
 
 TEST_F(StopTest, AnAbandonedStopEndsTheStoppingStateWithAnErrorLine) {
     store->stop(first);
     ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
     service->cancelOpenRequests();
-    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return stoppingProcesses(*store).isEmpty(); }));
     EXPECT_TRUE(store->errorMessage().has_value());
-    EXPECT_TRUE(store->forceAvailable().isEmpty());
+    EXPECT_TRUE(forcedProcesses(*store).isEmpty());
     store->stop(first);
-    EXPECT_TRUE(store->stopping().contains(process)) << "the process can be stopped again";
+    EXPECT_TRUE(stoppingProcesses(*store).contains(process)) << "the process can be stopped again";
 }
 
 TEST_F(StopTest, AcceptingAStopClearsAnEarlierError) {
@@ -247,7 +247,7 @@ protected:
     }
 
     // Starts a stop of the group from `row` and answers it with `result`.
-    void stopGroup(const Listener& row, const GroupStopResult& result) {
+    void stopGroup(const Listener& row, const FakePortService::GroupStopResult& result) {
         const size_t index = service->groupStops.size();
         store->stopGroup(row);
         ASSERT_TRUE(waitUntil([&] { return service->groupStops.size() > index; }));
@@ -267,14 +267,14 @@ TEST_F(GroupStopTest, AGroupThatOutlivesItsInterruptIsOfferedForceForWhatIsLeft)
     EXPECT_EQ(service->groupStops[0].group, session);
 
     // The parent and vite ended; api did not, and its row offers force for it alone.
-    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return stoppingProcesses(*store).isEmpty(); }));
     EXPECT_EQ(service->exitWaitPorts.back(), (QList<uint16_t>{5173, 3000}));
     EXPECT_EQ(store->listeners(), (QList<Listener>{api, other}));
-    EXPECT_EQ(store->forceAvailable(), QSet<ProcessIdentity>{*api.identity});
-    ASSERT_TRUE(store->groupsToForce().contains(*api.identity));
-    EXPECT_EQ(store->groupsToForce()[*api.identity].members, QList<ProcessIdentity>{*api.identity});
+    EXPECT_EQ(forcedProcesses(*store), QSet<ProcessIdentity>{*api.identity});
+    ASSERT_TRUE(groupsToForce(*store).contains(*api.identity));
+    EXPECT_EQ(groupsToForce(*store)[*api.identity].members, QList<ProcessIdentity>{*api.identity});
     answerRefresh({api, other});
-    EXPECT_TRUE(store->groupsToForce().contains(*api.identity)) << "kept while the process is listed";
+    EXPECT_TRUE(groupsToForce(*store).contains(*api.identity)) << "kept while the process is listed";
 
     // Force on the row goes to what is left of the group.
     service->exited.insert(*api.identity);
@@ -286,10 +286,10 @@ TEST_F(GroupStopTest, AGroupThatOutlivesItsInterruptIsOfferedForceForWhatIsLeft)
     ProcessGroup rest = session;
     rest.members = {*api.identity};
     service->finishGroupStop(1, rest);
-    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return stoppingProcesses(*store).isEmpty(); }));
     EXPECT_EQ(store->listeners(), QList<Listener>{other});
-    EXPECT_TRUE(store->forceAvailable().isEmpty());
-    EXPECT_TRUE(store->groupsToForce().isEmpty());
+    EXPECT_TRUE(forcedProcesses(*store).isEmpty());
+    EXPECT_TRUE(groupsToForce(*store).isEmpty());
 }
 
 TEST_F(GroupStopTest, WhatTheGroupStopAndTheUnitStopEndInIsShown) {
@@ -325,7 +325,7 @@ TEST_F(GroupStopTest, WhatTheGroupStopAndTheUnitStopEndInIsShown) {
     for (const Case& c : cases) {
         refreshWith({vite, api, other});
         c.act();
-        ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); })) << c.what;
+        ASSERT_TRUE(waitUntil([&] { return stoppingProcesses(*store).isEmpty(); })) << c.what;
         EXPECT_EQ(store->errorMessage(), c.error) << c.what;
         EXPECT_EQ(store->listeners(), c.listed) << c.what;
     }
@@ -342,7 +342,7 @@ TEST_F(StopTest, TheRealWaitsComeBetweenTheSignalAndWhatFollows) {
     QElapsedTimer clock;
     clock.start();
     service->finishStop(0);
-    ASSERT_TRUE(waitUntil([&] { return store->forceAvailable().contains(process); }));
+    ASSERT_TRUE(waitUntil([&] { return forcedProcesses(*store).contains(process); }));
     EXPECT_GE(clock.elapsed(), 1190);
     answerRefresh({first, other});
     ASSERT_EQ(store->listeners().size(), 2);

@@ -297,10 +297,10 @@ TEST_F(PopoverViewTest, ContextMenuOffersToStopTheWholeGroupOrItsUnit) {
     EXPECT_EQ(service->groupStops[0].group, *ampersand.group);
     EXPECT_FALSE(service->groupStops[0].force);
     service->finishGroupStop(0, PortServiceError::processExited());
-    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return stoppingProcesses(*store).isEmpty(); }));
     service->exited.unite(QSet<ProcessIdentity>(inUnit.group->members.cbegin(), inUnit.group->members.cend()));
     EXPECT_EQ(stopItem(inUnit), u"Stop Unit api.service"_s);
-    ASSERT_TRUE(waitUntil([&] { return service->unitStops.size() == 1 && store->stopping().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return service->unitStops.size() == 1 && stoppingProcesses(*store).isEmpty(); }));
     EXPECT_EQ(service->unitStops, QStringList{u"api.service"_s});
 
     // The server outlives its group's interrupt: its row's Force, and its menu, name the rest.
@@ -316,7 +316,7 @@ TEST_F(PopoverViewTest, ContextMenuOffersToStopTheWholeGroupOrItsUnit) {
     EXPECT_EQ(stopItem(started), u"Stop npm run dev (4 processes)"_s);
     ASSERT_TRUE(waitUntil([&] { return service->groupStops.size() == 2; }));
     service->finishGroupStop(1, *started.group);
-    ASSERT_TRUE(waitUntil([&] { return store->forceAvailable().contains(*started.identity); }));
+    ASSERT_TRUE(waitUntil([&] { return forcedProcesses(*store).contains(*started.identity); }));
     settle();
     EXPECT_EQ(view->rows().front()->actionButton()->toolTip(),
               Appearance::literalText(u"Force quit npm run dev (1 process) (SIGKILL)"_s));
@@ -328,7 +328,7 @@ TEST_F(PopoverViewTest, ContextMenuOffersToStopTheWholeGroupOrItsUnit) {
     ASSERT_TRUE(waitUntil([&] { return service->groupStops.size() == 3; }));
     EXPECT_TRUE(service->groupStops[2].force);
     service->finishGroupStop(2, PortServiceError::processExited());
-    ASSERT_TRUE(waitUntil([&] { return store->stopping().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return stoppingProcesses(*store).isEmpty(); }));
 }
 
 TEST_F(PopoverViewTest, HeaderButtonsAndShortcuts) {

@@ -1,0 +1,131 @@
+#include "core/stop_plan.h"
+
+#include "core/process_stopper.h"
+#include "platform/user_units.h"
+
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu::StopPlan {
+namespace {
+
+Q_LOGGING_CATEGORY(stopLog, "vantu.stop", QtWarningMsg)
+
+// Who started the processes from outside them: a parent that is itself being stopped cannot
+// start anything again. Read before the signal, while the parents are still known.
+std::vector<Supervisor> supervisorsOf(const QList<ProcessIdentity>& processes) {
+    std::vector<Supervisor> supervisors;
+    for (const ProcessIdentity& process : processes) {
+        auto supervisor = PortRelease::supervisorOf(process);
+        if (!supervisor || processes.contains(supervisor->identity)) {
+            continue;
+        }
+        const bool known = std::any_of(supervisors.cbegin(), supervisors.cend(),
+                                       [&](const Supervisor& other) { return other.identity == supervisor->identity; });
+        if (!known) {
+            supervisors.push_back(std::move(*supervisor));
+        }
+    }
+    return supervisors;
+}
+
+StopSendResult sendToProcess(const StopTarget& target, bool force) {
+    const ProcessIdentity& process = target.processes().constFirst();
+    std::vector<Supervisor> supervisors = supervisorsOf(target.processes());
+    if (auto failed = ProcessStopper::stop(process, force)) {
+        return std::move(*failed);
+    }
+    return StopSent{target, std::move(supervisors)};
+}
+
+StopSendResult sendToGroup(const StopTarget& target, bool force) {
+    // The group as it is now, read through the members that still run: the listener may be the
+    // one that ended, and members may have come and gone since the row was read.
+    auto group = ProcessGroups::current(*target.group());
+    if (!group) {
+        return PortServiceError::processExited();
+    }
+    if (group->refusal) {
+        return PortServiceError::refused(*group->refusal);
+    }
+    std::vector<Supervisor> supervisors = supervisorsOf(group->members);
+    if (auto failed = ProcessGroups::signal(*group, force ? SIGKILL : SIGINT)) {
+        return std::move(*failed);
+    }
+    return StopSent{StopTarget::processGroup(std::move(*group)), std::move(supervisors)};
+}
+
+StopSendResult sendToUnit(const StopTarget& target) {
+    // The manager would start a signalled server again; it is asked to stop the unit instead, and
+    // ends its processes in its own way and time.
+    if (auto failed = platform::UserUnits::stop(target.description())) {
+        return PortServiceError::refused(*failed);
+    }
+    return StopSent{target, {}};
+}
+
+}  // namespace
+
+StopSendResult send(const StopTarget& target, bool force) {
+    StopSendResult result = target.kind() == StopTarget::Kind::process        ? sendToProcess(target, force)
+                            : target.kind() == StopTarget::Kind::processGroup ? sendToGroup(target, force)
+                                                                              : sendToUnit(target);
+    if (const auto* failure = std::get_if<PortServiceError>(&result)) {
+        qCDebug(stopLog) << "not stopped:" << target.description() << failure->errorDescription();
+    } else {
+        qCDebug(stopLog) << (force ? "forced:" : "asked to stop:") << target.description();
+    }
+    return result;
+}
+
+StopAftermath awaitOutcome(const ListenerEnumerator& enumerator, const StopSent& sent, const QList<uint16_t>& ports,
+                           std::chrono::nanoseconds limit, std::chrono::milliseconds respawnWindow) {
+    // One deadline for all: each wait gets what the ones before it left.
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    StopAftermath aftermath;
+    for (const ProcessIdentity& process : sent.target.processes()) {
+        const auto left = std::max(std::chrono::nanoseconds(0), deadline - std::chrono::steady_clock::now());
+        if (!ProcessStopper::awaitExit(process, std::chrono::ceil<std::chrono::milliseconds>(left))) {
+            aftermath.stillRunning.append(process);
+        }
+    }
+    aftermath.exited = aftermath.stillRunning.isEmpty();
+    QStringList taken;
+    for (const uint16_t port : ports) {
+        if (!aftermath.exited) {
+            const auto held = enumerator.stillListening(port, aftermath.stillRunning);
+            if (const auto* error = std::get_if<ServiceError>(&held)) {
+                aftermath.lookFailed = *error;
+                continue;
+            }
+            if (std::get<bool>(held)) {
+                aftermath.stillHeld.append(port);
+                continue;
+            }
+        }
+        auto verdict = PortRelease::settle(enumerator, port, sent.supervisors, respawnWindow);
+        if (const auto* error = std::get_if<ServiceError>(&verdict)) {
+            aftermath.lookFailed = *error;
+            continue;
+        }
+        const auto& settled = std::get<PortVerdict>(verdict);
+        if (!settled.isFree()) {
+            taken.append(settled.message());
+        }
+        aftermath.verdicts.append(settled);
+    }
+    if (!taken.isEmpty()) {
+        aftermath.takenAgain = taken.join(u' ');
+    }
+    if (!aftermath.exited) {
+        qCDebug(stopLog) << sent.target.description() << ":" << aftermath.stillRunning.size()
+                         << "processes outlived the wait";
+    }
+    return aftermath;
+}
+
+}  // namespace vantu::StopPlan
