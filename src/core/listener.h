@@ -35,6 +35,11 @@ struct Listener {
     // The process group the process runs in, what Ctrl+C in its terminal would stop; read for
     // the servers that are shown.
     std::optional<ProcessGroup> group;
+    // Read once with the snapshot, for telling dev servers from the rest: the process's
+    // executable (absent when it cannot be read), and whether it is one of the system's own
+    // programs (installed in the system's folders, or run by a system unit).
+    std::optional<QString> executablePath;
+    bool systemProgram = false;
 
     [[nodiscard]] ID id() const { return ID{pid, port, identity}; }
     [[nodiscard]] bool canTerminate() const { return identity && identity->canTerminate(); }

@@ -1,8 +1,5 @@
 #include "rules/development_port_filter.h"
 
-#include "platform/process.h"
-#include "platform/system_service.h"
-
 namespace vantu::DevelopmentPortFilter {
 namespace {
 
@@ -55,32 +52,15 @@ bool isDeniedPath(QStringView lowerCasedPath) {
 }
 
 // The candidate tests that follow the ownership check, which the caller has made.
-bool isOwnedCandidate(const Listener& listener, const QString& lowerCasedCommand,
-                      const std::optional<QString>& executablePath) {
-    if (isDeniedCommand(lowerCasedCommand)) {
-        return false;
-    }
-    // The system's own daemons are no dev servers, even those that run under a runtime's name
-    // (a python3 helper of the desktop, a node service of a system unit). A path passed in
-    // stands for the process, which is then not read at all; nor is a pid that no longer names
-    // the process found listening, since what it names now says nothing about that one.
-    const bool askProcess = !executablePath && ProcessIdentity::read(listener.pid) == listener.identity;
-    const std::optional<QString> path = executablePath ? executablePath
-                                        : askProcess   ? platform::executablePath(listener.pid)
-                                                       : std::nullopt;
-    if (path && platform::isSystemExecutable(*path, &isDevelopmentRuntime)) {
-        return false;
-    }
-    if (askProcess && platform::belongsToOtherSystemUnit(listener.pid)) {
+bool isOwnedCandidate(const Listener& listener, const QString& lowerCasedCommand) {
+    if (isDeniedCommand(lowerCasedCommand) || listener.systemProgram) {
         return false;
     }
     if (isDevelopmentRuntime(lowerCasedCommand)) {
         return true;
     }
-    if (!path || path->isEmpty()) {
-        return false;
-    }
-    return !isDeniedPath(path->toLower());
+    const std::optional<QString>& path = listener.executablePath;
+    return path && !path->isEmpty() && !isDeniedPath(path->toLower());
 }
 
 }  // namespace
@@ -102,13 +82,12 @@ bool isDevelopmentRuntime(const QString& lowerCasedName) {
     return false;
 }
 
-bool isAutomaticCandidate(const Listener& listener, const std::optional<QString>& executablePath) {
+bool isAutomaticCandidate(const Listener& listener) {
     // Only the user's own processes, never pid 0 or 1 and never this app itself.
-    return listener.canTerminate() && isOwnedCandidate(listener, listener.command.toLower(), executablePath);
+    return listener.canTerminate() && isOwnedCandidate(listener, listener.command.toLower());
 }
 
-bool includes(const Listener& listener, const DiscoverySettings& settings,
-              const std::optional<QString>& executablePath) {
+bool includes(const Listener& listener, const DiscoverySettings& settings) {
     if (!listener.canTerminate()) {
         return false;
     }
@@ -123,7 +102,7 @@ bool includes(const Listener& listener, const DiscoverySettings& settings,
         return false;
     }
     const QString command = listener.command.toLower();
-    if (!isOwnedCandidate(listener, command, executablePath)) {
+    if (!isOwnedCandidate(listener, command)) {
         return false;
     }
     if (isDevelopmentRuntime(command)) {

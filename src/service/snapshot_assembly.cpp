@@ -1,6 +1,8 @@
 #include "service/snapshot_assembly.h"
 
+#include "core/listener_facts.h"
 #include "project/project_resolver.h"
+#include "rules/development_port_filter.h"
 
 namespace vantu::SnapshotAssembly {
 
@@ -15,6 +17,8 @@ std::variant<ListenerInventory, ServiceError> assemble(std::variant<ListenerInve
     if (inventory.listeners.isEmpty()) {
         return inventory;
     }
+    // Once per process, here off the main thread, so that deciding what is shown is pure.
+    ListenerFacts::read(inventory.listeners, &DevelopmentPortFilter::isDevelopmentRuntime);
     inventory.listeners = enrich ? enrich(std::move(inventory.listeners), overrides, settings)
                                  : ProjectResolver::enrich(std::move(inventory.listeners), overrides, settings);
     return inventory;

@@ -20,7 +20,8 @@ namespace SnapshotAssembly {
 using Enricher =
     std::function<QList<Listener>(QList<Listener>, const QMap<QString, QString>&, const DiscoverySettings&)>;
 
-// The enumeration's error unchanged, or its inventory with each listener's project (the
+// The enumeration's error unchanged, or its inventory with what is known of each listener's
+// process and its project (the
 // resolver is not consulted when nothing listens). `enrich` is the project resolver unless a
 // test watches the hand-off.
 std::variant<ListenerInventory, ServiceError> assemble(std::variant<ListenerInventory, ServiceError> found,

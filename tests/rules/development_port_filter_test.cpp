@@ -1,14 +1,8 @@
 #include "rules/development_port_filter.h"
 
-#include "spawned_listener.h"
+#include "platform/system_service.h"
 
 #include <gtest/gtest.h>
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <unistd.h>
 #include <limits>
@@ -38,6 +32,13 @@ Listener listener(const QString& command, uint16_t port = 5173, int32_t pid = kO
                     .identity = ProcessIdentity{pid, uid, 1700000000, 7},
                     .project = {},
                     .workingDirectory = {}};
+}
+
+// The listener as the snapshot reads it when its process runs the executable at `path`.
+Listener withPath(Listener listener, const QString& path) {
+    listener.executablePath = path;
+    listener.systemProgram = platform::isSystemExecutable(path, &Filter::isDevelopmentRuntime);
+    return listener;
 }
 
 ProjectMetadata project(bool evidence, bool userSelected) {
@@ -97,45 +98,47 @@ TEST(DevelopmentPortFilterTest, OnlyTheUsersOwnOtherProcessesAreEverShown) {
     };
     const DiscoverySettings includingThePort = settings(true, u"5173"_s);
     for (const auto& [what, refusedListener] : refused) {
-        EXPECT_FALSE(Filter::includes(refusedListener, includingThePort, kUserPath)) << what;
+        EXPECT_FALSE(Filter::includes(withPath(refusedListener, kUserPath), includingThePort)) << what;
         EXPECT_FALSE(Filter::includes(refusedListener)) << what;
-        EXPECT_FALSE(Filter::isAutomaticCandidate(refusedListener, kUserPath)) << what;
+        EXPECT_FALSE(Filter::isAutomaticCandidate(withPath(refusedListener, kUserPath))) << what;
     }
-    EXPECT_TRUE(Filter::includes(listener(u"node"_s, 5173, 2), includingThePort, kUserPath));
+    EXPECT_TRUE(Filter::includes(withPath(listener(u"node"_s, 5173, 2), kUserPath), includingThePort));
 }
 
 TEST(DevelopmentPortFilterTest, HideRulesBeatIncludeRules) {
     const DiscoverySettings both = settings(true, u"5000-6000"_s, u"5173"_s);
-    EXPECT_FALSE(Filter::includes(listener(u"node"_s, 5173), both, kUserPath));
-    EXPECT_TRUE(Filter::includes(listener(u"node"_s, 5174), both, kUserPath));
-    EXPECT_FALSE(Filter::includes(listener(u"node"_s, 5173), settings(true, {}, u"1-65535"_s), kUserPath));
+    EXPECT_FALSE(Filter::includes(withPath(listener(u"node"_s, 5173), kUserPath), both));
+    EXPECT_TRUE(Filter::includes(withPath(listener(u"node"_s, 5174), kUserPath), both));
+    EXPECT_FALSE(Filter::includes(withPath(listener(u"node"_s, 5173), kUserPath), settings(true, {}, u"1-65535"_s)));
 }
 
 TEST(DevelopmentPortFilterTest, IncludeRulesShowAnyCommandOfTheUser) {
     const DiscoverySettings including = settings(false, u"631 8000-8010"_s);
     for (const QString& command : {u"sharingd"_s, u"figma_agent"_s, u"cupsd"_s, u"node"_s}) {
-        EXPECT_TRUE(Filter::includes(listener(command, 8005), including, u"/usr/sbin/cupsd"_s))
+        EXPECT_TRUE(Filter::includes(withPath(listener(command, 8005), u"/usr/sbin/cupsd"_s), including))
             << command.toStdString();
     }
-    EXPECT_TRUE(Filter::includes(listener(u"cupsd"_s, 631), including, u"/usr/sbin/cupsd"_s));
+    EXPECT_TRUE(Filter::includes(withPath(listener(u"cupsd"_s, 631), u"/usr/sbin/cupsd"_s), including));
 }
 
 TEST(DevelopmentPortFilterTest, AutomaticOffShowsOnlyIncludedPorts) {
     const DiscoverySettings manual = settings(false, u"3000"_s);
-    EXPECT_TRUE(Filter::includes(listener(u"node"_s, 3000), manual, kUserPath));
-    EXPECT_FALSE(Filter::includes(listener(u"node"_s, 3001), manual, kUserPath));
+    EXPECT_TRUE(Filter::includes(withPath(listener(u"node"_s, 3000), kUserPath), manual));
+    EXPECT_FALSE(Filter::includes(withPath(listener(u"node"_s, 3001), kUserPath), manual));
     Listener withProject = listener(u"tool"_s, 3001);
     withProject.project = project(true, true);
-    EXPECT_FALSE(Filter::includes(withProject, manual, kUserPath));
+    EXPECT_FALSE(Filter::includes(withPath(withProject, kUserPath), manual));
 }
 
 TEST(DevelopmentPortFilterTest, RuntimesAreNotJudgedByTheFolderListOfOtherCommands) {
     // /usr/sbin denies any other command, but holds no daemons that are taken for runtimes.
     for (const QString& command : {u"node"_s, u"Python3.12"_s, u"PYTHON3.12"_s, u"next-server (v15.0.0)"_s}) {
-        EXPECT_TRUE(Filter::isAutomaticCandidate(listener(command), u"/usr/sbin/x"_s)) << command.toStdString();
-        EXPECT_TRUE(Filter::includes(listener(command, 40000), DiscoverySettings::defaults(), u"/usr/sbin/x"_s))
+        EXPECT_TRUE(Filter::isAutomaticCandidate(withPath(listener(command), u"/usr/sbin/x"_s)))
             << command.toStdString();
-        EXPECT_TRUE(Filter::includes(listener(command, 40000), DiscoverySettings::defaults(), QString()))
+        EXPECT_TRUE(
+            Filter::includes(withPath(listener(command, 40000), u"/usr/sbin/x"_s), DiscoverySettings::defaults()))
+            << command.toStdString();
+        EXPECT_TRUE(Filter::includes(withPath(listener(command, 40000), QString()), DiscoverySettings::defaults()))
             << command.toStdString();
     }
 }
@@ -143,14 +146,15 @@ TEST(DevelopmentPortFilterTest, RuntimesAreNotJudgedByTheFolderListOfOtherComman
 TEST(DevelopmentPortFilterTest, DeniedCommandsAreNeverCandidates) {
     for (const QString& command : {u"figma"_s, u"Figma_agent"_s, u"figmanode"_s, u"ControlCenter"_s, u"controlce"_s,
                                    u"rapportd"_s, u"SHARINGD"_s}) {
-        EXPECT_FALSE(Filter::isAutomaticCandidate(listener(command), kUserPath)) << command.toStdString();
+        EXPECT_FALSE(Filter::isAutomaticCandidate(withPath(listener(command), kUserPath))) << command.toStdString();
         Listener withProject = listener(command);
         withProject.project = project(true, true);
-        EXPECT_FALSE(Filter::includes(withProject, DiscoverySettings::defaults(), kUserPath)) << command.toStdString();
+        EXPECT_FALSE(Filter::includes(withPath(withProject, kUserPath), DiscoverySettings::defaults()))
+            << command.toStdString();
     }
     // Exact names only: a longer name is judged like any other command.
-    EXPECT_TRUE(Filter::isAutomaticCandidate(listener(u"sharingd2"_s), kUserPath));
-    EXPECT_TRUE(Filter::isAutomaticCandidate(listener(u"xfigma"_s), kUserPath));
+    EXPECT_TRUE(Filter::isAutomaticCandidate(withPath(listener(u"sharingd2"_s), kUserPath)));
+    EXPECT_TRUE(Filter::isAutomaticCandidate(withPath(listener(u"xfigma"_s), kUserPath)));
 }
 
 TEST(DevelopmentPortFilterTest, ExecutablePathsOfTheSystemAreNotCandidates) {
@@ -200,7 +204,7 @@ TEST(DevelopmentPortFilterTest, ExecutablePathsOfTheSystemAreNotCandidates) {
         {"/home/dev/usr/lib/tool", true},
     };
     for (const auto& [path, candidate] : paths) {
-        EXPECT_EQ(Filter::isAutomaticCandidate(tool, QString::fromUtf8(path)), candidate) << path;
+        EXPECT_EQ(Filter::isAutomaticCandidate(withPath(tool, QString::fromUtf8(path))), candidate) << path;
     }
 }
 
@@ -216,78 +220,52 @@ TEST(DevelopmentPortFilterTest, TheSystemsOwnProgramsAreNotShownUnderARuntimesNa
     };
     for (const auto& [command, path, shown] : cases) {
         const Listener server = listener(QString::fromUtf8(command));
-        EXPECT_EQ(Filter::isAutomaticCandidate(server, QString::fromUtf8(path)), shown) << command << " " << path;
-        EXPECT_EQ(Filter::includes(server, DiscoverySettings::defaults(), QString::fromUtf8(path)), shown)
+        EXPECT_EQ(Filter::isAutomaticCandidate(withPath(server, QString::fromUtf8(path))), shown)
+            << command << " " << path;
+        EXPECT_EQ(Filter::includes(withPath(server, QString::fromUtf8(path)), DiscoverySettings::defaults()), shown)
             << command << " " << path;
     }
     // An include rule still shows whatever of the user's listens on the port.
-    EXPECT_TRUE(Filter::includes(listener(u"node"_s, 8080), settings(true, u"8080"_s), u"/usr/libexec/helper"_s));
+    EXPECT_TRUE(
+        Filter::includes(withPath(listener(u"node"_s, 8080), u"/usr/libexec/helper"_s), settings(true, u"8080"_s)));
 }
 
 TEST(DevelopmentPortFilterTest, OtherCandidatesNeedAProject) {
     const DiscoverySettings defaults = DiscoverySettings::defaults();
     Listener tool = listener(u"pythonw"_s, 8000);
-    EXPECT_FALSE(Filter::includes(tool, defaults, kUserPath));
+    EXPECT_FALSE(Filter::includes(withPath(tool, kUserPath), defaults));
     tool.project = project(false, false);
-    EXPECT_FALSE(Filter::includes(tool, defaults, kUserPath));
+    EXPECT_FALSE(Filter::includes(withPath(tool, kUserPath), defaults));
     tool.project = project(false, true);
-    EXPECT_TRUE(Filter::includes(tool, defaults, kUserPath));
+    EXPECT_TRUE(Filter::includes(withPath(tool, kUserPath), defaults));
     tool.project = project(true, false);
-    EXPECT_TRUE(Filter::includes(tool, defaults, kUserPath));
+    EXPECT_TRUE(Filter::includes(withPath(tool, kUserPath), defaults));
     // A project does not make a system executable a candidate.
-    EXPECT_FALSE(Filter::includes(tool, defaults, u"/usr/libexec/pythonw"_s));
+    EXPECT_FALSE(Filter::includes(withPath(tool, u"/usr/libexec/pythonw"_s), defaults));
 }
 
-TEST(DevelopmentPortFilterTest, WithoutAPathTheProcessIsAskedForItsExecutable) {
-    // A pid above any kernel's pid limit has no executable to find.
-    Listener gone = listener(u"pythonw"_s, 8000, std::numeric_limits<int32_t>::max());
-    gone.project = project(true, false);
-    EXPECT_FALSE(Filter::isAutomaticCandidate(gone));
-    EXPECT_FALSE(Filter::includes(gone));
-
-    test::SpawnedListener child = test::SpawnedListener::start({.commandName = u"pythonw"_s});
-    const auto identity = ProcessIdentity::read(child.pid());
-    ASSERT_TRUE(identity.has_value());
-    Listener real{.pid = child.pid(),
-                  .port = child.port(),
-                  .command = u"pythonw"_s,
-                  .identity = identity,
-                  .project = project(true, false),
-                  .workingDirectory = {}};
-    // The test listener program lives in the build folder, outside every system folder.
-    ASSERT_FALSE(QFileInfo(test::testListenerProgram()).canonicalFilePath().contains(u".app/"_s));
-    EXPECT_TRUE(Filter::isAutomaticCandidate(real));
-    EXPECT_TRUE(Filter::includes(real));
-    // The same process with a system path passed in is refused: the passed path wins.
-    EXPECT_FALSE(Filter::isAutomaticCandidate(real, u"/usr/sbin/pythonw"_s));
-    // Once the pid names another process instance, that one's executable is not asked.
-    Listener reused = real;
-    reused.identity->startSeconds -= 1;
-    EXPECT_FALSE(Filter::isAutomaticCandidate(reused));
-    EXPECT_FALSE(Filter::includes(reused));
-}
-
-TEST(DevelopmentPortFilterTest, SystemFoldersAreJudgedByTheWholeRealPath) {
-    // A copy of the test listener in a folder that only ends like a system folder.
-    QTemporaryDir folder(QCoreApplication::applicationDirPath() + u"/system-folder-XXXXXX"_s);
-    ASSERT_TRUE(folder.isValid());
-    ASSERT_TRUE(QDir(folder.path()).mkpath(u"usr/lib/helper"_s));
-    const QString copy = folder.path() + u"/usr/lib/helper/helperd"_s;
-    ASSERT_TRUE(QFile::copy(test::testListenerProgram(), copy));
-    test::SpawnedListener child = test::SpawnedListener::start({.program = copy});
-    const auto identity = ProcessIdentity::read(child.pid());
-    ASSERT_TRUE(identity.has_value());
-    const Listener real{.pid = child.pid(),
-                        .port = child.port(),
-                        .command = u"helperd"_s,
-                        .identity = identity,
-                        .project = project(true, false),
-                        .workingDirectory = {}};
-    EXPECT_TRUE(Filter::isAutomaticCandidate(real));
-    EXPECT_TRUE(Filter::includes(real));
-    // Installed in the system's own folder it would be one of the system's daemons.
-    EXPECT_FALSE(Filter::isAutomaticCandidate(real, u"/usr/lib/helper/helperd"_s));
-    EXPECT_FALSE(Filter::includes(real, DiscoverySettings::defaults(), u"/usr/lib/helper/helperd"_s));
+TEST(DevelopmentPortFilterTest, TheRecordAloneDecides) {
+    // Pids that name no process: nothing is looked up, the facts read with the snapshot decide.
+    const int32_t nobody = std::numeric_limits<int32_t>::max();
+    const auto record = [&](const char* command, std::optional<QString> path, bool systemProgram, bool evidence) {
+        Listener server = listener(QString::fromUtf8(command), 8000, nobody);
+        server.executablePath = std::move(path);
+        server.systemProgram = systemProgram;
+        server.project = project(evidence, false);
+        return server;
+    };
+    const std::vector<std::tuple<const char*, Listener, bool>> cases = {
+        {"a runtime needs no path", record("node", std::nullopt, false, false), true},
+        {"a runtime of the system's own", record("node", u"/usr/bin/node"_s, true, false), false},
+        {"a tool in a project", record("tool", kUserPath, false, true), true},
+        {"a tool without a project", record("tool", kUserPath, false, false), false},
+        {"a tool whose executable was not read", record("tool", std::nullopt, false, true), false},
+        {"a tool in a system folder", record("tool", u"/usr/sbin/tool"_s, false, true), false},
+        {"a tool of a system unit", record("tool", kUserPath, true, true), false},
+    };
+    for (const auto& [what, server, shown] : cases) {
+        EXPECT_EQ(Filter::includes(server), shown) << what;
+    }
 }
 
 }  // namespace

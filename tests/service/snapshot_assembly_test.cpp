@@ -1,8 +1,21 @@
 #include "service/snapshot_assembly.h"
 
+#include "core/listener_facts.h"
 #include "core/listener_parser.h"
+#include "platform/system_service.h"
+#include "rules/development_port_filter.h"
+#include "spawned_listener.h"
 
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+#include <limits>
 
 namespace vantu {
 namespace {
@@ -79,6 +92,87 @@ TEST(SnapshotAssemblyTest, TheFoundListGoesToTheResolverWithTheCallersChoices) {
     ASSERT_EQ(listeners.size(), 2);
     EXPECT_EQ(listeners.at(0).workingDirectory, u"/seen"_s);
     EXPECT_EQ(listeners.at(1).command, u"node"_s);
+}
+
+namespace Filter = DevelopmentPortFilter;
+
+// The listener with what the snapshot reads of its process.
+Listener withFacts(Listener listener) {
+    QList<Listener> listeners{std::move(listener)};
+    ListenerFacts::read(listeners, &Filter::isDevelopmentRuntime);
+    return listeners.constFirst();
+}
+
+// The listener as if its process ran the executable at `path`.
+Listener withPath(Listener listener, const QString& path) {
+    listener.executablePath = path;
+    listener.systemProgram = platform::isSystemExecutable(path, &Filter::isDevelopmentRuntime);
+    return listener;
+}
+
+ProjectMetadata project(bool evidence, bool userSelected) {
+    return ProjectMetadata{u"site"_s, u"/home/dev/site"_s, std::nullopt, evidence, userSelected};
+}
+
+Listener listener(const QString& command, uint16_t port, int32_t pid) {
+    return Listener{.pid = pid,
+                    .port = port,
+                    .command = command,
+                    .identity = ProcessIdentity{pid, static_cast<uint32_t>(::getuid()), 1700000000, 7},
+                    .project = {},
+                    .workingDirectory = {}};
+}
+
+TEST(ListenerFactsTest, TheProcessIsAskedForItsExecutableWithTheSnapshot) {
+    // A pid above any kernel's pid limit has no executable to find.
+    Listener gone = listener(u"pythonw"_s, 8000, std::numeric_limits<int32_t>::max());
+    gone.project = project(true, false);
+    EXPECT_FALSE(Filter::isAutomaticCandidate(withFacts(gone)));
+    EXPECT_FALSE(Filter::includes(withFacts(gone)));
+
+    test::SpawnedListener child = test::SpawnedListener::start({.commandName = u"pythonw"_s});
+    const auto identity = ProcessIdentity::read(child.pid());
+    ASSERT_TRUE(identity.has_value());
+    Listener real{.pid = child.pid(),
+                  .port = child.port(),
+                  .command = u"pythonw"_s,
+                  .identity = identity,
+                  .project = project(true, false),
+                  .workingDirectory = {}};
+    // The test listener program lives in the build folder, outside every system folder.
+    ASSERT_FALSE(QFileInfo(test::testListenerProgram()).canonicalFilePath().contains(u".app/"_s));
+    EXPECT_TRUE(Filter::isAutomaticCandidate(withFacts(real)));
+    EXPECT_TRUE(Filter::includes(withFacts(real)));
+    // The same process with a system path passed in is refused: the passed path wins.
+    EXPECT_FALSE(Filter::isAutomaticCandidate(withPath(real, u"/usr/sbin/pythonw"_s)));
+    // Once the pid names another process instance, that one's executable is not asked.
+    Listener reused = real;
+    reused.identity->startSeconds -= 1;
+    EXPECT_FALSE(Filter::isAutomaticCandidate(withFacts(reused)));
+    EXPECT_FALSE(Filter::includes(withFacts(reused)));
+}
+
+TEST(ListenerFactsTest, SystemFoldersAreJudgedByTheWholeRealPath) {
+    // A copy of the test listener in a folder that only ends like a system folder.
+    QTemporaryDir folder(QCoreApplication::applicationDirPath() + u"/system-folder-XXXXXX"_s);
+    ASSERT_TRUE(folder.isValid());
+    ASSERT_TRUE(QDir(folder.path()).mkpath(u"usr/lib/helper"_s));
+    const QString copy = folder.path() + u"/usr/lib/helper/helperd"_s;
+    ASSERT_TRUE(QFile::copy(test::testListenerProgram(), copy));
+    test::SpawnedListener child = test::SpawnedListener::start({.program = copy});
+    const auto identity = ProcessIdentity::read(child.pid());
+    ASSERT_TRUE(identity.has_value());
+    const Listener real{.pid = child.pid(),
+                        .port = child.port(),
+                        .command = u"helperd"_s,
+                        .identity = identity,
+                        .project = project(true, false),
+                        .workingDirectory = {}};
+    EXPECT_TRUE(Filter::isAutomaticCandidate(withFacts(real)));
+    EXPECT_TRUE(Filter::includes(withFacts(real)));
+    // Installed in the system's own folder it would be one of the system's daemons.
+    EXPECT_FALSE(Filter::isAutomaticCandidate(withPath(real, u"/usr/lib/helper/helperd"_s)));
+    EXPECT_FALSE(Filter::includes(withPath(real, u"/usr/lib/helper/helperd"_s), DiscoverySettings::defaults()));
 }
 
 }  // namespace
