@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 
 #include <optional>
@@ -24,5 +25,8 @@ struct ProjectMetadata {
 };
 
 size_t qHash(const ProjectMetadata& project, size_t seed = 0) noexcept;
+
+// The user's project folder choices: Listener::projectOverrideKey() → folder path.
+using ProjectOverrides = QMap<QString, QString>;
 
 }  // namespace vantu

@@ -109,7 +109,8 @@ std::optional<ProjectMetadata> chosenProject(const QString& path) {
 
 }  // namespace
 
-QList<Listener> enrich(QList<Listener> listeners, const Overrides& overrides, const DiscoverySettings& settings) {
+QList<Listener> enrich(QList<Listener> listeners, const ProjectOverrides& overrides,
+                       const DiscoverySettings& settings) {
     const QStringList homes = homeFolders();
     QSet<int32_t> seenPids;
     QHash<int32_t, QString> directoriesByPid;

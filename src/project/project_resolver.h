@@ -32,13 +32,10 @@ inline constexpr int64_t kMaxPackageBytes = 262'144;
 // In user-perceived characters.
 inline constexpr int kMaxNameLength = 120;
 
-// Listener::projectOverrideKey() → folder path chosen by the user.
-using Overrides = QMap<QString, QString>;
-
 // The same listeners in the same order, each with its working directory and project where
 // they were found. Only listeners that could ever be shown are examined, each process once,
 // each working directory once. Never fails.
-QList<Listener> enrich(QList<Listener> listeners, const Overrides& overrides = {},
+QList<Listener> enrich(QList<Listener> listeners, const ProjectOverrides& overrides = {},
                        const DiscoverySettings& settings = DiscoverySettings::defaults());
 
 // The process's current working directory as a clean absolute path; absent when the process

@@ -19,9 +19,6 @@
 
 namespace vantu {
 
-// User-chosen project folders: Listener::projectOverrideKey() → folder path.
-using ProjectOverrides = QMap<QString, QString>;
-
 // Every listening socket with its project, or why the scan failed.
 using SnapshotResult = std::variant<QList<Listener>, ServiceError>;
 

@@ -8,8 +8,7 @@ namespace vantu::SnapshotAssembly {
 
 std::variant<ListenerInventory, ServiceError> assemble(std::variant<ListenerInventory, ServiceError> found,
                                                        const DiscoverySettings& settings,
-                                                       const QMap<QString, QString>& overrides,
-                                                       const Enricher& enrich) {
+                                                       const ProjectOverrides& overrides, const Enricher& enrich) {
     if (auto* error = std::get_if<ServiceError>(&found)) {
         return std::move(*error);
     }
@@ -43,7 +42,7 @@ QList<Listener> withGroups(QList<Listener> listeners, const std::function<bool(c
 
 std::variant<ListenerInventory, ServiceError> take(const ListenerEnumerator& enumerator,
                                                    const DiscoverySettings& settings,
-                                                   const QMap<QString, QString>& overrides) {
+                                                   const ProjectOverrides& overrides) {
     return assemble(enumerator.enumerate(), settings, overrides);
 }
 

@@ -17,8 +17,7 @@ namespace vantu {
 // The steps of a snapshot: find what listens, then identify projects.
 namespace SnapshotAssembly {
 
-using Enricher =
-    std::function<QList<Listener>(QList<Listener>, const QMap<QString, QString>&, const DiscoverySettings&)>;
+using Enricher = std::function<QList<Listener>(QList<Listener>, const ProjectOverrides&, const DiscoverySettings&)>;
 
 // The enumeration's error unchanged, or its inventory with what is known of each listener's
 // process and its project (the
@@ -26,8 +25,7 @@ using Enricher =
 // test watches the hand-off.
 std::variant<ListenerInventory, ServiceError> assemble(std::variant<ListenerInventory, ServiceError> found,
                                                        const DiscoverySettings& settings,
-                                                       const QMap<QString, QString>& overrides,
-                                                       const Enricher& enrich = {});
+                                                       const ProjectOverrides& overrides, const Enricher& enrich = {});
 
 // Gives each listener that `wanted` picks its process group, every process read once. Not part
 // of `take`: a listing that shows no groups should not pay for reading them.
@@ -36,7 +34,7 @@ QList<Listener> withGroups(QList<Listener> listeners, const std::function<bool(c
 // A whole snapshot in the calling thread.
 std::variant<ListenerInventory, ServiceError> take(const ListenerEnumerator& enumerator,
                                                    const DiscoverySettings& settings,
-                                                   const QMap<QString, QString>& overrides);
+                                                   const ProjectOverrides& overrides);
 
 }  // namespace SnapshotAssembly
 }  // namespace vantu

@@ -5,56 +5,20 @@
 #include "rules/development_port_filter.h"
 #include "service/project_overrides.h"
 #include "store/list_geometry.h"
+#include "store/settled.h"
 
 #include <QCoroTask>
 #include <QCoroTimer>
-#include <QFuture>
-#include <QFutureWatcher>
 #include <QMetaObject>
 #include <QPointer>
 #include <QTimer>
 
-#include <coroutine>
 #include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace vantu {
 namespace {
-
-// Awaits background work without ever throwing into the awaiting task: the result, or
-// nullopt when the work was abandoned (cancelled, or it threw) instead of finishing, so that
-// the task can still end its pass or its stop.
-template <typename T>
-class Settled {
-public:
-    explicit Settled(QFuture<T> future) : future_(std::move(future)) {}
-
-    [[nodiscard]] bool await_ready() const { return future_.isFinished(); }
-
-    void await_suspend(std::coroutine_handle<> task) {
-        auto* watcher = new QFutureWatcher<T>();
-        QObject::connect(watcher, &QFutureWatcherBase::finished, watcher, [watcher, task] {
-            watcher->deleteLater();
-            task.resume();
-        });
-        watcher->setFuture(future_);
-    }
-
-    std::optional<T> await_resume() {
-        if (future_.isCanceled() || future_.resultCount() == 0) {
-            return std::nullopt;
-        }
-        try {
-            return future_.result();
-        } catch (...) {
-            return std::nullopt;
-        }
-    }
-
-private:
-    QFuture<T> future_;
-};
 
 QString interruptedScanMessage() {
     return QCoreApplication::translate("PortStore", "Port scan was interrupted. Try refreshing.");
@@ -388,31 +352,38 @@ void PortStore::chooseProjectFolder(const Listener& listener) {
 }
 
 void PortStore::applyProjectFolder(const QString& key, const QString& folder) {
-    saveProjectFolder(key, folder);
-    refresh();
+    if (saveProjectFolder(key, folder)) {
+        refresh();
+    }
 }
 
 void PortStore::resetProjectFolder(const Listener& listener) {
     const std::optional<QString> key = listener.projectOverrideKey();
-    if (!key) {
-        return;
+    if (key && saveProjectFolder(*key, std::nullopt)) {
+        refresh();
     }
-    saveProjectFolder(*key, std::nullopt);
-    refresh();
 }
 
-void PortStore::saveProjectFolder(const QString& key, const std::optional<QString>& folder) {
+bool PortStore::saveProjectFolder(const QString& key, const std::optional<QString>& folder) {
     if (folder) {
         projectOverrides_.insert(key, *folder);
     } else {
         projectOverrides_.remove(key);
     }
     if (const auto failed = ProjectOverridesStorage::saveChoice(settings_, key, folder)) {
+        // The sentence adds a line to the popover at once, not with the refresh.
+        const double height = popoverHeight();
         showThroughRefresh(failed);
-        return;
+        if (popoverHeight() != height) {
+            const QPointer<PortStore> self(this);
+            callOnLayoutChange();
+            return !self.isNull();
+        }
+        return true;
     }
     // The file now also holds what other instances and hand edits put there.
     projectOverrides_ = ProjectOverridesStorage::load(settings_);
+    return true;
 }
 
 void PortStore::showThroughRefresh(const std::optional<QString>& message) {

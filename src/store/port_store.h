@@ -136,8 +136,9 @@ private:
     // The rows and force offers of processes that ended go, as the next refresh would take them.
     void dropEnded(const QList<ProcessIdentity>& ended);
     void applyProjectFolder(const QString& key, const QString& folder);
-    // Keeps the choice for this run and saves it; nullopt removes it.
-    void saveProjectFolder(const QString& key, const std::optional<QString>& folder);
+    // Keeps the choice for this run and saves it; nullopt removes it. False when the store was
+    // destroyed by the layout hook meanwhile.
+    bool saveProjectFolder(const QString& key, const std::optional<QString>& folder);
     // Shows the sentence (a failed save, a server that came back), also after the refresh that
     // follows.
     void showThroughRefresh(const std::optional<QString>& message);

@@ -127,7 +127,7 @@ TEST(PortServiceTest, AListenerThatExitsBeforeItsProjectIsResolvedGetsNone) {
     // The real enumeration, then the process exits just before the resolver runs.
     const auto found = SnapshotAssembly::assemble(
         ListenerEnumerator().enumerate(), DiscoverySettings::defaults(), {},
-        [&](QList<Listener> listeners, const QMap<QString, QString>& overrides, const DiscoverySettings& settings) {
+        [&](QList<Listener> listeners, const ProjectOverrides& overrides, const DiscoverySettings& settings) {
             leaving.kill();
             return ProjectResolver::enrich(std::move(listeners), overrides, settings);
         });

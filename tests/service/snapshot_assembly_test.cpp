@@ -26,11 +26,11 @@ using namespace Qt::StringLiterals;
 struct WatchedEnricher {
     int calls = 0;
     QList<Listener> received;
-    QMap<QString, QString> overrides;
+    ProjectOverrides overrides;
     std::optional<DiscoverySettings> settings;
 
     SnapshotAssembly::Enricher function() {
-        return [this](QList<Listener> listeners, const QMap<QString, QString>& givenOverrides,
+        return [this](QList<Listener> listeners, const ProjectOverrides& givenOverrides,
                       const DiscoverySettings& givenSettings) {
             ++calls;
             received = listeners;
@@ -68,7 +68,7 @@ TEST(SnapshotAssemblyTest, TheScansErrorIsTheSnapshotsError) {
 TEST(SnapshotAssemblyTest, TheFoundListGoesToTheResolverWithTheCallersChoices) {
     const QString output = u"p2147483000\ncnode\nn*:8080\np2147483001\ncruby\nn127.0.0.1:3000\nn[::1]:3000\n"_s;
     const auto settings = std::get<DiscoverySettings>(DiscoverySettings::create(false, u"3000"_s, u"9000"_s));
-    const QMap<QString, QString> overrides{{u"key"_s, u"/folder"_s}};
+    const ProjectOverrides overrides{{u"key"_s, u"/folder"_s}};
     WatchedEnricher enricher;
 
     const QList<ForeignPort> foreign{{.port = 22, .userID = 0}};

@@ -1,5 +1,9 @@
 #include "store_fixture.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 using namespace Qt::StringLiterals;
 
 namespace vantu::test {
@@ -85,6 +89,38 @@ TEST_F(PopoverHeightTest, LayoutIsReportedAtExactlyItsMoments) {
     EXPECT_EQ(layoutChanges, 6);  // accepted, failed
     EXPECT_TRUE(store->errorMessage()->startsWith(u"Couldn’t stop process: "_s));
     EXPECT_EQ(store->popoverHeight(), 180 + 52);
+}
+
+// Rows that go at once after a stop, and a sentence kept through a refresh, change the height
+// before the refresh ends: the hook hears of it then, with the new height.
+TEST_F(PopoverHeightTest, HeightsThatChangeBeforeTheRefreshAreReported) {
+    makeStore();
+    refreshWith(rows(3));
+    double reported = 0;
+    store->setOnLayoutChange([&] {
+        ++layoutChanges;
+        reported = store->popoverHeight();
+    });
+    const Listener row = rows(1).front();
+    service->exited.insert(*row.identity);
+    store->stop(row);
+    ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
+    service->finishStop(0);
+    ASSERT_TRUE(waitUntil([&] { return store->listeners().size() == 2; }));
+    EXPECT_EQ(reported, store->popoverHeight()) << "the row went before the refresh answered";
+
+    // Where the settings folder should be, a plain file: the choice cannot be saved.
+    const QString folder = QFileInfo(settingsPath()).absolutePath();
+    QDir(folder).removeRecursively();
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Listener pinned = rows(1).back();
+    pinned.workingDirectory = u"/home/a/site"_s;
+    store->resetProjectFolder(pinned);
+    ASSERT_TRUE(store->errorMessage().has_value());
+    EXPECT_EQ(reported, store->popoverHeight()) << "the error line came before the refresh";
+    QFile::remove(folder);
 }
 
 }  // namespace
