@@ -2,6 +2,7 @@
 
 #include "ui/appearance.h"
 #include "ui/elided_label.h"
+#include "ui/metrics.h"
 #include "ui/symbol_view.h"
 
 #include <QPushButton>
@@ -13,7 +14,7 @@ namespace vantu {
 
 StatusPanel::StatusPanel(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(12, 0, 12, 0);
+    layout->setContentsMargins(Metrics::barMargins);
     layout->setSpacing(7);
     layout->addStretch(1);
     // The symbol in a light weight, a size to match a 20-pixel font.
