@@ -26,8 +26,21 @@ std::optional<uint32_t> examinedOwner() {
 
 ListenerEnumerator::ListenerEnumerator() : ListenerEnumerator(&platform::dumpListeningSockets, ListenerScan()) {}
 
+ListenerEnumerator::ListenerEnumerator(SocketDump dump, ListenerScan fallback)
+    : dump_(std::move(dump)), fallback_(std::move(fallback)) {}
+
+#ifdef VANTU_TEST_HOOKS
 ListenerEnumerator::ListenerEnumerator(SocketDump dump, ListenerScan fallback, Pause pause)
     : dump_(std::move(dump)), fallback_(std::move(fallback)), pause_(std::move(pause)) {}
+#endif
+
+void ListenerEnumerator::pauseAt([[maybe_unused]] Stage stage) const {
+#ifdef VANTU_TEST_HOOKS
+    if (pause_) {
+        pause_(stage);
+    }
+#endif
+}
 
 std::variant<ListenerInventory, ServiceError> ListenerEnumerator::enumerate() const {
     const auto dumped = dump_();
@@ -83,9 +96,7 @@ std::variant<bool, ServiceError> ListenerEnumerator::stillListening(uint16_t por
 }
 
 ListenerInventory ListenerEnumerator::fromKernel(const std::vector<platform::ListeningSocket>& sockets) const {
-    if (pause_) {
-        pause_(Stage::socketsDumped);
-    }
+    pauseAt(Stage::socketsDumped);
     platform::InodeSet inodes;
     for (const auto& socket : sockets) {
         inodes.insert(socket.inode);
@@ -139,9 +150,7 @@ std::variant<ListenerInventory, ServiceError> ListenerEnumerator::fromTool() con
     // still read the same once it has ended, or the pid changed hands while it ran.
     const auto before = platform::processFacts(examinedOwner());
     auto scanned = fallback_.run();
-    if (pause_) {
-        pause_(Stage::toolFinished);
-    }
+    pauseAt(Stage::toolFinished);
     if (auto* error = std::get_if<ServiceError>(&scanned)) {
         return std::move(*error);
     }

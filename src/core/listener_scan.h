@@ -49,8 +49,14 @@ public:
     // Starts the tool and finishes it. Blocks the calling thread.
     [[nodiscard]] std::variant<ScanOutcome, ServiceError> run() const;
 
-    [[nodiscard]] const QString& toolPath() const { return toolPath_; }
-    [[nodiscard]] const platform::WatchdogLimits& limits() const { return limits_; }
+#ifdef VANTU_TEST_HOOKS
+    [[nodiscard]] const QString& toolPath() const {
+        return toolPath_;
+    }
+    [[nodiscard]] const platform::WatchdogLimits& limits() const {
+        return limits_;
+    }
+#endif
 
 private:
     QString toolPath_;

@@ -163,7 +163,9 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
         // The row that was under the pointer when the menu opened got no leave event.
         connect(menu, &QMenu::aboutToHide, this,
                 [this] { QMetaObject::invokeMethod(rowList_, &RowList::syncHover, Qt::QueuedConnection); });
+#ifdef VANTU_TEST_HOOKS
         Q_EMIT contextMenuShown(menu);
+#endif
         menu->popup(position);
     });
     // While the list is on screen it follows the sockets as they open and close.
@@ -176,9 +178,11 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
 
 PopoverView::~PopoverView() = default;
 
+#ifdef VANTU_TEST_HOOKS
 bool PopoverView::isWatchingSockets() const {
     return liveWatch_->isActive();
 }
+#endif
 
 void PopoverView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -193,9 +197,11 @@ void PopoverView::hideEvent(QHideEvent* event) {
     rowList_->syncHover();
 }
 
+#ifdef VANTU_TEST_HOOKS
 QList<PortRow*> PopoverView::rows() const {
     return rowList_->rows();
 }
+#endif
 
 QMenu* PopoverView::buildContextMenu(const Listener& listener, QWidget* parent) {
     auto* menu = new QMenu(parent);
@@ -369,9 +375,11 @@ void PopoverView::updateFooter() {
     count_->setAccessibleName(count_->text());
 }
 
+#ifdef VANTU_TEST_HOOKS
 void PopoverView::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     Q_EMIT painted();
 }
+#endif
 
 }  // namespace vantu

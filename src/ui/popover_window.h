@@ -23,10 +23,18 @@ public:
 
     PopoverWindow(PortStore& store, std::function<void()> quit, QWidget* parent = nullptr);
 
-    [[nodiscard]] PopoverView* view() const { return view_; }
+#ifdef VANTU_TEST_HOOKS
+    [[nodiscard]] PopoverView* view() const {
+        return view_;
+    }
+#endif
     // What Quit does, for the other places that offer it.
-    [[nodiscard]] const std::function<void()>& quitAction() const { return quit_; }
-    [[nodiscard]] Mode mode() const { return mode_; }
+    [[nodiscard]] const std::function<void()>& quitAction() const {
+        return quit_;
+    }
+    [[nodiscard]] Mode mode() const {
+        return mode_;
+    }
     // Switches the kind of window; call while hidden.
     void setMode(Mode mode);
 

@@ -45,14 +45,15 @@ void StatusPanel::setAction(const QString& text, std::function<void()> action) {
     actionButton_->setVisible(!text.isEmpty());
 }
 
-QString StatusPanel::actionText() const {
-    return actionButton_->isVisible() || !actionButton_->isHidden() ? actionButton_->text() : QString();
-}
-
 void StatusPanel::setStatus(Symbol symbol, const QString& text) {
     symbol_->setSymbol(symbol);
     text_->setText(text);
     text_->setAccessibleName(text);
+}
+
+#ifdef VANTU_TEST_HOOKS
+QString StatusPanel::actionText() const {
+    return actionButton_->isVisible() || !actionButton_->isHidden() ? actionButton_->text() : QString();
 }
 
 Symbol StatusPanel::symbol() const {
@@ -62,5 +63,6 @@ Symbol StatusPanel::symbol() const {
 QString StatusPanel::text() const {
     return text_->text();
 }
+#endif
 
 }  // namespace vantu
