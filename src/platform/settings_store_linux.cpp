@@ -168,12 +168,31 @@ std::optional<QString> SettingsStore::setValue(const QString& key, const QVarian
     });
 }
 
-std::optional<QString> SettingsStore::setMapEntry(const QString& key, const QString& entry, const QVariant& value) {
+QMap<QString, QString> SettingsStore::textMap(const QString& key) const {
+    const QVariantMap stored = values_.value(key).toMap();
+    QMap<QString, QString> map;
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
+        if (it.value().typeId() == QMetaType::QString) {
+            map.insert(it.key(), it.value().toString());
+        }
+    }
+    return map;
+}
+
+std::optional<QString> SettingsStore::setTextMapEntry(const QString& key, const QString& entry,
+                                                      const std::optional<QString>& text) {
     return update(path_, values_, [&](QJsonObject& object) {
         // A value of another kind under the key is replaced: it could never be read as a map.
         QJsonObject map = object.value(key).toObject();
-        if (value.isValid()) {
-            map.insert(entry, QJsonValue::fromVariant(value));
+        for (auto it = map.begin(); it != map.end();) {
+            if (it.value().isString()) {
+                ++it;
+            } else {
+                it = map.erase(it);
+            }
+        }
+        if (text) {
+            map.insert(entry, *text);
         } else {
             map.remove(entry);
         }
