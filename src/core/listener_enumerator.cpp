@@ -1,7 +1,9 @@
 #include "core/listener_enumerator.h"
 
 #include "core/listener_parser.h"
+#include "platform/log.h"
 #include "platform/process.h"
+#include "platform/process_signal.h"
 
 #include <QHash>
 #include <QSet>
@@ -45,8 +47,11 @@ void ListenerEnumerator::pauseAt([[maybe_unused]] Stage stage) const {
 std::variant<ListenerInventory, ServiceError> ListenerEnumerator::enumerate() const {
     const auto dumped = dump_();
     if (const auto* sockets = std::get_if<std::vector<platform::ListeningSocket>>(&dumped)) {
+        qCDebug(lcScan, "listing from the kernel's socket dump: %zu listening sockets", sockets->size());
         return fromKernel(*sockets);
     }
+    qCDebug(lcScan, "no socket dump from the kernel (%s): listing with the listing tool",
+            qUtf8Printable(platform::errorText(std::get<int>(dumped))));
     return fromTool();
 }
 
@@ -152,6 +157,7 @@ std::variant<ListenerInventory, ServiceError> ListenerEnumerator::fromTool() con
     auto scanned = fallback_.run();
     pauseAt(Stage::toolFinished);
     if (auto* error = std::get_if<ServiceError>(&scanned)) {
+        qCWarning(lcScan, "the listing tool failed: %s", qUtf8Printable(errorDescription(*error)));
         return std::move(*error);
     }
     const ScanOutcome& outcome = std::get<ScanOutcome>(scanned);
