@@ -23,18 +23,9 @@ public:
 
     PopoverWindow(PortStore& store, std::function<void()> quit, QWidget* parent = nullptr);
 
-#ifdef VANTU_TEST_HOOKS
-    [[nodiscard]] PopoverView* view() const {
-        return view_;
-    }
-#endif
     // What Quit does, for the other places that offer it.
-    [[nodiscard]] const std::function<void()>& quitAction() const {
-        return quit_;
-    }
-    [[nodiscard]] Mode mode() const {
-        return mode_;
-    }
+    [[nodiscard]] const std::function<void()>& quitAction() const { return quit_; }
+    [[nodiscard]] Mode mode() const { return mode_; }
     // Switches the kind of window; call while hidden.
     void setMode(Mode mode);
 
@@ -49,6 +40,12 @@ public:
     [[nodiscard]] std::optional<qint64> sinceClosedByUser() const;
     // Milliseconds since it was last shown; nullopt if it never was.
     [[nodiscard]] std::optional<qint64> sinceShown() const;
+
+#ifdef VANTU_TEST_HOOKS
+    [[nodiscard]] PopoverView* view() const {
+        return view_;
+    }
+#endif
 
 Q_SIGNALS:
     void shown();
