@@ -6,7 +6,8 @@
 #
 #   bench/ui_bench.sh VANTU [CYCLES=50] [IDLE_SECONDS=60]
 #
-# Build VANTU in a Release folder first (cmake --build build-release --target vantu).
+# Build VANTU in a Release folder first, with the tests, whose test hooks give it the report
+# this reads (cmake --build build-release --target vantu).
 set -euo pipefail
 
 vantu="$1"

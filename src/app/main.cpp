@@ -1,5 +1,4 @@
 // The tray app: one status icon whose popover lists the user's development servers.
-#include "app/test_report.h"
 #include "core/translations.h"
 #include "platform/settings_store.h"
 #include "service/port_service.h"
@@ -7,6 +6,9 @@
 #include "ui/app_delegate.h"
 #include "ui/folder_chooser_dialog.h"
 #include "ui/single_instance.h"
+#ifdef VANTU_TEST_HOOKS
+#include "app/test_report.h"
+#endif
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -59,11 +61,14 @@ int main(int argc, char** argv) {
     // Closing the folder chooser or any other window never ends the app.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // The only option is for the end-to-end test and the benchmark: a report of what is shown.
+    // Options other than those answered above are refused as unknown.
     QCommandLineParser parser;
+#ifdef VANTU_TEST_HOOKS
+    // For the end-to-end tests and the benchmark: a report of what is shown.
     QCommandLineOption testReport(u"test-report"_s, QString(), u"file"_s);
     testReport.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(testReport);
+#endif
     parser.process(app);
 
     // A second launch (the autostart entry, then a click in the menu) opens the first one's
@@ -79,10 +84,12 @@ int main(int argc, char** argv) {
     vantu::AppDelegate delegate(std::move(store), {}, QDBusConnection::sessionBus());
     QObject::connect(&instance, &vantu::SingleInstance::activationRequested, &delegate,
                      &vantu::AppDelegate::openPopover);
+#ifdef VANTU_TEST_HOOKS
     std::optional<vantu::TestReport> report;
     if (parser.isSet(testReport)) {
         report.emplace(parser.value(testReport), delegate);
     }
+#endif
     // Once the event loop runs, as a launch that has finished.
     QMetaObject::invokeMethod(&delegate, &vantu::AppDelegate::applicationDidFinishLaunching, Qt::QueuedConnection);
     return QApplication::exec();

@@ -11,7 +11,7 @@ class AppDelegate;
 // What the app shows, written line by line to a file for the end-to-end test and the
 // benchmark script: icon clicks, the popover opening and closing, its first painted frame,
 // the start and end of each scan, whether the panel is in the tray, and the rows with the place of each Stop button.
-// Enabled only by a hidden command-line flag.
+// Built only with the test hooks, and enabled by `--test-report FILE`.
 class TestReport : public QObject {
     Q_OBJECT
 

@@ -10,6 +10,7 @@
 #include "service/project_overrides.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QTextStream>
 
 #include <cstdio>
@@ -22,6 +23,9 @@ int main(int argc, char** argv) {
         words.append(QString::fromLocal8Bit(argv[i]));
     }
     QCoreApplication app(argc, argv);
+    // A failed scan or stop is reported in the command's own words on standard error; the log's
+    // line for the same failure would say it twice. QT_LOGGING_RULES can still turn them on.
+    QLoggingCategory::setFilterRules(u"vantu.scan.warning=false\nvantu.stop.warning=false"_s);
     // Before the arguments are judged: a usage error speaks the user's language too.
     vantu::Translations::install(app);
     const auto parsed = vantu::cli::parseArguments(words);

@@ -1,7 +1,9 @@
 #include "core/listener_enumerator.h"
 
 #include "core/listener_parser.h"
+#include "platform/log.h"
 #include "platform/process.h"
+#include "platform/process_signal.h"
 
 #include <QHash>
 #include <QSet>
@@ -26,14 +28,30 @@ std::optional<uint32_t> examinedOwner() {
 
 ListenerEnumerator::ListenerEnumerator() : ListenerEnumerator(&platform::dumpListeningSockets, ListenerScan()) {}
 
+ListenerEnumerator::ListenerEnumerator(SocketDump dump, ListenerScan fallback)
+    : dump_(std::move(dump)), fallback_(std::move(fallback)) {}
+
+#ifdef VANTU_TEST_HOOKS
 ListenerEnumerator::ListenerEnumerator(SocketDump dump, ListenerScan fallback, Pause pause)
     : dump_(std::move(dump)), fallback_(std::move(fallback)), pause_(std::move(pause)) {}
+#endif
+
+void ListenerEnumerator::pauseAt([[maybe_unused]] Stage stage) const {
+#ifdef VANTU_TEST_HOOKS
+    if (pause_) {
+        pause_(stage);
+    }
+#endif
+}
 
 std::variant<ListenerInventory, ServiceError> ListenerEnumerator::enumerate() const {
     const auto dumped = dump_();
     if (const auto* sockets = std::get_if<std::vector<platform::ListeningSocket>>(&dumped)) {
+        qCDebug(lcScan, "listing from the kernel's socket dump: %zu listening sockets", sockets->size());
         return fromKernel(*sockets);
     }
+    qCDebug(lcScan, "no socket dump from the kernel (%s): listing with the listing tool",
+            qUtf8Printable(platform::errorText(std::get<int>(dumped))));
     return fromTool();
 }
 
@@ -83,9 +101,7 @@ std::variant<bool, ServiceError> ListenerEnumerator::stillListening(uint16_t por
 }
 
 ListenerInventory ListenerEnumerator::fromKernel(const std::vector<platform::ListeningSocket>& sockets) const {
-    if (pause_) {
-        pause_(Stage::socketsDumped);
-    }
+    pauseAt(Stage::socketsDumped);
     platform::InodeSet inodes;
     for (const auto& socket : sockets) {
         inodes.insert(socket.inode);
@@ -139,10 +155,9 @@ std::variant<ListenerInventory, ServiceError> ListenerEnumerator::fromTool() con
     // still read the same once it has ended, or the pid changed hands while it ran.
     const auto before = platform::processFacts(examinedOwner());
     auto scanned = fallback_.run();
-    if (pause_) {
-        pause_(Stage::toolFinished);
-    }
+    pauseAt(Stage::toolFinished);
     if (auto* error = std::get_if<ServiceError>(&scanned)) {
+        qCWarning(lcScan, "the listing tool failed: %s", qUtf8Printable(errorDescription(*error)));
         return std::move(*error);
     }
     const ScanOutcome& outcome = std::get<ScanOutcome>(scanned);

@@ -45,11 +45,14 @@ public:
         socketsDumped,  // the kernel's dump is in; no process has been examined yet
         toolFinished,   // the listing tool has ended; nothing it listed has been checked yet
     };
-    using Pause = std::function<void(Stage)>;
 
     // The kernel's dump, with the system's listing tool as the fallback.
     ListenerEnumerator();
-    ListenerEnumerator(SocketDump dump, ListenerScan fallback, Pause pause = {});
+    ListenerEnumerator(SocketDump dump, ListenerScan fallback);
+#ifdef VANTU_TEST_HOOKS
+    using Pause = std::function<void(Stage)>;
+    ListenerEnumerator(SocketDump dump, ListenerScan fallback, Pause pause);
+#endif
 
     // Blocks the calling thread: run it off the main thread. Fails only when the kernel has
     // no dump and the listing tool fails too, with the tool's error.
@@ -71,10 +74,13 @@ public:
 private:
     [[nodiscard]] ListenerInventory fromKernel(const std::vector<platform::ListeningSocket>& sockets) const;
     [[nodiscard]] std::variant<ListenerInventory, ServiceError> fromTool() const;
+    void pauseAt(Stage stage) const;
 
     SocketDump dump_;
     ListenerScan fallback_;
+#ifdef VANTU_TEST_HOOKS
     Pause pause_;
+#endif
 };
 
 // The processes that the enumeration examines: the user's own, or everyone's for root.

@@ -50,9 +50,10 @@ QString firstCharacters(const QString& text, int count) {
 
 }  // namespace
 
-ListenerScan::ListenerScan() : ListenerScan(standardToolPath(), Limits{}) {}
+ListenerScan::ListenerScan() : ListenerScan(standardToolPath(), platform::WatchdogLimits{}) {}
 
-ListenerScan::ListenerScan(QString toolPath, Limits limits) : toolPath_(std::move(toolPath)), limits_(limits) {}
+ListenerScan::ListenerScan(QString toolPath, platform::WatchdogLimits limits)
+    : toolPath_(std::move(toolPath)), limits_(limits) {}
 
 QString ListenerScan::standardToolPath() {
     // Debian installs the tool in /usr/bin, other systems in /usr/sbin. Never a search of
@@ -68,10 +69,7 @@ QString ListenerScan::standardToolPath() {
 }
 
 ListenerScan::Running ListenerScan::start() const {
-    return Running(toolPath_,
-                   platform::WatchedChild::start(toolPath_, toolArguments(),
-                                                 platform::WatchdogLimits{limits_.timeLimit, limits_.gracePeriod,
-                                                                          limits_.abandonAfter, limits_.outputLimit}));
+    return Running(toolPath_, platform::WatchedChild::start(toolPath_, toolArguments(), limits_));
 }
 
 std::variant<ScanOutcome, ServiceError> ListenerScan::run() const {

@@ -5,7 +5,6 @@
 
 #include <QString>
 
-#include <chrono>
 #include <optional>
 #include <variant>
 
@@ -20,22 +19,11 @@ struct ScanOutcome {
 // judges its exit. Blocks the calling thread, so it is only ever run off the main thread.
 class ListenerScan {
 public:
-    struct Limits {
-        // From launch until the tool is asked to terminate.
-        std::chrono::milliseconds timeLimit{5000};
-        // From that request until it is killed.
-        std::chrono::milliseconds gracePeriod{500};
-        // From the kill until the scan gives up waiting: a tool stuck in uninterruptible sleep
-        // outlives SIGKILL, and must not hold up every later refresh.
-        std::chrono::milliseconds abandonAfter{500};
-        // A tool that writes more than this is stopped and its output discarded: a real listing
-        // is a small fraction of it.
-        qsizetype outputLimit = 16 * 1024 * 1024;
-    };
-
     // The system's listing tool at its fixed absolute path, with the standard limits.
     ListenerScan();
-    ListenerScan(QString toolPath, Limits limits);
+    // The watchdog's limits: a tool stuck in uninterruptible sleep must not hold up every later
+    // refresh, and a real listing is a small fraction of the output limit.
+    ListenerScan(QString toolPath, platform::WatchdogLimits limits);
 
     // The first of /usr/bin/lsof and /usr/sbin/lsof that exists (never a search of PATH).
     static QString standardToolPath();
@@ -61,12 +49,18 @@ public:
     // Starts the tool and finishes it. Blocks the calling thread.
     [[nodiscard]] std::variant<ScanOutcome, ServiceError> run() const;
 
-    [[nodiscard]] const QString& toolPath() const { return toolPath_; }
-    [[nodiscard]] const Limits& limits() const { return limits_; }
+#ifdef VANTU_TEST_HOOKS
+    [[nodiscard]] const QString& toolPath() const {
+        return toolPath_;
+    }
+    [[nodiscard]] const platform::WatchdogLimits& limits() const {
+        return limits_;
+    }
+#endif
 
 private:
     QString toolPath_;
-    Limits limits_;
+    platform::WatchdogLimits limits_;
 };
 
 }  // namespace vantu

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -35,9 +36,15 @@ public:
     // nullopt when it was saved, else the sentence to show the user.
     std::optional<QString> setValue(const QString& key, const QVariant& value);
 
-    // Sets one entry of the map stored under `key` (an invalid value removes the entry),
-    // leaving the map's other entries as the file has them now. The map stays, if empty.
-    std::optional<QString> setMapEntry(const QString& key, const QString& entry, const QVariant& value);
+    // The map of text stored under `key`. An entry that holds anything else (a hand edit gone
+    // wrong) is left out, not the whole map.
+    [[nodiscard]] QMap<QString, QString> textMap(const QString& key) const;
+
+    // Sets one entry of the map of text stored under `key` (nullopt removes it), leaving the
+    // map's other entries as the file has them now, except those that are not text: they are
+    // dropped from the file. The map stays, if empty.
+    std::optional<QString> setTextMapEntry(const QString& key, const QString& entry,
+                                           const std::optional<QString>& text);
 
     [[nodiscard]] QString filePath() const { return path_; }
 

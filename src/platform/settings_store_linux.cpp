@@ -2,6 +2,7 @@
 #include "platform/settings_store.h"
 
 #include "platform/file_system.h"
+#include "platform/log.h"
 #include "platform/process_signal.h"
 #include "platform/unique_fd.h"
 
@@ -41,6 +42,7 @@ ReadBack readObject(const QString& path) {
     }
     const auto bytes = readRegularFile(path, kMaxFileBytes);
     if (!bytes) {
+        qCWarning(lcSettings, "cannot read %s: not a readable regular file of sane size", qUtf8Printable(path));
         return {.odd = true};
     }
     if (bytes->isEmpty()) {
@@ -49,13 +51,18 @@ ReadBack readObject(const QString& path) {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(*bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        qCWarning(lcSettings, "cannot read %s: %s", qUtf8Printable(path),
+                  error.error != QJsonParseError::NoError ? qUtf8Printable(error.errorString()) : "not a JSON object");
         return {.odd = true};
     }
     return {.object = document.object()};
 }
 
-QString saveFailure(int errorNumber) {
-    return QCoreApplication::translate("SettingsStore", "Couldn’t save settings: %1.").arg(errorText(errorNumber));
+// A failed save: a line in the log, and the sentence for the user.
+QString saveFailure(const QString& path, int errorNumber) {
+    const QString reason = errorText(errorNumber);
+    qCWarning(lcSettings, "cannot save %s: %s", qUtf8Printable(path), qUtf8Printable(reason));
+    return QCoreApplication::translate("SettingsStore", "Couldn’t save settings: %1.").arg(reason);
 }
 
 // Creates the folder and its parents; 0 or the errno of the failure.
@@ -110,16 +117,16 @@ std::optional<QString> update(const QString& path, QVariantMap& values,
     const QByteArray file = QFile::encodeName(path);
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
     if (const int error = makeFolders(folder); error != 0) {
-        return saveFailure(error);
+        return saveFailure(path, error);
     }
     // Two instances saving at once take turns; the lock goes with the descriptor.
     UniqueFd lock(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!lock.valid()) {
-        return saveFailure(errno);
+        return saveFailure(path, errno);
     }
     while (::flock(lock.get(), LOCK_EX) != 0) {
         if (errno != EINTR) {
-            return saveFailure(errno);
+            return saveFailure(path, errno);
         }
     }
     ReadBack current = readObject(path);
@@ -128,13 +135,14 @@ std::optional<QString> update(const QString& path, QVariantMap& values,
         // hand edit gone wrong can still be repaired.
         const QByteArray aside = file + QByteArrayLiteral(".damaged");
         if (::rename(file.constData(), aside.constData()) != 0) {
-            return saveFailure(errno);
+            return saveFailure(path, errno);
         }
+        qCDebug(lcSettings, "kept the unreadable %s as %s", file.constData(), aside.constData());
     }
     change(current.object);
     if (const int error = replaceFile(file, QJsonDocument(current.object).toJson(QJsonDocument::Indented));
         error != 0) {
-        return saveFailure(error);
+        return saveFailure(path, error);
     }
     values = current.object.toVariantMap();
     return std::nullopt;
@@ -168,12 +176,31 @@ std::optional<QString> SettingsStore::setValue(const QString& key, const QVarian
     });
 }
 
-std::optional<QString> SettingsStore::setMapEntry(const QString& key, const QString& entry, const QVariant& value) {
+QMap<QString, QString> SettingsStore::textMap(const QString& key) const {
+    const QVariantMap stored = values_.value(key).toMap();
+    QMap<QString, QString> map;
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
+        if (it.value().typeId() == QMetaType::QString) {
+            map.insert(it.key(), it.value().toString());
+        }
+    }
+    return map;
+}
+
+std::optional<QString> SettingsStore::setTextMapEntry(const QString& key, const QString& entry,
+                                                      const std::optional<QString>& text) {
     return update(path_, values_, [&](QJsonObject& object) {
         // A value of another kind under the key is replaced: it could never be read as a map.
         QJsonObject map = object.value(key).toObject();
-        if (value.isValid()) {
-            map.insert(entry, QJsonValue::fromVariant(value));
+        for (auto it = map.begin(); it != map.end();) {
+            if (it.value().isString()) {
+                ++it;
+            } else {
+                it = map.erase(it);
+            }
+        }
+        if (text) {
+            map.insert(entry, *text);
         } else {
             map.remove(entry);
         }

@@ -18,13 +18,13 @@ namespace ProjectOverridesStorage {
 
 inline const QString kKey = QStringLiteral("discovery.projectFolders");
 
-// A stored map is used only when every value in it is a path; anything else is ignored whole
-// rather than half-applied.
+// An entry whose folder is not text (a hand edit gone wrong) is left out; the others hold.
 ProjectOverrides load(const platform::SettingsStore& settings);
 
 // Stores one choice, or removes it when `folder` is nullopt, leaving every other stored choice
-// as the file has it (another instance, or the user, may have changed them). An empty map
-// stays an empty object, so the key is never removed. nullopt, or the sentence to show.
+// as the file has it (another instance, or the user, may have changed them) and dropping the
+// entries that are not text from the file. An empty map stays an empty object, so the key is
+// never removed. nullopt, or the sentence to show.
 std::optional<QString> saveChoice(platform::SettingsStore& settings, const QString& key,
                                   const std::optional<QString>& folder);
 

@@ -1,5 +1,6 @@
 #include "ui/app_delegate.h"
 
+#include "platform/log.h"
 #include "store/port_store.h"
 #include "ui/popover_view.h"
 #include "ui/popover_window.h"
@@ -8,7 +9,6 @@
 #include <QWidget>
 
 #include <cmath>
-#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -83,7 +83,7 @@ void AppDelegate::onIconActivated(QSystemTrayIcon::ActivationReason reason) {
 }
 
 void AppDelegate::showWithoutTray() {
-    std::fputs("vantu: no system tray found; showing the panel in a window instead.\n", stderr);
+    qCWarning(lcTray, "no system tray found; showing the panel in a window instead.");
     popover_->hide();
     popover_->setMode(PopoverWindow::Mode::window);
     store_->refresh();

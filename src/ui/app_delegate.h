@@ -38,14 +38,21 @@ public:
     void openPopover();
     // Opens the panel on the discovery settings.
     void openDiscoverySettings();
+#ifdef VANTU_TEST_HOOKS
     // The tray icon's right-click menu: Open, Refresh, Discovery Settings…, Quit.
-    [[nodiscard]] QMenu* trayMenu() const { return trayMenu_.get(); }
-
-    [[nodiscard]] PortStore& store() const { return *store_; }
-    [[nodiscard]] PopoverWindow& popover() const { return *popover_; }
-    // The XEmbed icon, while the panel is docked into an X11 tray.
-    [[nodiscard]] QSystemTrayIcon* statusItem() const { return tray_->xembedIcon(); }
-    [[nodiscard]] const TrayIcon& trayIcon() const { return *tray_; }
+    [[nodiscard]] QMenu* trayMenu() const {
+        return trayMenu_.get();
+    }
+    [[nodiscard]] PortStore& store() const {
+        return *store_;
+    }
+    [[nodiscard]] PopoverWindow& popover() const {
+        return *popover_;
+    }
+    [[nodiscard]] const TrayIcon& trayIcon() const {
+        return *tray_;
+    }
+#endif
     // Whether the panel lives in a tray that exists (true) or in a window of its own.
     [[nodiscard]] bool isDocked() const;
 

@@ -29,7 +29,11 @@ public:
     void save();
     void cancel();
 
-    [[nodiscard]] const std::optional<QString>& validationError() const { return validationError_; }
+#ifdef VANTU_TEST_HOOKS
+    [[nodiscard]] const std::optional<QString>& validationError() const {
+        return validationError_;
+    }
+#endif
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -1,13 +1,14 @@
 #include "ui/divider.h"
 
 #include "ui/appearance.h"
+#include "ui/metrics.h"
 
 #include <QPainter>
 
 namespace vantu {
 
 Divider::Divider(QWidget* parent) : QWidget(parent) {
-    setFixedHeight(1);
+    setFixedHeight(Metrics::dividerHeight);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 

@@ -63,9 +63,11 @@ QStringList ElidedLabel::visibleLines() const {
     return layoutFor(width()).lines;
 }
 
+#ifdef VANTU_TEST_HOOKS
 bool ElidedLabel::isElided() const {
     return layoutFor(width()).elided;
 }
+#endif
 
 QSize ElidedLabel::sizeHint() const {
     const QFontMetrics metrics(font());

@@ -23,8 +23,10 @@ public:
 
     // The lines as drawn at the current width.
     [[nodiscard]] QStringList visibleLines() const;
+#ifdef VANTU_TEST_HOOKS
     // Whether the text was cut.
     [[nodiscard]] bool isElided() const;
+#endif
 
     [[nodiscard]] QSize sizeHint() const override;
     [[nodiscard]] QSize minimumSizeHint() const override;

@@ -21,7 +21,6 @@ MenuBarIcon::MenuBarIcon() : MenuBarIcon(Appearance::wordMarkFont(kFontSize)) {}
 
 MenuBarIcon::MenuBarIcon(const QFont& font) {
     const QRawFont raw = QRawFont::fromFont(font);
-    fontFamily_ = raw.familyName();
     // A character the font cannot map keeps glyph 0; only the advances place the glyphs, no
     // kerning.
     const QList<quint32> glyphs = raw.glyphIndexesForString(kWord);

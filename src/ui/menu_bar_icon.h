@@ -28,9 +28,12 @@ public:
     MenuBarIcon();
     explicit MenuBarIcon(const QFont& font);
 
+#ifdef VANTU_TEST_HOOKS
     // Every glyph of the word, each shifted right by the advances of the glyphs before it.
-    [[nodiscard]] const QPainterPath& outline() const { return outline_; }
-    [[nodiscard]] QString fontFamily() const { return fontFamily_; }
+    [[nodiscard]] const QPainterPath& outline() const {
+        return outline_;
+    }
+#endif
 
     // Draws the word into the 34 × 18 area at the painter's origin. False, drawing nothing,
     // when the outline is empty.
@@ -59,7 +62,6 @@ public:
 private:
     QPainterPath outline_;
     QPainterPath monogram_;
-    QString fontFamily_;
 };
 
 }  // namespace vantu

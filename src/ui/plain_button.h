@@ -19,7 +19,11 @@ public:
     // A text button in the given font.
     PlainButton(const QString& text, const QFont& font, QWidget* parent = nullptr);
 
-    [[nodiscard]] std::optional<Symbol> symbol() const { return symbol_; }
+#ifdef VANTU_TEST_HOOKS
+    [[nodiscard]] std::optional<Symbol> symbol() const {
+        return symbol_;
+    }
+#endif
 
     [[nodiscard]] QSize sizeHint() const override;
 

@@ -6,6 +6,7 @@
 #include "ui/discovery_preferences_view.h"
 #include "ui/divider.h"
 #include "ui/elided_label.h"
+#include "ui/metrics.h"
 #include "ui/plain_button.h"
 #include "ui/port_row.h"
 #include "ui/row_list.h"
@@ -30,9 +31,6 @@ using namespace Qt::StringLiterals;
 namespace vantu {
 namespace {
 
-constexpr int kHeaderHeight = 40;
-constexpr int kFooterHeight = 30;
-
 int points(double length) {
     return static_cast<int>(std::lround(length));
 }
@@ -52,7 +50,7 @@ void addShortcut(QWidget* owner, const QKeySequence& keys, const std::function<v
 
 PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* parent)
     : QWidget(parent), store_(store), quit_(std::move(quit)) {
-    setFixedWidth(points(ListGeometry::width));
+    setFixedWidth(Metrics::popoverWidth);
     setAutoFillBackground(true);
     setFocusPolicy(Qt::StrongFocus);
 
@@ -63,9 +61,9 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
     // Header bar.
     auto* header = new QWidget(this);
     header->setObjectName(u"header"_s);
-    header->setFixedHeight(kHeaderHeight);
+    header->setFixedHeight(Metrics::headerHeight);
     auto* headerLayout = new QHBoxLayout(header);
-    headerLayout->setContentsMargins(12, 0, 12, 0);
+    headerLayout->setContentsMargins(Metrics::barMargins);
     headerLayout->setSpacing(6);
     auto* title = new WordMarkTitle(tr("VANTU"), header);
     title->setObjectName(u"title"_s);
@@ -80,11 +78,13 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
     const QKeySequence settingsKeys(Qt::CTRL | Qt::Key_Comma);
     const QKeySequence refreshKeys(Qt::CTRL | Qt::Key_R);
     const QKeySequence quitKeys(Qt::CTRL | Qt::Key_Q);
-    settingsButton_ = new PlainButton(Symbol::sliderHorizontal3, 13, 24, header);
+    settingsButton_ =
+        new PlainButton(Symbol::sliderHorizontal3, Metrics::headerGlyphSize, Metrics::headerButtonSize, header);
     settingsButton_->setObjectName(u"settingsButton"_s);
     settingsButton_->setToolTip(tr("Discovery settings (%1)").arg(spelled(settingsKeys)));
     settingsButton_->setAccessibleName(tr("Discovery settings"));
-    refreshButton_ = new PlainButton(Symbol::arrowClockwise, 13, 24, header);
+    refreshButton_ =
+        new PlainButton(Symbol::arrowClockwise, Metrics::headerGlyphSize, Metrics::headerButtonSize, header);
     refreshButton_->setObjectName(u"refreshButton"_s);
     refreshButton_->setToolTip(tr("Refresh ports (%1)").arg(spelled(refreshKeys)));
     refreshButton_->setAccessibleName(tr("Refresh ports"));
@@ -119,9 +119,9 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
     // Error line, present only while there is an error.
     errorLine_ = new QWidget(this);
     errorLine_->setObjectName(u"errorLine"_s);
-    errorLine_->setFixedHeight(points(ListGeometry::errorLineHeight));
+    errorLine_->setFixedHeight(Metrics::errorLineHeight);
     auto* errorLayout = new QHBoxLayout(errorLine_);
-    errorLayout->setContentsMargins(12, 0, 12, 0);
+    errorLayout->setContentsMargins(Metrics::barMargins);
     errorText_ = new ElidedLabel(3, Appearance::systemFont(10), Appearance::Level::secondary, errorLine_);
     errorText_->setObjectName(u"errorText"_s);
     errorLayout->addWidget(errorText_);
@@ -132,9 +132,9 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
     // Footer bar.
     auto* footer = new QWidget(this);
     footer->setObjectName(u"footer"_s);
-    footer->setFixedHeight(kFooterHeight);
+    footer->setFixedHeight(Metrics::footerHeight);
     auto* footerLayout = new QHBoxLayout(footer);
-    footerLayout->setContentsMargins(12, 0, 12, 0);
+    footerLayout->setContentsMargins(Metrics::barMargins);
     count_ = new ElidedLabel(1, Appearance::systemFont(10), Appearance::Level::secondary, footer);
     count_->setObjectName(u"count"_s);
     footerLayout->addWidget(count_, 1);
@@ -163,7 +163,9 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
         // The row that was under the pointer when the menu opened got no leave event.
         connect(menu, &QMenu::aboutToHide, this,
                 [this] { QMetaObject::invokeMethod(rowList_, &RowList::syncHover, Qt::QueuedConnection); });
+#ifdef VANTU_TEST_HOOKS
         Q_EMIT contextMenuShown(menu);
+#endif
         menu->popup(position);
     });
     // While the list is on screen it follows the sockets as they open and close.
@@ -176,9 +178,11 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
 
 PopoverView::~PopoverView() = default;
 
+#ifdef VANTU_TEST_HOOKS
 bool PopoverView::isWatchingSockets() const {
     return liveWatch_->isActive();
 }
+#endif
 
 void PopoverView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -193,9 +197,11 @@ void PopoverView::hideEvent(QHideEvent* event) {
     rowList_->syncHover();
 }
 
+#ifdef VANTU_TEST_HOOKS
 QList<PortRow*> PopoverView::rows() const {
     return rowList_->rows();
 }
+#endif
 
 QMenu* PopoverView::buildContextMenu(const Listener& listener, QWidget* parent) {
     auto* menu = new QMenu(parent);
@@ -372,9 +378,11 @@ void PopoverView::updateFooter() {
     count_->setAccessibleName(count_->text());
 }
 
+#ifdef VANTU_TEST_HOOKS
 void PopoverView::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     Q_EMIT painted();
 }
+#endif
 
 }  // namespace vantu

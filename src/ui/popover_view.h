@@ -42,25 +42,34 @@ public:
     // Reads the store now.
     void rebuild();
 
-    [[nodiscard]] Content content() const { return content_; }
-    [[nodiscard]] QList<PortRow*> rows() const;
     // The context menu of a row showing `listener`; the caller owns it.
     [[nodiscard]] QMenu* buildContextMenu(const Listener& listener, QWidget* parent);
 
     // How often the list looks for sockets that opened or closed while it is on screen.
     static constexpr int kLiveWatchMilliseconds = 1500;
+
+#ifdef VANTU_TEST_HOOKS
+    [[nodiscard]] Content content() const {
+        return content_;
+    }
+    [[nodiscard]] QList<PortRow*> rows() const;
     [[nodiscard]] bool isWatchingSockets() const;
+#endif
 
 Q_SIGNALS:
     // After every read of the store.
     void rebuilt();
+#ifdef VANTU_TEST_HOOKS
     // Whenever the view has been painted.
     void painted();
     // A row's context menu is about to open.
     void contextMenuShown(QMenu* menu);
+#endif
 
 protected:
+#ifdef VANTU_TEST_HOOKS
     void paintEvent(QPaintEvent* event) override;
+#endif
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

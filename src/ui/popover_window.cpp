@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 
-#include "store/list_geometry.h"
+#include "ui/metrics.h"
 #include "ui/popover_placement.h"
 #include "ui/popover_view.h"
 
@@ -12,8 +12,6 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QVBoxLayout>
-
-#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -60,7 +58,7 @@ void PopoverWindow::setMode(Mode mode) {
 }
 
 void PopoverWindow::setContentHeight(int height) {
-    setFixedSize(static_cast<int>(std::lround(ListGeometry::width)), height);
+    setFixedSize(Metrics::popoverWidth, height);
     if (isVisible() && anchor_) {
         place();
     }

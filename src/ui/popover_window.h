@@ -23,7 +23,6 @@ public:
 
     PopoverWindow(PortStore& store, std::function<void()> quit, QWidget* parent = nullptr);
 
-    [[nodiscard]] PopoverView* view() const { return view_; }
     // What Quit does, for the other places that offer it.
     [[nodiscard]] const std::function<void()>& quitAction() const { return quit_; }
     [[nodiscard]] Mode mode() const { return mode_; }
@@ -41,6 +40,12 @@ public:
     [[nodiscard]] std::optional<qint64> sinceClosedByUser() const;
     // Milliseconds since it was last shown; nullopt if it never was.
     [[nodiscard]] std::optional<qint64> sinceShown() const;
+
+#ifdef VANTU_TEST_HOOKS
+    [[nodiscard]] PopoverView* view() const {
+        return view_;
+    }
+#endif
 
 Q_SIGNALS:
     void shown();

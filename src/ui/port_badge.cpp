@@ -1,6 +1,7 @@
 #include "ui/port_badge.h"
 
 #include "ui/appearance.h"
+#include "ui/metrics.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -36,7 +37,7 @@ void PortBadge::paintEvent(QPaintEvent* /*event*/) {
     QColor fill = Appearance::accent(palette());
     fill.setAlphaF(static_cast<float>(fillOpacity()));
     QPainterPath background;
-    background.addRoundedRect(QRectF(rect()), 5, 5);
+    background.addRoundedRect(QRectF(rect()), Metrics::controlCornerRadius, Metrics::controlCornerRadius);
     painter.fillPath(background, fill);
     // The accent itself can be too faint on its own tint; the text is kept legible.
     const QColor behind = Appearance::composite(fill, palette().color(QPalette::Window));

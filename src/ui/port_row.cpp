@@ -1,8 +1,8 @@
 #include "ui/port_row.h"
 
-#include "store/list_geometry.h"
 #include "ui/appearance.h"
 #include "ui/elided_label.h"
+#include "ui/metrics.h"
 #include "ui/motion.h"
 #include "ui/port_badge.h"
 #include "ui/spinner.h"
@@ -28,7 +28,6 @@ using namespace Qt::StringLiterals;
 namespace vantu {
 namespace {
 
-constexpr int kSlotWidth = 51;
 const QEasingCurve kEaseOut(QEasingCurve::OutQuad);
 
 // Exposes the row as one container whose children stay reachable, with the row's single
@@ -71,7 +70,7 @@ PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::
     }();
     Q_UNUSED(factoryInstalled)
 
-    setFixedHeight(static_cast<int>(ListGeometry::rowHeight));
+    setFixedHeight(Metrics::rowHeight);
     setAttribute(Qt::WA_Hover);
 
     auto* layout = new QHBoxLayout(this);
@@ -99,7 +98,7 @@ PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::
 
     auto* slotBox = new QWidget(this);
     slotBox->setObjectName(u"actionSlot"_s);
-    slotBox->setFixedWidth(kSlotWidth);
+    slotBox->setFixedWidth(Metrics::actionSlotWidth);
     slotLayout_ = new QStackedLayout(slotBox);
     slotLayout_->setContentsMargins(0, 0, 0, 0);
 

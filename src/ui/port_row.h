@@ -43,10 +43,6 @@ public:
     void setForceTarget(std::optional<QString> target);
 
     [[nodiscard]] const Listener& listener() const { return listener_; }
-    [[nodiscard]] bool isStopping() const { return isStopping_; }
-    [[nodiscard]] bool canForce() const { return canForce_; }
-    [[nodiscard]] bool isHovered() const { return isHovered_; }
-    [[nodiscard]] bool actionFocused() const { return actionFocused_; }
     // The button shows under the pointer, under keyboard focus, and always once a forced kill
     // is offered.
     [[nodiscard]] bool showAction() const { return isHovered_ || actionFocused_ || canForce_; }
@@ -61,19 +57,39 @@ public:
     // came in): a click now was aimed at whatever was there before. Its button ignores clicks
     // until the pointer moves or `kSettleMilliseconds` pass.
     void disarm();
-    [[nodiscard]] bool isArmed() const { return armed_; }
     // Sets the hover state from where the pointer really is: after a menu or a dialog, or while
     // hidden, no leave event may have come.
     void syncHover();
 
     static constexpr int kSettleMilliseconds = 1500;
 
-    [[nodiscard]] StopButton* actionButton() const { return button_; }
-    // The hover background's strength, 0 to 1, as currently drawn.
-    [[nodiscard]] double hoverProgress() const { return hoverProgress_; }
-
     // Duration of the hover and focus fades; none when the style turns animations off.
     static constexpr int kFadeMilliseconds = 150;
+
+#ifdef VANTU_TEST_HOOKS
+    [[nodiscard]] bool isStopping() const {
+        return isStopping_;
+    }
+    [[nodiscard]] bool canForce() const {
+        return canForce_;
+    }
+    [[nodiscard]] bool isHovered() const {
+        return isHovered_;
+    }
+    [[nodiscard]] bool actionFocused() const {
+        return actionFocused_;
+    }
+    [[nodiscard]] bool isArmed() const {
+        return armed_;
+    }
+    [[nodiscard]] StopButton* actionButton() const {
+        return button_;
+    }
+    // The hover background's strength, 0 to 1, as currently drawn.
+    [[nodiscard]] double hoverProgress() const {
+        return hoverProgress_;
+    }
+#endif
 
 protected:
     void enterEvent(QEnterEvent* event) override;

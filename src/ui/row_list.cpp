@@ -1,5 +1,6 @@
 #include "ui/row_list.h"
 
+#include "ui/metrics.h"
 #include "ui/port_row.h"
 
 #include <QApplication>
@@ -10,8 +11,8 @@
 namespace vantu {
 
 RowList::RowList(QWidget* parent) : QWidget(parent), layout_(new QVBoxLayout(this)) {
-    // 8 above and 8 below the rows: part of the list height the store computes.
-    layout_->setContentsMargins(0, 8, 0, 8);
+    // Part of the list height the store computes.
+    layout_->setContentsMargins(0, Metrics::listPadding, 0, Metrics::listPadding);
     layout_->setSpacing(0);
     layout_->addStretch(1);
     // Holds focus after a stop; not a Tab stop of its own.

@@ -36,7 +36,11 @@ public:
     void setEntries(const QList<Entry>& entries);
     // Every row's hover state from where the pointer is now.
     void syncHover();
-    [[nodiscard]] const QList<PortRow*>& rows() const { return rows_; }
+#ifdef VANTU_TEST_HOOKS
+    [[nodiscard]] const QList<PortRow*>& rows() const {
+        return rows_;
+    }
+#endif
 
 Q_SIGNALS:
     void contextMenuRequested(const vantu::Listener& listener, QPoint globalPosition);

@@ -2,6 +2,7 @@
 
 #include "ui/appearance.h"
 #include "ui/elided_label.h"
+#include "ui/metrics.h"
 #include "ui/symbol_view.h"
 
 #include <QPushButton>
@@ -13,7 +14,7 @@ namespace vantu {
 
 StatusPanel::StatusPanel(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(12, 0, 12, 0);
+    layout->setContentsMargins(Metrics::barMargins);
     layout->setSpacing(7);
     layout->addStretch(1);
     // The symbol in a light weight, a size to match a 20-pixel font.
@@ -44,14 +45,15 @@ void StatusPanel::setAction(const QString& text, std::function<void()> action) {
     actionButton_->setVisible(!text.isEmpty());
 }
 
-QString StatusPanel::actionText() const {
-    return actionButton_->isVisible() || !actionButton_->isHidden() ? actionButton_->text() : QString();
-}
-
 void StatusPanel::setStatus(Symbol symbol, const QString& text) {
     symbol_->setSymbol(symbol);
     text_->setText(text);
     text_->setAccessibleName(text);
+}
+
+#ifdef VANTU_TEST_HOOKS
+QString StatusPanel::actionText() const {
+    return actionButton_->isVisible() || !actionButton_->isHidden() ? actionButton_->text() : QString();
 }
 
 Symbol StatusPanel::symbol() const {
@@ -61,5 +63,6 @@ Symbol StatusPanel::symbol() const {
 QString StatusPanel::text() const {
     return text_->text();
 }
+#endif
 
 }  // namespace vantu

@@ -23,9 +23,11 @@ public:
     void setStatus(Symbol symbol, const QString& text);
     // A button under the text that offers the way out of this state; an empty text hides it.
     void setAction(const QString& text, std::function<void()> action);
+#ifdef VANTU_TEST_HOOKS
     [[nodiscard]] QString actionText() const;
     [[nodiscard]] Symbol symbol() const;
     [[nodiscard]] QString text() const;
+#endif
 
 private:
     std::function<void()> action_;

@@ -1,6 +1,7 @@
 #include "ui/stop_button.h"
 
 #include "ui/appearance.h"
+#include "ui/metrics.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -12,7 +13,7 @@
 namespace vantu {
 
 StopButton::StopButton(QWidget* parent) : QAbstractButton(parent) {
-    setFixedSize(51, 23);
+    setFixedSize(Metrics::stopButtonSize);
     setFont(Appearance::systemFont(10, QFont::Bold));
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
@@ -24,7 +25,7 @@ void StopButton::setOpacity(qreal opacity) {
 }
 
 QSize StopButton::sizeHint() const {
-    return {51, 23};
+    return Metrics::stopButtonSize;
 }
 
 void StopButton::paintEvent(QPaintEvent* /*event*/) {
@@ -60,7 +61,7 @@ void StopButton::paintEvent(QPaintEvent* /*event*/) {
         focus.state.testFlag(QStyle::State_HasFocus) && focus.state.testFlag(QStyle::State_KeyboardFocusChange);
     const QRectF fill = framed ? QRectF(option.rect).adjusted(2, 2, -2, -2) : QRectF(option.rect);
     QPainterPath background;
-    background.addRoundedRect(fill, 5, 5);
+    background.addRoundedRect(fill, Metrics::controlCornerRadius, Metrics::controlCornerRadius);
     painter.fillPath(background, red);
     if (framed) {
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);

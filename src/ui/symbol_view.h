@@ -15,7 +15,11 @@ public:
     // `glyphSize` is the glyph's side in pixels; `weight` scales its stroke (1 is regular).
     SymbolView(Symbol symbol, int glyphSize, double weight, Appearance::Level level, QWidget* parent = nullptr);
 
-    [[nodiscard]] Symbol symbol() const { return symbol_; }
+#ifdef VANTU_TEST_HOOKS
+    [[nodiscard]] Symbol symbol() const {
+        return symbol_;
+    }
+#endif
     void setSymbol(Symbol symbol);
 
     [[nodiscard]] QSize sizeHint() const override;

@@ -1,5 +1,6 @@
 #include "ui/tray_icon.h"
 
+#include "platform/log.h"
 #include "ui/menu_bar_icon.h"
 
 #include <QApplication>
@@ -12,6 +13,21 @@
 using namespace Qt::StringLiterals;
 
 namespace vantu {
+namespace {
+
+const char* kindName(TrayIcon::Kind kind) {
+    switch (kind) {
+        case TrayIcon::Kind::none:
+            return "none, the panel shows in a window";
+        case TrayIcon::Kind::statusNotifier:
+            return "StatusNotifierItem";
+        case TrayIcon::Kind::xembed:
+            return "XEmbed";
+    }
+    return "";
+}
+
+}  // namespace
 
 using platform::StatusNotifierItem;
 
@@ -69,6 +85,7 @@ void TrayIcon::follow() {
         return;
     }
     decided_ = true;
+    qCDebug(lcTray, "tray: %s", kindName(next));
     if (next != Kind::xembed) {
         delete xembed_;
     }

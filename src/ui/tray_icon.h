@@ -44,7 +44,11 @@ public:
     void start();
     [[nodiscard]] Kind kind() const { return kind_; }
     [[nodiscard]] QSystemTrayIcon* xembedIcon() const { return xembed_; }
-    [[nodiscard]] const platform::StatusNotifierItem& statusNotifierItem() const { return item_; }
+#ifdef VANTU_TEST_HOOKS
+    [[nodiscard]] const platform::StatusNotifierItem& statusNotifierItem() const {
+        return item_;
+    }
+#endif
 
     void setIcon(const QIcon& icon);
     void setToolTip(const QString& title, const QString& text);

@@ -24,7 +24,7 @@ using test::fakeTool;
 using test::ScopedEnvironment;
 using test::SpawnedListener;
 
-constexpr ListenerScan::Limits kShortLimits{300ms, 200ms, 300ms};
+constexpr platform::WatchdogLimits kShortLimits{300ms, 200ms, 300ms};
 
 ListenerScan fakeScan(const char* tool) {
     return ListenerScan(fakeTool(tool), kShortLimits);
@@ -105,7 +105,7 @@ TEST(ListenerScanTest, JudgesTheToolsExit) {
         environment.set("VANTU_FAKE_STDERR", c.standardError);
         environment.set("VANTU_FAKE_STATUS", c.status);
         environment.set("VANTU_FAKE_SIGNAL", c.signal);
-        const Result result = describe(ListenerScan(fakeTool("print_and_exit"), ListenerScan::Limits{}).run());
+        const Result result = describe(ListenerScan(fakeTool("print_and_exit"), platform::WatchdogLimits{}).run());
         EXPECT_EQ(result.kind, c.kind) << c.what;
         EXPECT_EQ(result.text, c.text) << c.what;
     }
@@ -129,8 +129,8 @@ TEST(ListenerScanTest, AHangingToolTimesOutUnlessItExitsWithAStatus) {
 }
 
 TEST(ListenerScanTest, AToolThatWritesWithoutEndIsStoppedAtTheOutputLimit) {
-    ListenerScan::Limits limits;
-    limits.outputLimit = 256 * 1024;
+    platform::WatchdogLimits limits;
+    limits.maxOutput = 256 * 1024;
     const Result result = describe(ListenerScan(fakeTool("floods_output"), limits).run());
     EXPECT_EQ(result.kind, Result::Kind::error);
     EXPECT_EQ(
@@ -161,7 +161,7 @@ TEST(ListenerScanTest, AToolThatCannotStartGivesTheSystemsReason) {
 TEST(ListenerScanTest, AStartedScanIsJudgedWhenFinishedAndAFailedStartThen) {
     ScopedEnvironment environment;
     environment.set("VANTU_FAKE_STDOUT", "p7\ncnode\nn127.0.0.1:3000\n");
-    ListenerScan::Running running = ListenerScan(fakeTool("print_and_exit"), ListenerScan::Limits{}).start();
+    ListenerScan::Running running = ListenerScan(fakeTool("print_and_exit"), platform::WatchdogLimits{}).start();
     std::this_thread::sleep_for(100ms);
     const Result result = describe(running.finish());
     EXPECT_EQ(result.kind, Result::Kind::output);
@@ -177,8 +177,8 @@ TEST(ListenerScanTest, ProductionUsesTheSystemToolAndTheStandardLimits) {
     const QString expected = QFile::exists(u"/usr/bin/lsof"_s) ? u"/usr/bin/lsof"_s : u"/usr/sbin/lsof"_s;
     EXPECT_EQ(scan.toolPath(), expected);
     EXPECT_EQ(ListenerScan::standardToolPath(), expected);
-    EXPECT_EQ(scan.limits().timeLimit, 5000ms);
-    EXPECT_EQ(scan.limits().gracePeriod, 500ms);
+    EXPECT_EQ(scan.limits().terminateAfter, 5000ms);
+    EXPECT_EQ(scan.limits().killAfter, 500ms);
 }
 
 // The real tool against real listeners: the child's own record, whatever else is listed.
@@ -211,7 +211,7 @@ TEST(ListenerScanRealTest, NothingListeningInAFreshNetworkNamespace) {
     }
     // A listener in this namespace must not show up in the fresh one.
     SpawnedListener child = SpawnedListener::start();
-    const Result result = describe(ListenerScan(fakeTool("lsof_without_network"), ListenerScan::Limits{}).run());
+    const Result result = describe(ListenerScan(fakeTool("lsof_without_network"), platform::WatchdogLimits{}).run());
     EXPECT_EQ(result.kind, Result::Kind::nothingListening) << result.text.toStdString();
 }
 

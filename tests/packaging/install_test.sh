@@ -108,6 +108,10 @@ contents="$(dpkg-deb --contents "$deb")"
 echo "$contents" | grep -q '\./usr/bin/vantu-cli$' || fail "vantu-cli is not in the package"
 echo "$contents" | grep -q '\./usr/bin/vantu$' || fail "vantu is not in the package"
 echo "$contents" | grep -q '\./etc/xdg/autostart/dev.vantu.Vantu.desktop$' || fail "autostart entry is not in /etc/xdg/autostart"
+# Nothing only the tests use ships; Qt keeps its literals in UTF-16, hence both encodings.
+mkdir "$root/unpacked" && dpkg-deb -x "$deb" "$root/unpacked"
+app="$root/unpacked/usr/bin/vantu"
+[ -z "$({ strings -a "$app"; strings -a -e l "$app"; } | grep test-report)" ] || fail "the packaged vantu has --test-report"
 [ "$(dpkg-deb -f "$deb" Version)" = "$(zcat "$share/doc/vantu/changelog.gz" | sed -n '1s/^vantu (\(.*\)).*/\1/p')" ] ||
   fail "the changelog's newest entry is not the package's version"
 

@@ -206,15 +206,15 @@ TEST_F(SettingsStoreTest, AFifoInPlaceOfTheFileNeverBlocksAndIsKeptAsideOnlyBySa
 TEST_F(SettingsStoreTest, MapEntriesSavedByTwoInstancesAndByHandAreAllKept) {
     const auto first = open();
     const auto second = open();
-    EXPECT_EQ(first->setMapEntry(kFolders, u"a"_s, u"/one"_s), std::nullopt);
-    EXPECT_EQ(second->setMapEntry(kFolders, u"b"_s, u"/two"_s), std::nullopt);
+    EXPECT_EQ(first->setTextMapEntry(kFolders, u"a"_s, u"/one"_s), std::nullopt);
+    EXPECT_EQ(second->setTextMapEntry(kFolders, u"b"_s, u"/two"_s), std::nullopt);
     // A hand edit, then a removal by the first instance, which never saw entry b.
     QJsonObject edited = fileObject();
     QJsonObject folders = edited.value(kFolders).toObject();
     folders.insert(u"c"_s, u"/three"_s);
     edited.insert(kFolders, folders);
     writeFile(QJsonDocument(edited).toJson());
-    EXPECT_EQ(first->setMapEntry(kFolders, u"a"_s, QVariant()), std::nullopt);
+    EXPECT_EQ(first->setTextMapEntry(kFolders, u"a"_s, std::nullopt), std::nullopt);
 
     const QVariantMap expected{{u"b"_s, u"/two"_s}, {u"c"_s, u"/three"_s}};
     EXPECT_EQ(open()->value(kFolders).toMap(), expected);

@@ -561,10 +561,16 @@ TEST_F(PopoverViewTest, TextContrastMeasuredOnTheRenderedPopover) {
                     ++counts[image.pixel(x, y)];
                 }
             }
-            // The commonest colour is the background; the text is what differs from it most.
-            const QRgb background = std::max_element(counts.constKeyValueBegin(), counts.constKeyValueEnd(),
-                                                     [](const auto& a, const auto& b) { return a.second < b.second; })
-                                        ->first;
+            // The commonest colour is the background; the text is what differs from it most. A part
+            // with no pixels has neither, and measures 1:1.
+            QRgb background = 0;
+            int most = 0;
+            for (auto it = counts.constBegin(); it != counts.constEnd(); ++it) {
+                if (it.value() > most) {
+                    most = it.value();
+                    background = it.key();
+                }
+            }
             double best = 1.0;
             for (auto it = counts.constBegin(); it != counts.constEnd(); ++it) {
                 best = std::max(best, Appearance::contrastRatio(QColor(it.key()), QColor(background)));

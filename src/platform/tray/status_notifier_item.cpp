@@ -1,5 +1,6 @@
 #include "platform/tray/status_notifier_item.h"
 
+#include "platform/log.h"
 #include "platform/tray/dbus_menu_exporter.h"
 
 #include <QCoreApplication>
@@ -40,13 +41,19 @@ StatusNotifierItem::~StatusNotifierItem() {
 }
 
 bool StatusNotifierItem::start() {
-    if (!bus_.isConnected() || !serviceName_.isEmpty()) {
+    if (!serviceName_.isEmpty()) {
         return false;
     }
-    if (menu_ != nullptr) {
-        bus_.registerObject(kMenuPath, menu_, kExported);
+    if (!bus_.isConnected()) {
+        qCDebug(lcTray, "no session bus: no StatusNotifierItem tray is looked for");
+        return false;
     }
-    bus_.registerObject(kItemPath, this, kExported);
+    if (menu_ != nullptr && !bus_.registerObject(kMenuPath, menu_, kExported)) {
+        qCWarning(lcTray, "cannot publish the tray menu on the session bus at %s", qUtf8Printable(kMenuPath));
+    }
+    if (!bus_.registerObject(kItemPath, this, kExported)) {
+        qCWarning(lcTray, "cannot publish the StatusNotifierItem on the session bus at %s", qUtf8Printable(kItemPath));
+    }
     // The name hosts expect; a second item of this process takes the next number.
     for (int instance = 1; instance <= 16 && serviceName_.isEmpty(); ++instance) {
         const QString name = u"org.kde.StatusNotifierItem-%1-%2"_s.arg(::getpid()).arg(instance);
@@ -55,6 +62,9 @@ bool StatusNotifierItem::start() {
         }
     }
     if (serviceName_.isEmpty()) {
+        qCWarning(lcTray,
+                  "cannot own a StatusNotifierItem name on the session bus (%s): no such tray will show the app",
+                  qUtf8Printable(bus_.lastError().message()));
         bus_.unregisterObject(kItemPath);
         bus_.unregisterObject(kMenuPath);
         return false;
@@ -63,6 +73,7 @@ bool StatusNotifierItem::start() {
     connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString& /*service*/, const QString& /*oldOwner*/, const QString& newOwner) {
                 if (newOwner.isEmpty()) {
+                    qCDebug(lcTray, "the StatusNotifierWatcher left the session bus");
                     ++attempt_;
                     setRegistration(Registration::noWatcher);
                 } else {
@@ -79,6 +90,10 @@ bool StatusNotifierItem::start() {
             return;
         }
         const QDBusPendingReply<bool> reply = *call;
+        if (reply.isError()) {
+            qCWarning(lcTray, "cannot ask the session bus for a StatusNotifierWatcher: %s",
+                      qUtf8Printable(reply.error().message()));
+        }
         if (!reply.isError() && reply.value()) {
             registerWithWatcher();
         } else {
@@ -97,9 +112,14 @@ void StatusNotifierItem::registerWithWatcher() {
     auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this, call, attempt] {
         call->deleteLater();
-        if (attempt == attempt_) {
-            setRegistration(call->isError() ? Registration::refused : Registration::registered);
+        if (attempt != attempt_) {
+            return;
         }
+        if (call->isError()) {
+            qCWarning(lcTray, "the StatusNotifierWatcher refused the item: %s",
+                      qUtf8Printable(call->error().message()));
+        }
+        setRegistration(call->isError() ? Registration::refused : Registration::registered);
     });
 }
 
