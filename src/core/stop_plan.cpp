@@ -1,9 +1,9 @@
 #include "core/stop_plan.h"
 
 #include "core/process_stopper.h"
+#include "platform/log.h"
 #include "platform/user_units.h"
 
-#include <QLoggingCategory>
 
 #include <algorithm>
 #include <csignal>
@@ -12,8 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace vantu::StopPlan {
 namespace {
-
-Q_LOGGING_CATEGORY(stopLog, "vantu.stop", QtWarningMsg)
 
 // Who started the processes from outside them: a parent that is itself being stopped cannot
 // start anything again. Read before the signal, while the parents are still known.
@@ -75,9 +73,13 @@ StopSendResult send(const StopTarget& target, bool force) {
                             : target.kind() == StopTarget::Kind::processGroup ? sendToGroup(target, force)
                                                                               : sendToUnit(target);
     if (const auto* failure = std::get_if<PortServiceError>(&result)) {
-        qCDebug(stopLog) << "not stopped:" << target.description() << failure->errorDescription();
+        if (failure->errorCase() == PortServiceError::Case::processExited) {
+            qCDebug(lcStop) << "already ended:" << target.description();
+        } else {
+            qCWarning(lcStop) << "not stopped:" << target.description() << "-" << failure->errorDescription();
+        }
     } else {
-        qCDebug(stopLog) << (force ? "forced:" : "asked to stop:") << target.description();
+        qCDebug(lcStop) << (force ? "forced:" : "asked to stop:") << target.description();
     }
     return result;
 }
@@ -122,7 +124,7 @@ StopAftermath awaitOutcome(const ListenerEnumerator& enumerator, const StopSent&
         aftermath.takenAgain = taken.join(u' ');
     }
     if (!aftermath.exited) {
-        qCDebug(stopLog) << sent.target.description() << ":" << aftermath.stillRunning.size()
+        qCDebug(lcStop) << sent.target.description() << ":" << aftermath.stillRunning.size()
                          << "processes outlived the wait";
     }
     return aftermath;

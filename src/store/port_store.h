@@ -94,9 +94,15 @@ public:
     // What a forced stop from the listener's row ends, once a polite stop did not take; null
     // while no force is on offer there.
     [[nodiscard]] const StopTarget* forceTarget(const Listener& listener) const;
+#ifdef VANTU_TEST_HOOKS
     // The stops on their way, and the forced stops on offer.
-    [[nodiscard]] const QList<StopTarget>& stopping() const { return stopping_; }
-    [[nodiscard]] const QList<StopTarget>& forceOffers() const { return forceOffers_; }
+    [[nodiscard]] const QList<StopTarget>& stopping() const {
+        return stopping_;
+    }
+    [[nodiscard]] const QList<StopTarget>& forceOffers() const {
+        return forceOffers_;
+    }
+#endif
 
     // Stops the listener's process: politely first, by force once that has been offered (then
     // the offer says what: the process, or what is left of its group).

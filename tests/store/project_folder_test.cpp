@@ -168,23 +168,25 @@ TEST_F(ProjectFolderTest, ChoicesAreInForceInTheNextRunsFirstScan) {
     EXPECT_EQ(overridesOfNextScan(), (ProjectOverrides{{*site.projectOverrideKey(), u"/home/a/pinned"_s}}));
 }
 
-TEST_F(ProjectFolderTest, AStoredMapIsUsedOnlyWhenEveryValueIsAPath) {
+TEST_F(ProjectFolderTest, EntriesThatAreNotPathsAreLeftOut) {
     const QByteArray key = site.projectOverrideKey()->toUtf8().replace('\x1f', "\\u001f");
     writeSettingsFile(R"({"discovery.projectFolders": {")" + key + R"(": "/home/a/pinned"}})");
-    EXPECT_EQ(overridesOfNextScan(), (ProjectOverrides{{*site.projectOverrideKey(), u"/home/a/pinned"_s}}));
+    const ProjectOverrides pinned{{*site.projectOverrideKey(), u"/home/a/pinned"_s}};
+    EXPECT_EQ(overridesOfNextScan(), pinned);
 
-    const QByteArray wrongShapes[] = {
-        R"({"discovery.projectFolders": {")" + key + R"(": "/home/a/pinned", "other": 3}})",
-        R"({"discovery.projectFolders": {"a": "/x", "b": null}})",
-        R"({"discovery.projectFolders": {"a": {"nested": "/x"}}})",
-        R"({"discovery.projectFolders": "/home/a/pinned"})",
-        R"({"discovery.projectFolders": ["/home/a/pinned"]})",
-        R"(not json)",
+    // One entry of the wrong shape costs that entry only; a map of the wrong shape, everything.
+    const std::pair<QByteArray, ProjectOverrides> wrongShapes[] = {
+        {R"({"discovery.projectFolders": {")" + key + R"(": "/home/a/pinned", "other": 3}})", pinned},
+        {R"({"discovery.projectFolders": {"a": "/x", "b": null}})", {{u"a"_s, u"/x"_s}}},
+        {R"({"discovery.projectFolders": {"a": {"nested": "/x"}}})", {}},
+        {R"({"discovery.projectFolders": "/home/a/pinned"})", {}},
+        {R"({"discovery.projectFolders": ["/home/a/pinned"]})", {}},
+        {R"(not json)", {}},
     };
-    for (const QByteArray& json : wrongShapes) {
+    for (const auto& [json, expected] : wrongShapes) {
         SCOPED_TRACE(json.toStdString());
         writeSettingsFile(json);
-        EXPECT_TRUE(overridesOfNextScan().isEmpty());
+        EXPECT_EQ(overridesOfNextScan(), expected);
     }
 }
 
