@@ -42,7 +42,58 @@ QList<int32_t> selfAndAncestors() {
     return chain;
 }
 
+constexpr QStringView kShells[] = {u"sh",   u"bash", u"dash", u"zsh", u"fish", u"ksh",
+                                   u"mksh", u"ash",  u"tcsh", u"csh", u"yash", u"busybox"};
+
+// The shell that typed the server's command line, when it shares the server's group (job
+// control off: `set +m`, a nested `bash -i`, a shell of `su` or `runuser`).
+bool isShellOfATerminal(int32_t pid, const platform::ProcessPlace& member) {
+    if (member.terminal == 0) {
+        return false;
+    }
+    if (member.session == pid) {
+        return true;  // the terminal's own first shell
+    }
+    const auto arguments = platform::arguments(pid);
+    return arguments && isInteractiveShell(*arguments, platform::readsFromTerminal(pid));
+}
+
 }  // namespace
+
+bool isInteractiveShell(const QStringList& arguments, bool readsFromTerminal) {
+    if (arguments.isEmpty()) {
+        return false;
+    }
+    const QString program = arguments.constFirst().section(u'/', -1);
+    const bool login = program.startsWith(u'-');
+    const QStringView name = QStringView(program).sliced(login ? 1 : 0);
+    if (std::find(std::cbegin(kShells), std::cend(kShells), name) == std::cend(kShells)) {
+        return false;
+    }
+    bool interactive = login;
+    bool runsSomething = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == u"--") {
+            runsSomething = runsSomething || i + 1 < arguments.size();
+            break;
+        }
+        if (argument == u"--rcfile" || argument == u"--init-file" || argument == u"-o" || argument == u"+o") {
+            ++i;  // takes a value
+        } else if (argument == u"--login" || argument == u"--interactive") {
+            interactive = true;
+        } else if (argument.startsWith(u"--")) {
+            continue;
+        } else if ((argument.startsWith(u'-') || argument.startsWith(u'+')) && argument.size() > 1) {
+            interactive = interactive || argument.contains(u'i');
+            runsSomething = runsSomething || argument.contains(u'c');
+        } else {
+            runsSomething = true;  // a script, or the command string after -c
+            break;
+        }
+    }
+    return interactive || (!runsSomething && readsFromTerminal);
+}
 
 std::optional<QString> userUnit(QByteArrayView controlGroups) {
     for (const QByteArray& line : controlGroups.toByteArray().split('\n')) {
@@ -127,7 +178,7 @@ ProcessGroup groupOf(int32_t processGroup, const QString& fallbackCommand, const
                 "ProcessGroup",
                 "This group of processes includes Vantu itself or what started it; nothing was "
                 "signalled.");
-        } else if (member->session == pid && member->terminal != 0) {
+        } else if (isShellOfATerminal(pid, *member)) {
             // A server started without job control shares the group of the shell it was typed in.
             group.refusal = QCoreApplication::translate("ProcessGroup",
                                                         "This group of processes includes the shell of a terminal "

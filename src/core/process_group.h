@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <variant>
@@ -58,6 +59,10 @@ std::optional<PortServiceError> signal(const ProcessGroup& group, int signalNumb
 // The user unit named in a /proc/<pid>/cgroup text: the last "*.service" below
 // "user@<uid>.service"; nullopt for system units, group scopes and anything else.
 std::optional<QString> userUnit(QByteArrayView controlGroups);
+// Whether a process with these arguments is a shell that a person types into: a shell program
+// that runs no command string (-c) and no script, and reads from a terminal, or that was told
+// to be interactive (-i) or started as a login shell ("-bash").
+bool isInteractiveShell(const QStringList& arguments, bool readsFromTerminal);
 // A command line cut to what a person needs: the program's file name and its first arguments,
 // at most 60 characters.
 QString shortCommand(const QString& commandLine);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -49,6 +50,13 @@ std::unordered_map<int32_t, std::vector<int32_t>> processGroupMembers(const std:
 
 // The command line, its arguments joined by spaces; at most `maxBytes` of it are read.
 std::optional<QString> commandLine(int32_t pid, int maxBytes = 4096);
+
+// The command line as the program was given it, one entry per argument (at most `maxBytes`
+// of it are read).
+std::optional<QStringList> arguments(int32_t pid, int maxBytes = 4096);
+
+// Whether the process reads its standard input from a terminal.
+bool readsFromTerminal(int32_t pid);
 
 // The text of the process's control group membership (/proc/<pid>/cgroup).
 std::optional<QByteArray> controlGroups(int32_t pid);

@@ -138,7 +138,9 @@ std::unordered_map<int32_t, std::vector<int32_t>> processGroupMembers(const std:
     return members;
 }
 
-std::optional<QString> commandLine(int32_t pid, int maxBytes) {
+namespace {
+
+std::optional<QByteArray> rawCommandLine(int32_t pid, int maxBytes) {
     UniqueFd file(pid > 0 ? ::open(procPath(pid, "cmdline").constData(), O_RDONLY | O_CLOEXEC) : -1);
     if (!file.valid()) {
         return std::nullopt;
@@ -156,8 +158,43 @@ std::optional<QString> commandLine(int32_t pid, int maxBytes) {
         total += n;
     }
     text.truncate(total);
-    text.replace('\0', ' ');
-    return QString::fromUtf8(text.trimmed());
+    return text;
+}
+
+}  // namespace
+
+std::optional<QString> commandLine(int32_t pid, int maxBytes) {
+    auto text = rawCommandLine(pid, maxBytes);
+    if (!text) {
+        return std::nullopt;
+    }
+    text->replace('\0', ' ');
+    return QString::fromUtf8(text->trimmed());
+}
+
+std::optional<QStringList> arguments(int32_t pid, int maxBytes) {
+    auto text = rawCommandLine(pid, maxBytes);
+    if (!text) {
+        return std::nullopt;
+    }
+    if (text->endsWith('\0')) {
+        text->chop(1);
+    }
+    QStringList list;
+    for (const QByteArray& argument : text->split('\0')) {
+        list.append(QString::fromUtf8(argument));
+    }
+    return list;
+}
+
+bool readsFromTerminal(int32_t pid) {
+    char target[64] = {};
+    const ssize_t length = ::readlink(procPath(pid, "fd/0").constData(), target, sizeof target - 1);
+    if (length <= 0) {
+        return false;
+    }
+    const QByteArrayView path(target, length);
+    return path.startsWith("/dev/pts/") || path.startsWith("/dev/tty");
 }
 
 std::optional<QByteArray> controlGroups(int32_t pid) {

@@ -429,34 +429,57 @@ TEST_F(VantuCliTest, StoppingTheGroupOfRealDevToolsLeavesNothingOfTheGroup) {
 }
 
 // A server started without job control shares the group of the terminal's shell: stopping that
-// group would close the user's terminal, so nothing is signalled.
+// group would close the user's terminal, so nothing is signalled, not even by force. The shell
+// may be the terminal's first one, or one nested in it (`bash -i`, the shell of `su`).
 TEST_F(VantuCliTest, AGroupThatHoldsTheTerminalsShellIsRefused) {
-    if (!QFileInfo::exists(u"/usr/bin/script"_s)) {
-        GTEST_SKIP() << "script is not installed";
+    if (!QFileInfo::exists(u"/usr/bin/script"_s) || !QFileInfo::exists(u"/bin/bash"_s)) {
+        GTEST_SKIP() << "script or bash is not installed";
     }
-    const uint16_t port = freePort();
-    QProcess terminal;
-    terminal.start(u"/usr/bin/script"_s,
-                   {u"-qec"_s, u"sh -c '\"%1\" %2 >/dev/null & wait'"_s.arg(test::testListenerProgram()).arg(port),
-                    u"/dev/null"_s});
-    ASSERT_TRUE(terminal.waitForStarted());
-    const auto listening = [&] {
-        return runCli({u"list"_s, u"--all"_s}).out.contains(QString::number(port) + u"  "_s);
+    struct Case {
+        const char* what;
+        QString command;
+        // Typed into the terminal once it runs.
+        QByteArray typed;
+        const char* shell;
     };
-    for (int i = 0; i < 200 && !listening(); ++i) {
-        QThread::msleep(20);
+    const uint16_t port = freePort();
+    const QByteArray server = '"' + QFile::encodeName(test::testListenerProgram()) + "\" " + QByteArray::number(port);
+    const Case cases[] = {
+        {"the terminal's first shell", u"sh -c '%1 >/dev/null & wait'"_s.arg(QString::fromUtf8(server)), {}, "sh"},
+        {"a nested interactive bash without job control", u"bash --norc --noprofile -i; true"_s,
+         "set +m\n" + server + " >/dev/null &\n", "bash"},
+    };
+    for (const Case& c : cases) {
+        QProcess terminal;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"SHELL"_s, u"/bin/sh"_s);
+        terminal.setProcessEnvironment(environment);
+        terminal.start(u"/usr/bin/script"_s, {u"-qfec"_s, c.command, u"/dev/null"_s});
+        ASSERT_TRUE(terminal.waitForStarted()) << c.what;
+        terminal.write(c.typed);
+        terminal.waitForBytesWritten();
+        const auto listening = [&] {
+            return runCli({u"list"_s, u"--all"_s}).out.contains(QString::number(port) + u"  "_s);
+        };
+        for (int i = 0; i < 250 && !listening(); ++i) {
+            QThread::msleep(20);
+        }
+        ASSERT_TRUE(listening()) << c.what;
+
+        for (const QStringList& extra : {QStringList(), QStringList{u"--force"_s}}) {
+            const CliRun run =
+                runCli(QStringList{u"stop"_s, u"--session"_s, u"--all"_s} + extra + QStringList{QString::number(port)});
+            EXPECT_EQ(run.exitCode, 2) << c.what << run.out.toStdString();
+            EXPECT_TRUE(run.err.contains(u"includes the shell of a terminal (%1, PID "_s.arg(QLatin1String(c.shell))))
+                << c.what << run.err.toStdString();
+            EXPECT_TRUE(listening()) << c.what << ": nothing was signalled";
+        }
+        EXPECT_EQ(terminal.state(), QProcess::Running) << c.what << ": the terminal lives on";
+        const CliRun cleanup = runCli({u"stop"_s, u"--all"_s, u"--force"_s, QString::number(port)});
+        EXPECT_EQ(cleanup.exitCode, 0) << c.what << cleanup.err.toStdString();
+        terminal.kill();
+        terminal.waitForFinished();
     }
-    ASSERT_TRUE(listening());
-
-    const CliRun run = runCli({u"stop"_s, u"--session"_s, u"--all"_s, QString::number(port)});
-
-    EXPECT_EQ(run.exitCode, 2) << run.out.toStdString();
-    EXPECT_TRUE(run.err.contains(u"includes the shell of a terminal (sh, PID "_s)) << run.err.toStdString();
-    EXPECT_TRUE(listening()) << "nothing was signalled";
-    terminal.kill();
-    terminal.waitForFinished();
-    const CliRun cleanup = runCli({u"stop"_s, u"--all"_s, u"--force"_s, QString::number(port)});
-    EXPECT_NE(cleanup.exitCode, 64);
 }
 
 TEST_F(VantuCliTest, OutputThatCannotBeWrittenIsAFailure) {

@@ -31,6 +31,35 @@ TEST(ProcessGroupTest, TheUserUnitIsReadFromTheControlGroup) {
     }
 }
 
+TEST(ProcessGroupTest, AShellThatAPersonTypesIntoIsToldFromOneThatRunsSomething) {
+    struct Case {
+        QStringList arguments;
+        bool fromTerminal;
+        bool interactive;
+    };
+    const Case cases[] = {
+        {{u"bash"_s}, true, true},
+        {{u"/bin/bash"_s, u"--norc"_s}, true, true},
+        {{u"-bash"_s}, false, true},
+        {{u"bash"_s, u"--norc"_s, u"-i"_s}, false, true},
+        {{u"zsh"_s, u"-il"_s}, false, true},
+        {{u"bash"_s, u"--rcfile"_s, u"x.sh"_s}, true, true},
+        {{u"bash"_s}, false, false},
+        {{u"sh"_s, u"-c"_s, u"while true; do npm run dev; done"_s}, true, false},
+        {{u"/bin/sh"_s, u"-ec"_s, u"node server.js"_s}, true, false},
+        {{u"bash"_s, u"loop.sh"_s}, true, false},
+        {{u"bash"_s, u"-o"_s, u"pipefail"_s, u"loop.sh"_s}, true, false},
+        {{u"bash"_s, u"-i"_s, u"-c"_s, u"node server.js"_s}, true, true},
+        {{u"node"_s, u"-i"_s}, true, false},
+        {{u"npm"_s, u"run"_s, u"dev"_s}, true, false},
+        {{}, true, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ProcessGroups::isInteractiveShell(c.arguments, c.fromTerminal), c.interactive)
+            << c.arguments.join(u' ').toStdString() << (c.fromTerminal ? " on a terminal" : "");
+    }
+}
+
 TEST(ProcessGroupTest, CommandLinesAreCutToWhatAPersonNeeds) {
     EXPECT_EQ(ProcessGroups::shortCommand(u"npm run dev"_s), u"npm run dev"_s);
     EXPECT_EQ(ProcessGroups::shortCommand(u"/usr/bin/node   server.js --port 3000"_s), u"node server.js --port 3000"_s);
