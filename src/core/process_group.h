@@ -55,9 +55,10 @@ std::optional<PortServiceError> signal(const ProcessGroup& group, int signalNumb
 
 // Building blocks, pure.
 
-// The user unit named in a /proc/<pid>/cgroup text: the last "*.service" below
-// "user@<uid>.service"; nullopt for system units, group scopes and anything else.
-std::optional<QString> userUnit(QByteArrayView controlGroups);
+// The user unit named in a /proc/<pid>/cgroup text: the last "*.service" below the manager of
+// the user `uid`, "user@<uid>.service"; nullopt for other users' units, system units, group
+// scopes and anything else.
+std::optional<QString> userUnit(QByteArrayView controlGroups, uint32_t uid);
 // A command line cut to what a person needs: the program's file name and its first arguments,
 // at most 60 characters.
 QString shortCommand(const QString& commandLine);
