@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     QTextStream err(stderr);
 
     if (const auto* usage = std::get_if<vantu::cli::UsageError>(&parsed)) {
-        err << u"vantu-cli: "_s << vantu::cli::visible(usage->message) << Qt::endl;
+        err << u"vantu-cli: "_s << vantu::visible(usage->message) << Qt::endl;
         return vantu::cli::kUsage;
     }
     const auto& arguments = std::get<vantu::cli::CliArguments>(parsed);

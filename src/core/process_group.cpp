@@ -95,7 +95,10 @@ bool isInteractiveShell(const QStringList& arguments, bool readsFromTerminal) {
     return interactive || (!runsSomething && readsFromTerminal);
 }
 
-std::optional<QString> userUnit(QByteArrayView controlGroups) {
+std::optional<QString> userUnit(QByteArrayView controlGroups, uint32_t uid) {
+    // The first group named like a user manager must be this user's own, name for name: another
+    // user's manager, a lookalike or a group so named inside another's tree is not the user's.
+    const QByteArray ownManager = "user@" + QByteArray::number(uid) + ".service";
     for (const QByteArray& line : controlGroups.toByteArray().split('\n')) {
         // "0::/user.slice/user-1000.slice/user@1000.service/app.slice/api.service" (cgroup v2),
         // or systemd's own hierarchy under cgroup v1, "1:name=systemd:/user.slice/…".
@@ -109,10 +112,9 @@ std::optional<QString> userUnit(QByteArrayView controlGroups) {
             continue;
         }
         const QList<QByteArray> parts = line.mid(second + 1).split('/');
-        const auto manager = std::find_if(parts.cbegin(), parts.cend(), [](const QByteArray& part) {
-            return part.startsWith("user@") && part.endsWith(".service");
-        });
-        if (manager == parts.cend()) {
+        const auto manager =
+            std::find_if(parts.cbegin(), parts.cend(), [](const QByteArray& part) { return part.startsWith("user@"); });
+        if (manager == parts.cend() || *manager != ownManager) {
             continue;
         }
         for (auto part = parts.crbegin(); part.base() != manager + 1; ++part) {
@@ -242,7 +244,7 @@ QHash<ProcessIdentity, ProcessGroup> ofEach(const QList<ProcessIdentity>& proces
         }
         ProcessGroup group = *known;
         if (const auto controlGroups = platform::controlGroups(place.key().pid)) {
-            group.unit = userUnit(*controlGroups);
+            group.unit = userUnit(*controlGroups, platform::currentUid());
         }
         groups.insert(place.key(), std::move(group));
     }

@@ -56,9 +56,10 @@ std::optional<PortServiceError> signal(const ProcessGroup& group, int signalNumb
 
 // Building blocks, pure.
 
-// The user unit named in a /proc/<pid>/cgroup text: the last "*.service" below
-// "user@<uid>.service"; nullopt for system units, group scopes and anything else.
-std::optional<QString> userUnit(QByteArrayView controlGroups);
+// The user unit named in a /proc/<pid>/cgroup text: the last "*.service" below the manager of
+// the user `uid`, "user@<uid>.service"; nullopt for other users' units, system units, group
+// scopes and anything else.
+std::optional<QString> userUnit(QByteArrayView controlGroups, uint32_t uid);
 // Whether a process with these arguments is a shell that a person types into: a shell program
 // that runs no command string (-c) and no script, and reads from a terminal, or that was told
 // to be interactive (-i) or started as a login shell ("-bash").

@@ -16,7 +16,8 @@ namespace vantu::platform {
 // The file is read once, at construction, and opened as carefully as any file a stranger may
 // have put there: only a regular file of sane size is read, and never in a way that could
 // block (a FIFO in its place reads as an empty store). Anything unreadable is left untouched
-// until the user saves; then it is kept beside the new file as "<file>.damaged".
+// until the user saves; then it is kept beside the new file as "<file>.damaged", earlier such
+// copies moving on to "<file>.damaged.1" and up, the five latest kept.
 //
 // Writes merge: under a lock, the file is read again, only what the caller changes is applied,
 // and the result replaces the file atomically. Other instances and hand edits lose nothing.

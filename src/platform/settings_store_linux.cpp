@@ -111,6 +111,29 @@ int replaceFile(const QByteArray& path, const QByteArray& bytes) {
     return error;
 }
 
+// How many damaged files are kept: the latest as "<file>.damaged", the earlier ones as
+// "<file>.damaged.1" (the one before) to "<file>.damaged.4". Numbers, not times, order them:
+// the latest keeps the name the user knows, and two in one second cannot collide.
+constexpr int kDamagedCopies = 5;
+
+QByteArray damagedCopy(const QByteArray& file, int age) {
+    return file + QByteArrayLiteral(".damaged") + (age == 0 ? QByteArray() : '.' + QByteArray::number(age));
+}
+
+// Sets the damaged file aside as the latest copy, each earlier copy moving one number on and the
+// oldest dropped once every name is taken; 0 or the errno of the failure, which leaves the
+// damaged file where it is.
+int keepDamaged(const QByteArray& file) {
+    // Renames only, from the oldest down: each copy moves to a name just vacated.
+    for (int age = kDamagedCopies - 1; age > 0; --age) {
+        if (::rename(damagedCopy(file, age - 1).constData(), damagedCopy(file, age).constData()) != 0 &&
+            errno != ENOENT) {
+            return errno;
+        }
+    }
+    return ::rename(file.constData(), damagedCopy(file, 0).constData()) == 0 ? 0 : errno;
+}
+
 // Reads the file again under a lock on its folder, applies `change`, writes the result.
 std::optional<QString> update(const QString& path, QVariantMap& values,
                               const std::function<void(QJsonObject&)>& change) {
@@ -133,11 +156,10 @@ std::optional<QString> update(const QString& path, QVariantMap& values,
     if (current.odd) {
         // The unreadable file is about to be replaced: keep it beside the new one, so that a
         // hand edit gone wrong can still be repaired.
-        const QByteArray aside = file + QByteArrayLiteral(".damaged");
-        if (::rename(file.constData(), aside.constData()) != 0) {
-            return saveFailure(path, errno);
+        if (const int error = keepDamaged(file); error != 0) {
+            return saveFailure(path, error);
         }
-        qCDebug(lcSettings, "kept the unreadable %s as %s", file.constData(), aside.constData());
+        qCDebug(lcSettings, "kept the unreadable %s as %s", file.constData(), damagedCopy(file, 0).constData());
     }
     change(current.object);
     if (const int error = replaceFile(file, QJsonDocument(current.object).toJson(QJsonDocument::Indented));

@@ -1,5 +1,6 @@
 #include "ui/popover_view.h"
 
+#include "core/visible_text.h"
 #include "store/list_geometry.h"
 #include "store/port_store.h"
 #include "ui/appearance.h"
@@ -223,8 +224,9 @@ void PopoverView::addGroupActions(QMenu* menu, const Listener& listener) {
         return;
     }
     const bool stopping = store_.isStopping(listener);
-    // A command line is the user's own text: an ampersand in it is no keyboard mnemonic.
-    const auto literal = [](QString text) { return text.replace(u'&', u"&&"_s); };
+    // A command line is any process's text: its control characters are spelled out, and an
+    // ampersand in it is no keyboard mnemonic.
+    const auto literal = [](const QString& text) { return visible(text).replace(u'&', u"&&"_s); };
     if (group->unit) {
         // The manager would start a signalled server again: stopping the unit is what lasts.
         menu->addSeparator();
@@ -350,8 +352,8 @@ void PopoverView::updateRows() {
         std::optional<QString> forceTarget;
         if (offer != nullptr && offer->kind() == StopTarget::Kind::processGroup) {
             const ProcessGroup& group = *offer->group();
-            forceTarget =
-                tr("%1 (%n processes)", nullptr, static_cast<int>(group.members.size())).arg(group.leaderCommand);
+            forceTarget = tr("%1 (%n processes)", nullptr, static_cast<int>(group.members.size()))
+                              .arg(visible(group.leaderCommand));
         }
         entries.append({listener, store_.isStopping(listener), offer != nullptr,
                         [this, listener] { store_.stop(listener); }, forceTarget});

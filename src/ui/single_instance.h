@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class QLocalServer;
 
 namespace vantu {
@@ -13,25 +15,29 @@ class SingleInstance : public QObject {
     Q_OBJECT
 
 public:
-    // `socketPath` is where the running app listens; by default in the user's runtime folder.
-    explicit SingleInstance(QString socketPath = standardSocketPath(), QObject* parent = nullptr);
+    // Listens in the user's private runtime folder (platform::privateRuntimeFolder()). Where no
+    // such folder can be had, every launch runs on its own.
+    explicit SingleInstance(QObject* parent = nullptr);
+    // Listens at `socketPath`, in a folder the caller knows to be the user's own.
+    explicit SingleInstance(QString socketPath, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // True when another instance runs and has been asked to open its panel: this process should
-    // end. Otherwise this one is now the running instance, listening for later launches.
+    // True when another instance of this user runs and has been asked to open its panel: this
+    // process should end. Otherwise this one is now the running instance, listening for later
+    // launches where it can.
     bool handOver();
-
-    // $XDG_RUNTIME_DIR/vantu.socket, else a per-user name in the temporary folder.
-    static QString standardSocketPath();
 
 Q_SIGNALS:
     // A later launch asked the running app to show itself.
     void activationRequested();
 
 private:
-    bool tellRunningInstance() const;
+    enum class Answer { none, handedOver, stranger };
+    Answer tellRunningInstance() const;
 
-    QString socketPath_;
+    // nullopt when no place can be trusted; `distrust_` then says why.
+    std::optional<QString> socketPath_;
+    QString distrust_;
     QLocalServer* server_ = nullptr;
 };
 

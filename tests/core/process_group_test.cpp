@@ -25,9 +25,17 @@ TEST(ProcessGroupTest, TheUserUnitIsReadFromTheControlGroup) {
          "12:pids:/user.slice\n1:name=systemd:/user.slice/user-1000.slice/user@1000.service/api.service\n",
          u"api.service"_s},
         {"nothing", "", std::nullopt},
+        // The user is 1000: only a unit of that user's own manager counts.
+        {"another user's unit", "0::/user@1001.service/app.slice/api.service\n", std::nullopt},
+        {"the own manager outside the user slice", "0::/user@1000.service/app.slice/api.service\n", u"api.service"_s},
+        {"a lookalike of the manager", "0::/system.slice/user@1000.service.fake/api.service\n", std::nullopt},
+        {"the manager's name as a prefix", "0::/user.slice/user-10001.slice/user@10001.service/api.service\n",
+         std::nullopt},
+        {"a group named like the manager inside another's",
+         "0::/user.slice/user-1001.slice/user@1001.service/app.slice/user@1000.service/api.service\n", std::nullopt},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ProcessGroups::userUnit(c.cgroup), c.unit) << c.what;
+        EXPECT_EQ(ProcessGroups::userUnit(c.cgroup, 1000), c.unit) << c.what;
     }
 }
 

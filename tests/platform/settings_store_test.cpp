@@ -167,6 +167,25 @@ TEST_F(SettingsStoreTest, TheFirstWriteKeepsACopyOfADamagedFile) {
     }
 }
 
+TEST_F(SettingsStoreTest, EarlierDamagedCopiesAreKeptNewestFirstUpToFive) {
+    const auto damaged = [](int n) -> QByteArray { return "{\"damaged\": " + QByteArray::number(n); };
+    const auto copy = [&](int age) { return readFile(path() + u".damaged"_s + (age ? u".%1"_s.arg(age) : QString())); };
+    for (int n = 1; n <= 7; ++n) {
+        writeFile(damaged(n));
+        ASSERT_EQ(open()->setValue(u"a"_s, n), std::nullopt);
+        EXPECT_EQ(copy(0), damaged(n));
+        EXPECT_EQ(copy(1), n > 1 ? damaged(n - 1) : QByteArray()) << "the earlier copy survives";
+    }
+    EXPECT_EQ(copy(4), damaged(3));
+    EXPECT_FALSE(QFile::exists(path() + u".damaged.5"_s)) << "the oldest are dropped";
+    // A copy that cannot be kept fails the save, and the damaged file stays where it is.
+    ASSERT_TRUE(QFile::remove(path() + u".damaged.4"_s) && QDir().mkpath(path() + u".damaged.4/in-the-way"_s));
+    writeFile(damaged(8));
+    EXPECT_EQ(open()->setValue(u"a"_s, 8), u"Couldn\u2019t save settings: Is a directory."_s);
+    EXPECT_EQ(readFile(path()), damaged(8));
+    EXPECT_EQ(copy(0), damaged(7));
+}
+
 TEST_F(SettingsStoreTest, AFileDamagedWhileOpenIsKeptBeforeTheNextWrite) {
     const auto store = open();
     store->setValue(u"a"_s, u"1"_s);

@@ -100,6 +100,9 @@ SpawnedListener SpawnedListener::start(const Options& options) {
     if (options.handOffOnTerm) {
         args.push_back("--hand-off-on-term");
     }
+    for (const QString& path : options.localSockets) {
+        args.insert(args.end(), {"--unix", path.toStdString()});
+    }
     for (const uint16_t port : options.ports) {
         args.push_back(std::to_string(port));
     }

@@ -35,6 +35,8 @@ public:
         bool forkSharer = false;
         // On SIGTERM, start a child that keeps the sockets, then exit.
         bool handOffOnTerm = false;
+        // Also listen on a local socket at each of these paths, making each one's folder.
+        QStringList localSockets;
     };
 
     static SpawnedListener start(const Options& options);

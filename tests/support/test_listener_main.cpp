@@ -1,18 +1,21 @@
 // A tiny stand-in for a development server: listens on loopback and waits to be stopped.
 //
 //   test_listener [--host 127.0.0.1|::1|both] [--chdir DIR] [--ignore-term] [--undumpable]
-//                 [--reuseport] [--fork] [--hand-off-on-term] [PORT...]
+//                 [--reuseport] [--fork] [--hand-off-on-term] [--unix PATH]... [PORT...]
 //
 // Each PORT (0 for any free port) gets one listening socket; with --host both, an IPv4 and
 // an IPv6 socket on the same port. Prints "PORT p1 p2 ...\n" once everything listens. With
 // --fork, a child that shares every socket is started too (it dies with its parent) and the
 // line ends in "CHILD pid". With --hand-off-on-term, SIGTERM makes it start a child that keeps
-// every socket and lives on, then exit: the way some servers restart themselves.
+// every socket and lives on, then exit: the way some servers restart themselves. Each --unix
+// PATH adds a local socket there, its folder made (mode 0700) where there is none.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <csignal>
 #include <cstdio>
@@ -73,6 +76,17 @@ int listenOn(int family, int port) {
     return fd;
 }
 
+void listenAt(const std::string& path) {
+    ::mkdir(path.substr(0, path.rfind('/')).c_str(), 0700);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0) {
+        die("local socket");
+    }
+}
+
 int boundPort(int fd) {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
@@ -113,6 +127,8 @@ int main(int argc, char** argv) {
             std::signal(SIGTERM, handOff);
         } else if (arg == "--fork") {
             forkSharer = true;
+        } else if (arg == "--unix" && i + 1 < argc) {
+            listenAt(argv[++i]);
         } else if (arg == "--ignore-term") {
             std::signal(SIGTERM, SIG_IGN);
         } else {

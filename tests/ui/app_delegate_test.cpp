@@ -1,6 +1,8 @@
 #include "ui/app_delegate.h"
 #include "fake_port_service.h"
+#include "fake_tools.h"
 #include "platform/settings_store.h"
+#include "spawned_listener.h"
 #include "store/port_store.h"
 #include "ui/popover_placement.h"
 #include "ui/popover_view.h"
@@ -19,6 +21,9 @@
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -162,6 +167,37 @@ TEST(SingleInstanceTest, ALaterLaunchHandsOverToTheRunningOne) {
     EXPECT_FALSE(restarted.handOver());
     SingleInstance later(stale);
     EXPECT_TRUE(later.handOver());
+}
+
+TEST(SingleInstanceTest, AnotherUsersSocketIsNeverHandedOverTo) {
+    if (!runningAsRoot()) {
+        GTEST_SKIP() << "another user's socket is staged as nobody, which needs root";
+    }
+    ScopedEnvironment environment;
+    // With no runtime folder, in a temporary folder open to all as /tmp is, nobody came first:
+    // to the name used before, and to the private folder's, which it made.
+    QTemporaryDir shared;
+    ::chmod(QFile::encodeName(shared.path()).constData(), 01777);
+    environment.set("XDG_RUNTIME_DIR", QByteArray());
+    environment.set("TMPDIR", QFile::encodeName(shared.path()));
+    const QString own = shared.filePath(u"vantu-%1"_s.arg(::getuid()));
+    const auto squatter =
+        SpawnedListener::start({.user = u"nobody"_s, .localSockets = {own + u".socket"_s, own + u"/vantu.socket"_s}});
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(SingleInstance().handOver()) << "the folder is nobody's: this launch runs on its own";
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+
+    // The user's runtime folder, where nobody listened while it was open: the peer is asked who it is.
+    QTemporaryDir runtime;
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0777);
+    const auto early =
+        SpawnedListener::start({.user = u"nobody"_s, .localSockets = {runtime.filePath(u"vantu.socket"_s)}});
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
+    environment.set("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    SingleInstance first;
+    EXPECT_FALSE(first.handOver()) << "nobody's socket is no running instance";
+    EXPECT_TRUE(SingleInstance().handOver()) << "the first launch took the name over";
 }
 
 TEST_F(AppDelegateTest, PopoverFollowsTheStoresHeight) {

@@ -292,6 +292,9 @@ TEST_F(PopoverViewTest, ContextMenuOffersToStopTheWholeGroupOrItsUnit) {
     Listener ampersand = started;
     ampersand.group->leaderCommand = u"sh -c vite & node api.js"_s;
     EXPECT_EQ(stopItem(ampersand), u"Stop sh -c vite && node api.js (4 processes)"_s) << "shown as typed, no mnemonic";
+    Listener colored = started;  // while the first stop runs, this item is only read
+    colored.group->leaderCommand = u"\x1b[31mnpm run dev\x07"_s;
+    EXPECT_EQ(stopItem(colored), u"Stop \\x1B[31mnpm run dev\\x07 (4 processes)"_s) << "no control character";
     EXPECT_EQ(stopItem(started), u"Stop npm run dev (4 processes)"_s);
     ASSERT_TRUE(waitUntil([&] { return service->groupStops.size() == 1; }));
     EXPECT_EQ(service->groupStops[0].group, *ampersand.group);
