@@ -7,6 +7,12 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace vantu {
+namespace {
+
+// How long a server that is coming back may take to listen again.
+constexpr std::chrono::milliseconds kRespawnWindow{1500};
+
+}  // namespace
 
 QFuture<SnapshotResult> PortService::snapshot(const DiscoverySettings& settings,
                                               const ProjectOverrides& overrides) const {
@@ -44,8 +50,6 @@ QFuture<StopAftermath> PortService::awaitOutcome(const StopSent& sent, const QLi
         pool->setMaxThreadCount(16);
         return pool;
     }();
-    // How long a server that is coming back may take to listen again.
-    constexpr std::chrono::milliseconds kRespawnWindow{1500};
     return QtConcurrent::run(waits, [enumerator = enumerator_, sent, ports, limit] {
         return StopPlan::awaitOutcome(enumerator, sent, ports, limit, kRespawnWindow);
     });
