@@ -1,6 +1,6 @@
 #include "rules/development_port_filter.h"
 
-#include "platform/system_service.h"
+#include "filter_records.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,9 @@ using namespace Qt::StringLiterals;
 
 namespace vantu {
 namespace {
+
+using test::project;
+using test::withPath;
 
 namespace Filter = DevelopmentPortFilter;
 
@@ -32,17 +35,6 @@ Listener listener(const QString& command, uint16_t port = 5173, int32_t pid = kO
                     .identity = ProcessIdentity{pid, uid, 1700000000, 7},
                     .project = {},
                     .workingDirectory = {}};
-}
-
-// The listener as the snapshot reads it when its process runs the executable at `path`.
-Listener withPath(Listener listener, const QString& path) {
-    listener.executablePath = path;
-    listener.systemProgram = platform::isSystemExecutable(path, &Filter::isDevelopmentRuntime);
-    return listener;
-}
-
-ProjectMetadata project(bool evidence, bool userSelected) {
-    return ProjectMetadata{u"site"_s, u"/home/dev/site"_s, std::nullopt, evidence, userSelected};
 }
 
 DiscoverySettings settings(bool automatic, const QString& included = {}, const QString& excluded = {}) {

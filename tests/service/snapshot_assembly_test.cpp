@@ -2,7 +2,7 @@
 
 #include "core/listener_facts.h"
 #include "core/listener_parser.h"
-#include "platform/system_service.h"
+#include "filter_records.h"
 #include "rules/development_port_filter.h"
 #include "spawned_listener.h"
 
@@ -19,6 +19,9 @@
 
 namespace vantu {
 namespace {
+
+using test::project;
+using test::withPath;
 
 using namespace Qt::StringLiterals;
 
@@ -103,30 +106,15 @@ Listener withFacts(Listener listener) {
     return listeners.constFirst();
 }
 
-// The listener as if its process ran the executable at `path`.
-Listener withPath(Listener listener, const QString& path) {
-    listener.executablePath = path;
-    listener.systemProgram = platform::isSystemExecutable(path, &Filter::isDevelopmentRuntime);
-    return listener;
-}
-
-ProjectMetadata project(bool evidence, bool userSelected) {
-    return ProjectMetadata{u"site"_s, u"/home/dev/site"_s, std::nullopt, evidence, userSelected};
-}
-
-Listener listener(const QString& command, uint16_t port, int32_t pid) {
-    return Listener{.pid = pid,
-                    .port = port,
-                    .command = command,
-                    .identity = ProcessIdentity{pid, static_cast<uint32_t>(::getuid()), 1700000000, 7},
-                    .project = {},
-                    .workingDirectory = {}};
-}
-
 TEST(ListenerFactsTest, TheProcessIsAskedForItsExecutableWithTheSnapshot) {
     // A pid above any kernel's pid limit has no executable to find.
-    Listener gone = listener(u"pythonw"_s, 8000, std::numeric_limits<int32_t>::max());
-    gone.project = project(true, false);
+    const int32_t nobody = std::numeric_limits<int32_t>::max();
+    const Listener gone{.pid = nobody,
+                        .port = 8000,
+                        .command = u"pythonw"_s,
+                        .identity = ProcessIdentity{nobody, static_cast<uint32_t>(::getuid()), 1700000000, 7},
+                        .project = project(true, false),
+                        .workingDirectory = {}};
     EXPECT_FALSE(Filter::isAutomaticCandidate(withFacts(gone)));
     EXPECT_FALSE(Filter::includes(withFacts(gone)));
 
