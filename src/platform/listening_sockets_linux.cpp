@@ -140,7 +140,8 @@ std::optional<uint64_t> socketInode(const char* target, size_t length) {
 
 // The inodes of `wanted` among the open descriptors of the process whose /proc directory is
 // `processDir`. nullopt when its descriptors cannot be read (gone, or not ours to look at).
-std::optional<std::vector<uint64_t>> heldInodes(int processDir, const InodeSet& wanted) {
+// `sawAny` tells whether the folder listed any descriptor at all.
+std::optional<std::vector<uint64_t>> heldInodes(int processDir, const InodeSet& wanted, bool& sawAny) {
     UniqueFd fdFolder(::openat(processDir, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fdFolder.valid()) {
         return std::nullopt;
@@ -157,6 +158,7 @@ std::optional<std::vector<uint64_t>> heldInodes(int processDir, const InodeSet& 
         if (entry->d_name[0] == '.') {
             continue;
         }
+        sawAny = true;
         const size_t length = readLinkAt(entriesFd, entry->d_name, target, sizeof target);
         const auto inode = socketInode(target, length);
         if (inode && wanted.contains(*inode) && std::find(held.cbegin(), held.cend(), *inode) == held.cend()) {
@@ -164,6 +166,20 @@ std::optional<std::vector<uint64_t>> heldInodes(int processDir, const InodeSet& 
         }
     }
     ::closedir(entries);
+    return held;
+}
+
+// The inodes of `wanted` that the process holds, through any of its threads.
+std::optional<std::vector<uint64_t>> heldByProcess(int processDir, const InodeSet& wanted) {
+    bool sawAny = false;
+    auto held = heldInodes(processDir, wanted, sawAny);
+    if (held && !sawAny && proc::isLiveAt(processDir)) {
+        // A process whose first thread has ended shows no descriptors there, while its other
+        // threads still hold them all.
+        if (const UniqueFd thread = proc::liveThreadAt(processDir); thread.valid()) {
+            held = heldInodes(thread.get(), wanted, sawAny);
+        }
+    }
     return held;
 }
 
@@ -196,7 +212,7 @@ std::optional<SocketHolder> examine(int procFolder, int32_t pid, const InodeSet&
     if (!before) {
         return std::nullopt;
     }
-    auto held = heldInodes(dir.get(), wanted);
+    auto held = heldByProcess(dir.get(), wanted);
     if (!held || held->empty()) {
         return std::nullopt;
     }
@@ -382,7 +398,7 @@ std::optional<ProcessFacts> confirmListening(int32_t pid, uint16_t port) {
             listeningInodes(*text, port, onPort);
         }
     }
-    const auto held = heldInodes(dir.get(), onPort);
+    const auto held = heldByProcess(dir.get(), onPort);
     const auto after = proc::factsAt(dir.get());
     if (!held || held->empty() || !after || *after != *before) {
         return std::nullopt;

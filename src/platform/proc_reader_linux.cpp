@@ -2,6 +2,7 @@
 
 #include "platform/unique_fd.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -143,6 +144,49 @@ std::optional<ProcessFacts> factsAt(int dirFd) {
         return std::nullopt;
     }
     return factsFrom(*stat, static_cast<uint32_t>(info.st_uid));
+}
+
+bool isLiveAt(int dirFd) {
+    const auto stat = readAt(dirFd, "stat");
+    const char state = stat ? stateOf(*stat) : '\0';
+    if (state != 'Z') {
+        return state != '\0' && state != 'X';
+    }
+    const auto status = readAt(dirFd, "status");
+    if (!status) {
+        return false;
+    }
+    for (const QByteArray& line : status->split('\n')) {
+        if (line.startsWith("Threads:")) {
+            const auto threads = parseUnsigned(QByteArrayView(line).sliced(8).trimmed());
+            return threads && *threads > 1;
+        }
+    }
+    return false;
+}
+
+UniqueFd liveThreadAt(int dirFd) {
+    UniqueFd tasks(::openat(dirFd, "task", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    DIR* entries = tasks.valid() ? ::fdopendir(tasks.get()) : nullptr;
+    if (entries == nullptr) {
+        return {};
+    }
+    const int tasksFd = tasks.release();
+    UniqueFd found;
+    while (const dirent* entry = ::readdir(entries)) {
+        if (entry->d_name[0] == '.') {
+            continue;
+        }
+        UniqueFd thread(::openat(tasksFd, entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const auto stat = thread.valid() ? readAt(thread.get(), "stat") : std::nullopt;
+        const char state = stat ? stateOf(*stat) : '\0';
+        if (state != '\0' && state != 'Z' && state != 'X') {
+            found = std::move(thread);
+            break;
+        }
+    }
+    ::closedir(entries);
+    return found;
 }
 
 char stateOf(QByteArrayView stat) {

@@ -3,6 +3,7 @@
 // Small readers of /proc shared by the Linux files of this folder. Not for use outside it.
 
 #include "platform/process.h"
+#include "platform/unique_fd.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -45,5 +46,14 @@ char stateOf(QByteArrayView stat);
 
 // The command name the kernel keeps, without its line feed.
 std::optional<QByteArray> commandAt(int dirFd);
+
+// Whether the process whose /proc/<pid> directory is open as `dirFd` still runs. Its first
+// thread may have ended while others run on (a zombie leader): the process lives until the last.
+bool isLiveAt(int dirFd);
+
+// The directory of a thread that still runs in that process, when its first thread has ended
+// and no longer shows the descriptors, folders and program that its other threads share;
+// invalid when no thread runs.
+UniqueFd liveThreadAt(int dirFd);
 
 }  // namespace vantu::platform::proc

@@ -100,6 +100,9 @@ SpawnedListener SpawnedListener::start(const Options& options) {
     if (options.handOffOnTerm) {
         args.push_back("--hand-off-on-term");
     }
+    if (options.mainThreadExits) {
+        args.push_back("--main-thread-exits");
+    }
     for (const QString& path : options.localSockets) {
         args.insert(args.end(), {"--unix", path.toStdString()});
     }

@@ -35,6 +35,8 @@ public:
         bool forkSharer = false;
         // On SIGTERM, start a child that keeps the sockets, then exit.
         bool handOffOnTerm = false;
+        // Once listening, end the first thread and leave a second one holding the sockets.
+        bool mainThreadExits = false;
         // Also listen on a local socket at each of these paths, making each one's folder.
         QStringList localSockets;
     };

@@ -1,16 +1,20 @@
 // A tiny stand-in for a development server: listens on loopback and waits to be stopped.
 //
 //   test_listener [--host 127.0.0.1|::1|both] [--chdir DIR] [--ignore-term] [--undumpable]
-//                 [--reuseport] [--fork] [--hand-off-on-term] [--unix PATH]... [PORT...]
+//                 [--reuseport] [--fork] [--hand-off-on-term] [--main-thread-exits]
+//                 [--unix PATH]... [PORT...]
 //
 // Each PORT (0 for any free port) gets one listening socket; with --host both, an IPv4 and
 // an IPv6 socket on the same port. Prints "PORT p1 p2 ...\n" once everything listens. With
 // --fork, a child that shares every socket is started too (it dies with its parent) and the
 // line ends in "CHILD pid". With --hand-off-on-term, SIGTERM makes it start a child that keeps
-// every socket and lives on, then exit: the way some servers restart themselves. Each --unix
+// every socket and lives on, then exit: the way some servers restart themselves. With
+// --main-thread-exits, the first thread ends once everything listens and a second thread keeps
+// the process (and its sockets) alive, as when a runtime's main thread returns early. Each --unix
 // PATH adds a local socket there, its folder made (mode 0700) where there is none.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -105,6 +109,7 @@ int main(int argc, char** argv) {
     std::string host = "127.0.0.1";
     std::vector<int> ports;
     bool forkSharer = false;
+    bool mainThreadExits = false;
     // A thousand sockets need more than the usual 1024 descriptors.
     rlimit files{};
     if (::getrlimit(RLIMIT_NOFILE, &files) == 0) {
@@ -125,6 +130,8 @@ int main(int argc, char** argv) {
             reusePort = true;
         } else if (arg == "--hand-off-on-term") {
             std::signal(SIGTERM, handOff);
+        } else if (arg == "--main-thread-exits") {
+            mainThreadExits = true;
         } else if (arg == "--fork") {
             forkSharer = true;
         } else if (arg == "--unix" && i + 1 < argc) {
@@ -166,6 +173,20 @@ int main(int argc, char** argv) {
     line += "\n";
     if (::write(STDOUT_FILENO, line.data(), line.size()) < 0) {
         die("write");
+    }
+    if (mainThreadExits) {
+        pthread_t worker{};
+        if (::pthread_create(
+                &worker, nullptr,
+                [](void*) -> void* {
+                    for (;;) {
+                        ::pause();
+                    }
+                },
+                nullptr) != 0) {
+            die("pthread_create");
+        }
+        ::pthread_exit(nullptr);
     }
     for (;;) {
         ::pause();
