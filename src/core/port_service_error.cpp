@@ -40,6 +40,12 @@ PortServiceError PortServiceError::refused(QString sentence) {
     return PortServiceError(Case::refused, std::move(sentence), 0);
 }
 
+PortServiceError PortServiceError::outsideNamespace() {
+    return refused(QCoreApplication::translate("PortServiceError",
+                                               "This process runs outside the process namespace of this program (its "
+                                               "/proc shows another one), so it can’t be signalled from here."));
+}
+
 QString PortServiceError::errorDescription() const {
     switch (case_) {
         case Case::scanFailed:

@@ -32,6 +32,9 @@ public:
     // Nothing was signalled, for the reason the sentence gives (a group of processes that holds
     // something that must live).
     static PortServiceError refused(QString sentence);
+    // The process could not be signalled because it lives outside the pid namespace this program
+    // runs in, as /proc from another namespace shows such processes: a refusal in those words.
+    static PortServiceError outsideNamespace();
 
     [[nodiscard]] Case errorCase() const { return case_; }
     [[nodiscard]] const QString& detail() const { return detail_; }

@@ -35,7 +35,9 @@ std::optional<PortServiceError> sendChosen(const ProcessIdentity& identity, Choo
     }
     const int error = process.sendSignal(choose(process));
     if (error != 0) {
-        return PortServiceError::signalFailed(error);
+        // The kernel says only "invalid argument" when the process is beyond our namespace.
+        return error == EINVAL && !platform::procSharesOurPidNamespace() ? PortServiceError::outsideNamespace()
+                                                                         : PortServiceError::signalFailed(error);
     }
     return std::nullopt;
 }

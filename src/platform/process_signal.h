@@ -54,4 +54,9 @@ private:
 // The system's own sentence for an errno value, in the user's language.
 QString errorText(int errorNumber);
 
+// Whether /proc numbers processes as this program's own pid namespace does. When it does not
+// (a namespace made without a /proc of its own), the processes it lists from outside the
+// namespace cannot be signalled from inside.
+bool procSharesOurPidNamespace();
+
 }  // namespace vantu::platform

@@ -27,14 +27,6 @@ bool kernelSignalsThroughHandles() {
     return !(self.valid() && signalThrough(self.get(), 0) != 0 && errno == ENOSYS);
 }
 
-// Whether /proc numbers processes as this program's own pid namespace does; only then may a
-// pid read from it be passed to kill().
-bool procSharesOurPidNamespace() {
-    char target[32] = {};
-    const ssize_t n = ::readlink("/proc/self", target, sizeof target - 1);
-    return n > 0 && proc::parseUnsigned(QByteArrayView(target, n)) == static_cast<uint64_t>(::getpid());
-}
-
 // The pid that /proc gives the process behind a pidfd, from the pidfd's own description.
 std::optional<int32_t> pidBehind(int pidfd) {
     char path[48];
@@ -73,9 +65,7 @@ std::optional<ProcessFacts> PinnedProcess::facts() const {
 }
 
 bool PinnedProcess::isRunning() const {
-    const auto stat = proc::readAt(directory_.get(), "stat");
-    const char state = stat ? proc::stateOf(*stat) : '\0';
-    return state != '\0' && state != 'Z' && state != 'X';
+    return proc::isLiveAt(directory_.get());
 }
 
 bool PinnedProcess::waitForExit(std::chrono::milliseconds limit) const {
@@ -128,12 +118,18 @@ int PinnedProcess::sendSignal(int signalNumber) const {
     if (errno != ENOSYS) {
         return errno;
     }
-    // An older kernel: the pid is all there is, and it means something only if /proc and this
-    // program count processes alike.
+    // An older kernel: the pid is all there is, and it may be passed to kill() only if /proc and
+    // this program count processes alike.
     if (!procSharesOurPidNamespace()) {
         return ESRCH;
     }
     return ::kill(static_cast<pid_t>(pid_), signalNumber) == 0 ? 0 : errno;
+}
+
+bool procSharesOurPidNamespace() {
+    char target[32] = {};
+    const ssize_t n = ::readlink("/proc/self", target, sizeof target - 1);
+    return n > 0 && proc::parseUnsigned(QByteArrayView(target, n)) == static_cast<uint64_t>(::getpid());
 }
 
 QString errorText(int errorNumber) {

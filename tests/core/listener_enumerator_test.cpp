@@ -268,5 +268,30 @@ TEST(HostProcNamespaceTest, AStopSignalsOnlyTheListedProcess) {
     endChild(bystander);
 }
 
+// /proc is the host's, and the listener lives outside the namespace: the kernel refuses the
+// signal with a bare "invalid argument", which is said in words.
+TEST(OutsideNamespaceTest, AProcessBeyondTheNamespaceIsRefusedInWords) {
+    constexpr char kPort[] = "VANTU_TEST_OUTSIDE_PORT";
+    if (!test::insidePidNamespace()) {
+        if (!test::runningAsRoot()) {
+            GTEST_SKIP() << "a pid namespace needs root";
+        }
+        SpawnedListener outside = SpawnedListener::start();
+        qputenv(kPort, QByteArray::number(outside.port()));
+        test::expectPassesInPidNamespace(u"OutsideNamespaceTest.*"_s, false);
+        qunsetenv(kPort);
+        EXPECT_EQ(outside.waitForEndingSignal(300ms), std::nullopt) << "the listener was left alone";
+        return;
+    }
+    const auto port = static_cast<uint16_t>(qEnvironmentVariableIntValue(kPort));
+    const ListenerInventory inventory = inventoryOf(ListenerEnumerator().enumerate());
+    const auto record = std::find_if(inventory.listeners.cbegin(), inventory.listeners.cend(),
+                                     [&](const Listener& found) { return found.port == port; });
+    ASSERT_NE(record, inventory.listeners.cend());
+    for (const bool force : {false, true}) {
+        EXPECT_EQ(ProcessStopper::stop(*record->identity, force), PortServiceError::outsideNamespace());
+    }
+}
+
 }  // namespace
 }  // namespace vantu

@@ -1,4 +1,5 @@
 #include "core/process_stopper.h"
+#include "core/process_group.h"
 
 #include "spawned_listener.h"
 
@@ -99,6 +100,14 @@ TEST(ProcessStopperTest, ADifferentStartTimeMeansAnotherProcessThatIsLeftAlone) 
         }
     }
     EXPECT_EQ(child.waitForEndingSignal(300ms), std::nullopt) << "the live process was left alone";
+
+    // A group member whose pid names another process by the time of the signal is passed over,
+    // without a word, while the others are signalled.
+    SpawnedListener member = SpawnedListener::start();
+    const ProcessGroup group{.leaderPid = member.pid(), .members = {earlierSecond, identityOf(member)}};
+    EXPECT_EQ(ProcessGroups::signal(group, SIGINT), std::nullopt);
+    EXPECT_EQ(member.waitForEndingSignal(10s), SIGINT);
+    EXPECT_EQ(child.waitForEndingSignal(300ms), std::nullopt) << "the process now behind the pid was left alone";
 }
 
 // A process whose effective user is nobody while its real and saved users stay root: its
