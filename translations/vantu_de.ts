@@ -63,6 +63,10 @@
         <source>This process has already exited.</source>
         <translation>Dieser Prozess ist bereits beendet.</translation>
     </message>
+    <message>
+        <source>This process runs outside the process namespace of this program (its /proc shows another one), so it can’t be signalled from here.</source>
+        <translation>Dieser Prozess läuft außerhalb des Prozess-Namensraums dieses Programms (sein /proc zeigt einen anderen), daher kann ihm von hier kein Signal gesendet werden.</translation>
+    </message>
 </context>
 <context>
     <name>PortStore</name>
@@ -97,6 +101,10 @@
         <source>Port %1 was taken again by %2.</source>
         <translation>Port %1 wurde erneut belegt von %2.</translation>
     </message>
+    <message>
+        <source>Stop its group instead.</source>
+        <translation>Beenden Sie stattdessen seine Gruppe.</translation>
+    </message>
 </context>
 <context>
     <name>ProcessGroup</name>
@@ -111,6 +119,10 @@
     <message>
         <source>This group of processes includes the shell of a terminal (%1, PID %2); stop the server alone instead.</source>
         <translation>Diese Prozessgruppe enthält die Shell eines Terminals (%1, PID %2); beende stattdessen nur den Server.</translation>
+    </message>
+    <message>
+        <source>This process’s group began outside the process namespace Vantu runs in, so its members can’t be told; nothing was signalled.</source>
+        <translation>Die Gruppe dieses Prozesses begann außerhalb des Prozess-Namensraums, in dem Vantu läuft, daher sind ihre Mitglieder nicht erkennbar; es wurde kein Signal gesendet.</translation>
     </message>
 </context>
 <context>

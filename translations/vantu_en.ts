@@ -63,6 +63,10 @@
         <source>This process has already exited.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>This process runs outside the process namespace of this program (its /proc shows another one), so it can’t be signalled from here.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PortStore</name>
@@ -97,6 +101,10 @@
         <source>Port %1 was taken again by %2.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Stop its group instead.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ProcessGroup</name>
@@ -110,6 +118,10 @@
     </message>
     <message>
         <source>This group of processes includes the shell of a terminal (%1, PID %2); stop the server alone instead.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This process’s group began outside the process namespace Vantu runs in, so its members can’t be told; nothing was signalled.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

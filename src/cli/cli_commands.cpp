@@ -218,7 +218,7 @@ int awaitStops(const QList<SentStop>& stops, CliContext& context) {
     for (const SentStop& stop : stops) {
         outcomes.append(QtConcurrent::run(&waits, [&context, &stop] {
             return StopPlan::awaitOutcome(context.enumerator, stop.sent, stop.ports, context.releaseWait,
-                                          context.releaseWait);
+                                          StopPlan::kRestartWatch);
         }));
     }
     int status = kDone;

@@ -1,6 +1,7 @@
 #include "core/port_release.h"
 #include <QCoreApplication>
 
+#include "core/process_group.h"
 #include "platform/listening_sockets.h"
 #include "platform/process.h"
 
@@ -14,10 +15,30 @@ using namespace Qt::StringLiterals;
 namespace vantu::PortRelease {
 namespace {
 
-std::optional<PortHolder::Starter> starterOf(int32_t pid) {
-    const auto self = platform::describeProcess(pid);
+// How far up from a holder its starter is looked for among the supervisors.
+constexpr int kMaxAncestors = 16;
+
+// Who started `pid`: the nearest of `supervisors` above it when one is, since that is what
+// brought it back; its parent otherwise, when that is one of the user's own.
+std::optional<PortHolder::Starter> starterOf(int32_t pid, const std::vector<Supervisor>& supervisors) {
+    const auto self = platform::placeOf(pid);
     if (!self || self->parentPid <= 1) {
         return std::nullopt;
+    }
+    int32_t ancestor = self->parentPid;
+    for (int depth = 0; ancestor > 1 && depth < kMaxAncestors && !supervisors.empty(); ++depth) {
+        const auto place = platform::placeOf(ancestor);
+        if (!place) {
+            break;
+        }
+        const auto supervisor = std::find_if(supervisors.cbegin(), supervisors.cend(), [&](const Supervisor& known) {
+            return known.identity == ProcessIdentity::of(ancestor, place->facts);
+        });
+        if (supervisor != supervisors.cend()) {
+            return PortHolder::Starter{ancestor, supervisor->command,
+                                       supervisor->processGroup == self->processGroup && self->processGroup > 0};
+        }
+        ancestor = place->parentPid;
     }
     const auto parent = platform::describeProcess(self->parentPid);
     if (!parent || parent->facts.effectiveUid != platform::currentUid()) {
@@ -63,19 +84,38 @@ bool anySocketOn(uint16_t port) {
 
 }  // namespace
 
-std::optional<Supervisor> supervisorOf(const ProcessIdentity& process) {
-    const auto self = platform::describeProcess(process.pid);
-    if (!self || ProcessIdentity::of(process.pid, self->facts) != process || self->parentPid <= 1) {
-        return std::nullopt;
+std::vector<Supervisor> supervisorsOf(const ProcessIdentity& process) {
+    std::vector<Supervisor> supervisors;
+    const auto self = platform::placeOf(process.pid);
+    if (!self || ProcessIdentity::of(process.pid, self->facts) != process) {
+        return supervisors;
     }
-    const auto parent = platform::describeProcess(self->parentPid);
-    if (!parent || parent->facts.effectiveUid != platform::currentUid()) {
-        return std::nullopt;
+    int32_t pid = self->parentPid;
+    for (int depth = 0; pid > 1 && depth < kMaxAncestors; ++depth) {
+        const auto place = platform::placeOf(pid);
+        if (!place || place->facts.effectiveUid != platform::currentUid() ||
+            ProcessGroups::isShellOfATerminal(pid, place->session, place->terminal)) {
+            break;
+        }
+        // Above the parent only a shell restarts a server: a loop, or a script run again.
+        // Anything else up there (an editor, a terminal, a service manager) starts processes of
+        // its own all the time, none of them this server.
+        const auto arguments = depth == 0 ? std::nullopt : platform::arguments(pid);
+        if (depth == 0 || (arguments && ProcessGroups::isShell(*arguments))) {
+            supervisors.push_back(Supervisor{
+                ProcessIdentity::of(pid, place->facts), platform::childrenOf(pid),
+                ProcessGroups::shortCommand(platform::commandLine(pid).value_or(place->command)), place->processGroup});
+        }
+        if (place->session == pid) {
+            break;  // above a session's first process lie the desktop and the service manager
+        }
+        pid = place->parentPid;
     }
-    return Supervisor{ProcessIdentity::of(self->parentPid, parent->facts), platform::childrenOf(self->parentPid)};
+    return supervisors;
 }
 
-std::variant<QList<PortHolder>, ServiceError> holdersOf(const ListenerEnumerator& enumerator, uint16_t port) {
+std::variant<QList<PortHolder>, ServiceError> holdersOf(const ListenerEnumerator& enumerator, uint16_t port,
+                                                        const std::vector<Supervisor>& supervisors) {
     auto found = enumerator.enumerate();
     if (auto* error = std::get_if<ServiceError>(&found)) {
         return std::move(*error);
@@ -84,7 +124,7 @@ std::variant<QList<PortHolder>, ServiceError> holdersOf(const ListenerEnumerator
     QList<PortHolder> holders;
     for (const Listener& listener : inventory.listeners) {
         if (listener.port == port) {
-            holders.append(PortHolder{listener.pid, listener.command, starterOf(listener.pid)});
+            holders.append(PortHolder{listener.pid, listener.command, starterOf(listener.pid, supervisors)});
         }
     }
     for (const ForeignPort& other : inventory.foreign) {
@@ -97,12 +137,12 @@ std::variant<QList<PortHolder>, ServiceError> holdersOf(const ListenerEnumerator
 
 std::variant<PortVerdict, ServiceError> settle(const ListenerEnumerator& enumerator, uint16_t port,
                                                const std::vector<Supervisor>& supervisors,
-                                               std::chrono::milliseconds respawnWindow) {
-    const auto deadline = std::chrono::steady_clock::now() + respawnWindow;
-    const auto noticeBy = std::chrono::steady_clock::now() + std::min(respawnWindow, kNoticeTime);
+                                               std::chrono::steady_clock::time_point watchUntil) {
+    const auto deadline = watchUntil;
+    const auto noticeBy = std::min(watchUntil, std::chrono::steady_clock::now() + kNoticeTime);
     for (;;) {
         if (anySocketOn(port)) {
-            auto holders = holdersOf(enumerator, port);
+            auto holders = holdersOf(enumerator, port, supervisors);
             if (auto* error = std::get_if<ServiceError>(&holders)) {
                 return std::move(*error);
             }
@@ -155,9 +195,13 @@ QString PortVerdict::message() const {
         }
         names.append(name);
     }
-    return QCoreApplication::translate("PortVerdict", "Port %1 was taken again by %2.")
-        .arg(port)
-        .arg(names.join(u"; "_s));
+    const QString taken =
+        QCoreApplication::translate("PortVerdict", "Port %1 was taken again by %2.").arg(port).arg(names.join(u"; "_s));
+    const bool restartedInGroup = std::any_of(holders.cbegin(), holders.cend(), [](const PortHolder& holder) {
+        return holder.startedBy && holder.startedBy->restartsFromItsGroup;
+    });
+    return restartedInGroup ? taken + u' ' + QCoreApplication::translate("PortVerdict", "Stop its group instead.")
+                            : taken;
 }
 
 }  // namespace vantu

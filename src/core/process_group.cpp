@@ -45,31 +45,33 @@ QList<int32_t> selfAndAncestors() {
 constexpr QStringView kShells[] = {u"sh",   u"bash", u"dash", u"zsh", u"fish", u"ksh",
                                    u"mksh", u"ash",  u"tcsh", u"csh", u"yash", u"busybox"};
 
-// The shell that typed the server's command line, when it shares the server's group (job
-// control off: `set +m`, a nested `bash -i`, a shell of `su` or `runuser`).
-bool isShellOfATerminal(int32_t pid, const platform::ProcessPlace& member) {
-    if (member.terminal == 0) {
+}  // namespace
+
+bool isShellOfATerminal(int32_t pid, int32_t session, int64_t terminal) {
+    if (terminal == 0) {
         return false;
     }
-    if (member.session == pid) {
+    if (session == pid) {
         return true;  // the terminal's own first shell
     }
     const auto arguments = platform::arguments(pid);
     return arguments && isInteractiveShell(*arguments, platform::readsFromTerminal(pid));
 }
 
-}  // namespace
-
-bool isInteractiveShell(const QStringList& arguments, bool readsFromTerminal) {
+bool isShell(const QStringList& arguments) {
     if (arguments.isEmpty()) {
         return false;
     }
     const QString program = arguments.constFirst().section(u'/', -1);
-    const bool login = program.startsWith(u'-');
-    const QStringView name = QStringView(program).sliced(login ? 1 : 0);
-    if (std::find(std::cbegin(kShells), std::cend(kShells), name) == std::cend(kShells)) {
+    const QStringView name = QStringView(program).sliced(program.startsWith(u'-') ? 1 : 0);
+    return std::find(std::cbegin(kShells), std::cend(kShells), name) != std::cend(kShells);
+}
+
+bool isInteractiveShell(const QStringList& arguments, bool readsFromTerminal) {
+    if (!isShell(arguments)) {
         return false;
     }
+    const bool login = arguments.constFirst().section(u'/', -1).startsWith(u'-');
     bool interactive = login;
     bool runsSomething = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -180,7 +182,7 @@ ProcessGroup groupOf(int32_t processGroup, const QString& fallbackCommand, const
                 "ProcessGroup",
                 "This group of processes includes Vantu itself or what started it; nothing was "
                 "signalled.");
-        } else if (isShellOfATerminal(pid, *member)) {
+        } else if (isShellOfATerminal(pid, member->session, member->terminal)) {
             // A server started without job control shares the group of the shell it was typed in.
             group.refusal = QCoreApplication::translate("ProcessGroup",
                                                         "This group of processes includes the shell of a terminal "
@@ -229,6 +231,17 @@ QHash<ProcessIdentity, ProcessGroup> ofEach(const QList<ProcessIdentity>& proces
     const QList<int32_t> protectedChain = selfAndAncestors();
     QHash<int32_t, ProcessGroup> read;
     for (auto place = places.cbegin(); place != places.cend(); ++place) {
+        if (place->processGroup <= 0) {
+            // The group's leader lives outside this pid namespace: /proc numbers it 0, and which
+            // processes share it cannot be told from here.
+            ProcessGroup unreadable{.leaderPid = 0, .leaderCommand = place->command, .members = {place.key()}};
+            unreadable.refusal = QCoreApplication::translate(
+                "ProcessGroup",
+                "This process’s group began outside the process namespace Vantu runs in, so its members "
+                "can’t be told; nothing was signalled.");
+            groups.insert(place.key(), std::move(unreadable));
+            continue;
+        }
         const auto members = listed.find(place->processGroup);
         if (members == listed.end()) {
             continue;
@@ -264,8 +277,12 @@ std::optional<ProcessGroup> current(const ProcessGroup& earlier) {
 std::optional<PortServiceError> signal(const ProcessGroup& group, int signalNumber) {
     std::optional<PortServiceError> failure;
     for (const ProcessIdentity& member : group.members) {
-        const auto result =
-            signalNumber == SIGINT ? ProcessStopper::interrupt(member) : ProcessStopper::send(member, signalNumber);
+        // A shell that runs a loop waits out Ctrl+C when the command it runs handles it (npm exits
+        // with 130 rather than by the signal), then goes round again: it is asked to end instead.
+        const auto arguments = signalNumber == SIGINT ? platform::arguments(member.pid) : std::nullopt;
+        const auto result = arguments && isShell(*arguments) ? ProcessStopper::send(member, SIGTERM)
+                            : signalNumber == SIGINT         ? ProcessStopper::interrupt(member)
+                                                             : ProcessStopper::send(member, signalNumber);
         // A member that ended, or whose pid already names another process, needs no signal.
         const bool gone = result && (result->errorCase() == PortServiceError::Case::processExited ||
                                      result->errorCase() == PortServiceError::Case::processChanged);

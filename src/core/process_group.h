@@ -49,12 +49,20 @@ QHash<ProcessIdentity, ProcessGroup> ofEach(const QList<ProcessIdentity>& proces
 std::optional<ProcessGroup> current(const ProcessGroup& earlier);
 
 // Sends `signalNumber` to every member, each through its own identity check; SIGINT goes as
-// ProcessStopper::interrupt sends it. Members that ended meanwhile (or whose pid names another
+// ProcessStopper::interrupt sends it, and as SIGTERM to a shell, which may otherwise go round
+// its loop again. Members that ended meanwhile (or whose pid names another
 // process now) are skipped; the first other
 // failure is returned once every member was tried.
 std::optional<PortServiceError> signal(const ProcessGroup& group, int signalNumber);
 
+// Whether the process is the shell of a terminal that a person types into: the terminal's first
+// process, or an interactive shell reading from it. `session` and `terminal` are read with it.
+bool isShellOfATerminal(int32_t pid, int32_t session, int64_t terminal);
+
 // Building blocks, pure.
+
+// Whether the program of these arguments is a shell ("bash", "/bin/sh", a login "-zsh").
+bool isShell(const QStringList& arguments);
 
 // The user unit named in a /proc/<pid>/cgroup text: the last "*.service" below the manager of
 // the user `uid`, "user@<uid>.service"; nullopt for other users' units, system units, group

@@ -4,7 +4,6 @@
 #include "platform/log.h"
 #include "platform/user_units.h"
 
-
 #include <algorithm>
 #include <csignal>
 
@@ -13,19 +12,19 @@ using namespace Qt::StringLiterals;
 namespace vantu::StopPlan {
 namespace {
 
-// Who started the processes from outside them: a parent that is itself being stopped cannot
-// start anything again. Read before the signal, while the parents are still known.
+// What may start the processes again from outside them: one that is itself being stopped
+// cannot. Read before the signal, while the parents are still known.
 std::vector<Supervisor> supervisorsOf(const QList<ProcessIdentity>& processes) {
     std::vector<Supervisor> supervisors;
     for (const ProcessIdentity& process : processes) {
-        auto supervisor = PortRelease::supervisorOf(process);
-        if (!supervisor || processes.contains(supervisor->identity)) {
-            continue;
-        }
-        const bool known = std::any_of(supervisors.cbegin(), supervisors.cend(),
-                                       [&](const Supervisor& other) { return other.identity == supervisor->identity; });
-        if (!known) {
-            supervisors.push_back(std::move(*supervisor));
+        for (Supervisor& supervisor : PortRelease::supervisorsOf(process)) {
+            const bool known = processes.contains(supervisor.identity) ||
+                               std::any_of(supervisors.cbegin(), supervisors.cend(), [&](const Supervisor& other) {
+                                   return other.identity == supervisor.identity;
+                               });
+            if (!known) {
+                supervisors.push_back(std::move(supervisor));
+            }
         }
     }
     return supervisors;
@@ -96,6 +95,8 @@ StopAftermath awaitOutcome(const ListenerEnumerator& enumerator, const StopSent&
         }
     }
     aftermath.exited = aftermath.stillRunning.isEmpty();
+    // One watch for all ports, from the moment the target ended.
+    const auto watchUntil = std::chrono::steady_clock::now() + respawnWindow;
     QStringList taken;
     for (const uint16_t port : ports) {
         if (!aftermath.exited) {
@@ -109,7 +110,7 @@ StopAftermath awaitOutcome(const ListenerEnumerator& enumerator, const StopSent&
                 continue;
             }
         }
-        auto verdict = PortRelease::settle(enumerator, port, sent.supervisors, respawnWindow);
+        auto verdict = PortRelease::settle(enumerator, port, sent.supervisors, watchUntil);
         if (const auto* error = std::get_if<ServiceError>(&verdict)) {
             aftermath.lookFailed = *error;
             continue;
@@ -125,7 +126,7 @@ StopAftermath awaitOutcome(const ListenerEnumerator& enumerator, const StopSent&
     }
     if (!aftermath.exited) {
         qCDebug(lcStop) << sent.target.description() << ":" << aftermath.stillRunning.size()
-                         << "processes outlived the wait";
+                        << "processes outlived the wait";
     }
     return aftermath;
 }

@@ -48,14 +48,19 @@ struct StopAftermath {
 // its ports. Blocks on system calls and sleeps: run it off the main thread.
 namespace StopPlan {
 
+// How long a port is watched once something that started the target has started a process
+// again: a server brought back by a loop takes its runtime's start-up to listen (npm alone
+// takes near 3 s on a slow machine).
+inline constexpr std::chrono::milliseconds kRestartWatch{6000};
+
 // Asks the target to stop: SIGTERM to a process, Ctrl+C's SIGINT to a group, a stop job to a
 // unit's manager; SIGKILL when `force`. Every process is proven to be the one discovered before
 // its signal.
 StopSendResult send(const StopTarget& target, bool force);
 
 // Waits up to `limit` for the target's processes to end, returning as soon as they have; then
-// says who holds each of `ports`, watching up to `respawnWindow` longer when something that
-// started the target has just started another process (a server coming back).
+// says who holds each of `ports`, watching all of them up to `respawnWindow` longer when
+// something that started the target has just started another process (a server coming back).
 StopAftermath awaitOutcome(const ListenerEnumerator& enumerator, const StopSent& sent, const QList<uint16_t>& ports,
                            std::chrono::nanoseconds limit, std::chrono::milliseconds respawnWindow);
 

@@ -7,13 +7,6 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace vantu {
-namespace {
-
-// How long a server that is coming back may take to listen again.
-constexpr std::chrono::milliseconds kRespawnWindow{1500};
-
-}  // namespace
-
 QFuture<SnapshotResult> PortService::snapshot(const DiscoverySettings& settings,
                                               const ProjectOverrides& overrides) const {
     // The task owns copies of everything it uses: the caller may change its settings or go
@@ -51,7 +44,7 @@ QFuture<StopAftermath> PortService::awaitOutcome(const StopSent& sent, const QLi
         return pool;
     }();
     return QtConcurrent::run(waits, [enumerator = enumerator_, sent, ports, limit] {
-        return StopPlan::awaitOutcome(enumerator, sent, ports, limit, kRespawnWindow);
+        return StopPlan::awaitOutcome(enumerator, sent, ports, limit, StopPlan::kRestartWatch);
     });
 }
 

@@ -1,6 +1,7 @@
 // Runs the real vantu-cli binary against real listeners on loopback.
 #include "cli/cli_commands.h"
 #include "fake_tools.h"
+#include "pid_namespace.h"
 #include "platform/process.h"
 #include "spawned_listener.h"
 
@@ -14,6 +15,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -256,7 +258,8 @@ TEST_F(VantuCliTest, AServerThatComesBackIsReportedWithWhoBroughtItBack) {
     EXPECT_EQ(run.exitCode, 2) << run.out.toStdString() << run.err.toStdString();
     const QString again = u"vantu-cli: Port "_s + QString::number(port) + u" was taken again by node (PID "_s;
     EXPECT_TRUE(run.err.contains(again)) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(u"), started by sh (PID "_s + QString::number(loop.processId()) + u")."_s))
+    EXPECT_TRUE(run.err.contains(u"), started by sh -c while true; do "_s)) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(u"(PID "_s + QString::number(loop.processId()) + u"). Stop its group instead."_s))
         << run.err.toStdString();
     const QString handedOff =
         u"vantu-cli: Port "_s + QString::number(handsOff.port()) + u" was taken again by node (PID "_s;
@@ -434,6 +437,87 @@ TEST_F(VantuCliTest, StoppingTheGroupOfRealDevToolsLeavesNothingOfTheGroup) {
         for (const int32_t pid : left) {
             ::kill(pid, SIGKILL);
         }
+    }
+}
+
+// npm in a shell loop, the loop further up than npm's own parent: a stop of the server alone is
+// undone within npm's start-up and says so, naming the loop; a stop of its group ends the loop.
+TEST_F(VantuCliTest, ALoopFurtherUpThatRestartsTheServerIsNamedAndItsGroupStopEndsIt) {
+    const QString npm = QStandardPaths::findExecutable(u"npm"_s);
+    if (npm.isEmpty()) {
+        GTEST_SKIP() << "npm is missing: scripts/dev.sh deps installs it";
+    }
+    const QString folder = makeProject(root_, u"looped"_s);
+    QFile manifest(folder + u"/package.json"_s);
+    ASSERT_TRUE(manifest.open(QIODevice::WriteOnly));
+    manifest.write(R"({"name": "looped", "scripts": {"dev": "node server.js"}})");
+    manifest.close();
+    QFile server(folder + u"/server.js"_s);
+    ASSERT_TRUE(server.open(QIODevice::WriteOnly));
+    server.write(
+        "require('http').createServer((q, r) => r.end('ok')).listen(Number(process.env.PORT), '127.0.0.1');\n");
+    server.close();
+    const uint16_t port = freePort();
+    QProcess loop;
+    loop.setWorkingDirectory(folder);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"PORT"_s, QString::number(port));
+    environment.insert(u"NO_UPDATE_NOTIFIER"_s, u"1"_s);
+    loop.setProcessEnvironment(environment);
+    loop.setStandardOutputFile(QProcess::nullDevice());
+    loop.start(u"/usr/bin/setsid"_s, {u"/bin/bash"_s, u"-c"_s, u"while true; do \"$0\" run dev; done"_s, npm});
+    ASSERT_TRUE(loop.waitForStarted());
+    const auto group = static_cast<pid_t>(loop.processId());
+    const auto cleanup = qScopeGuard([&loop, group] {
+        ::kill(-group, SIGKILL);
+        loop.waitForFinished();
+    });
+    const auto listening = [&] { return runCli({u"list"_s}).out.contains(QString::number(port) + u"  "_s); };
+    for (int i = 0; i < 500 && !listening(); ++i) {
+        QThread::msleep(20);
+    }
+    ASSERT_TRUE(listening());
+
+    const CliRun alone = runCli({u"stop"_s, QString::number(port)});
+
+    EXPECT_EQ(alone.exitCode, 2) << alone.out.toStdString() << alone.err.toStdString();
+    EXPECT_TRUE(alone.err.contains(u"Port "_s + QString::number(port) + u" was taken again by node (PID "_s))
+        << alone.err.toStdString();
+    EXPECT_TRUE(alone.err.contains(u"started by bash -c while true; do \"$0\" run dev; done"_s))
+        << alone.err.toStdString();
+    EXPECT_TRUE(alone.err.contains(u"(PID "_s + QString::number(group) + u"). Stop its group instead."_s))
+        << alone.err.toStdString();
+
+    const CliRun whole = runCli({u"stop"_s, u"--session"_s, QString::number(port)});
+
+    EXPECT_EQ(whole.exitCode, 0) << whole.out.toStdString() << whole.err.toStdString();
+    EXPECT_TRUE(whole.out.contains(u"Port "_s + QString::number(port) + u" is free."_s)) << whole.out.toStdString();
+    EXPECT_TRUE(loop.waitForFinished(10000)) << "the loop ended with its server";
+    EXPECT_FALSE(listening());
+}
+
+// Facts that once read as someone else's or as a verdict nobody earned: a process whose first
+// thread has ended is still the user's own to stop; a group whose leader lies outside this pid
+// namespace cannot be read, so nothing is signalled and that is what is said.
+TEST_F(VantuCliTest, WhatCannotBeReadPlainlyIsStillToldTruly) {
+    if (test::insidePidNamespace()) {
+        SpawnedListener node = SpawnedListener::start({.commandName = u"node"_s});
+        const CliRun run = runCli({u"stop"_s, u"--session"_s, QString::number(node.port())});
+        EXPECT_EQ(run.exitCode, 2) << run.out.toStdString();
+        EXPECT_TRUE(run.err.contains(u"began outside the process namespace Vantu runs in"_s)) << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains(u"taken again"_s)) << run.err.toStdString();
+        EXPECT_FALSE(node.hasExited()) << "nothing was signalled";
+        return;
+    }
+    SpawnedListener threaded = SpawnedListener::start({.commandName = u"node"_s, .mainThreadExits = true});
+    const CliRun run = runCli({u"stop"_s, QString::number(threaded.port())});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(u"Port "_s + QString::number(threaded.port()) + u" is free."_s))
+        << run.out.toStdString() << run.err.toStdString();
+    EXPECT_EQ(threaded.waitForEndingSignal(std::chrono::seconds(10)), SIGTERM);
+
+    if (test::runningAsRoot()) {
+        test::expectPassesInPidNamespace(u"VantuCliTest.WhatCannotBeReadPlainlyIsStillToldTruly"_s, true);
     }
 }
 
