@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
+    <name>EngineHelpers</name>
+    <message>
+        <source>This process (%1) holds a container’s published port for its engine; stopping it would break the container. Stop the container instead.</source>
+        <translation>Dieser Prozess (%1) hält für seine Container-Engine den veröffentlichten Port eines Containers; ihn zu beenden würde den Container beschädigen. Beenden Sie stattdessen den Container.</translation>
+    </message>
+</context>
+<context>
     <name>Listener</name>
     <message>
         <source>Project not identified — showing process name</source>
@@ -123,6 +130,10 @@
     <message>
         <source>This process’s group began outside the process namespace Vantu runs in, so its members can’t be told; nothing was signalled.</source>
         <translation>Die Gruppe dieses Prozesses begann außerhalb des Prozess-Namensraums, in dem Vantu läuft, daher sind ihre Mitglieder nicht erkennbar; es wurde kein Signal gesendet.</translation>
+    </message>
+    <message>
+        <source>This group of processes includes %1 (PID %2), which holds a container’s published port for its engine; stop the container instead.</source>
+        <translation>Diese Prozessgruppe enthält %1 (PID %2), der für seine Container-Engine den veröffentlichten Port eines Containers hält; beenden Sie stattdessen den Container.</translation>
     </message>
 </context>
 <context>

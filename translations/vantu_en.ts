@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>EngineHelpers</name>
+    <message>
+        <source>This process (%1) holds a container’s published port for its engine; stopping it would break the container. Stop the container instead.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Listener</name>
     <message>
         <source>Project not identified — showing process name</source>
@@ -122,6 +129,10 @@
     </message>
     <message>
         <source>This process’s group began outside the process namespace Vantu runs in, so its members can’t be told; nothing was signalled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This group of processes includes %1 (PID %2), which holds a container’s published port for its engine; stop the container instead.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -1,5 +1,6 @@
 #include "core/process_group.h"
 
+#include "core/engine_helpers.h"
 #include "core/process_stopper.h"
 #include "platform/process.h"
 
@@ -182,6 +183,13 @@ ProcessGroup groupOf(int32_t processGroup, const QString& fallbackCommand, const
                 "ProcessGroup",
                 "This group of processes includes Vantu itself or what started it; nothing was "
                 "signalled.");
+        } else if (const auto helper = EngineHelpers::helperName(member->command, std::nullopt)) {
+            group.refusal = QCoreApplication::translate("ProcessGroup",
+                                                        "This group of processes includes %1 (PID %2), which holds a "
+                                                        "container’s published port for its engine; stop the "
+                                                        "container instead.")
+                                .arg(*helper)
+                                .arg(pid);
         } else if (isShellOfATerminal(pid, member->session, member->terminal)) {
             // A server started without job control shares the group of the shell it was typed in.
             group.refusal = QCoreApplication::translate("ProcessGroup",

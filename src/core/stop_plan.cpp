@@ -1,7 +1,9 @@
 #include "core/stop_plan.h"
 
+#include "core/engine_helpers.h"
 #include "core/process_stopper.h"
 #include "platform/log.h"
+#include "platform/process.h"
 #include "platform/user_units.h"
 
 #include <algorithm>
@@ -32,6 +34,10 @@ std::vector<Supervisor> supervisorsOf(const QList<ProcessIdentity>& processes) {
 
 StopSendResult sendToProcess(const StopTarget& target, bool force) {
     const ProcessIdentity& process = target.processes().constFirst();
+    if (const auto helper = EngineHelpers::helperName(platform::commandName(process.pid).value_or(QString()),
+                                                      platform::executablePath(process.pid))) {
+        return PortServiceError::refused(EngineHelpers::refusal(*helper));
+    }
     std::vector<Supervisor> supervisors = supervisorsOf(target.processes());
     if (auto failed = ProcessStopper::stop(process, force)) {
         return std::move(*failed);

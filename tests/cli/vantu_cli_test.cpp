@@ -521,6 +521,28 @@ TEST_F(VantuCliTest, WhatCannotBeReadPlainlyIsStillToldTruly) {
     }
 }
 
+// A container engine's helper holds the container's published port: signalling it would break
+// the container and free nothing for good, so it is refused on every path, in words.
+TEST_F(VantuCliTest, AContainerEnginesPortHelperIsNeverSignalled) {
+    const QString folder = QFileInfo(root_.path()).canonicalFilePath();
+    QFile::link(test::testListenerProgram(), folder + u"/rootlessport"_s);
+    QProcess helper;
+    helper.start(u"/usr/bin/setsid"_s, {folder + u"/rootlessport"_s, u"0"_s});
+    ASSERT_TRUE(helper.waitForReadyRead(10000));
+    const QString port = QString::fromLatin1(helper.readLine()).section(u' ', 1, 1).trimmed();
+    for (const QStringList& how : {QStringList{u"--all"_s}, QStringList{u"--all"_s, u"--force"_s},
+                                   QStringList{u"--all"_s, u"--session"_s, u"--force"_s}}) {
+        const CliRun run = runCli(QStringList{u"stop"_s} + how + QStringList{port});
+        EXPECT_EQ(run.exitCode, 2) << how.join(u' ').toStdString() << run.out.toStdString();
+        EXPECT_TRUE(run.err.contains(u"Port "_s + port + u": "_s) && run.err.contains(u"rootlessport"_s) &&
+                    run.err.contains(u"container instead."_s))
+            << run.err.toStdString();
+        EXPECT_EQ(helper.state(), QProcess::Running) << how.join(u' ').toStdString();
+    }
+    helper.kill();
+    helper.waitForFinished();
+}
+
 // A server started without job control shares the group of the terminal's shell: stopping that
 // group would close the user's terminal, so nothing is signalled, not even by force. The shell
 // may be the terminal's first one, or one nested in it (`bash -i`, the shell of `su`).

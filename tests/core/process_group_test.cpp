@@ -1,4 +1,5 @@
 #include "core/process_group.h"
+#include "core/engine_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -65,6 +66,28 @@ TEST(ProcessGroupTest, AShellThatAPersonTypesIntoIsToldFromOneThatRunsSomething)
     for (const Case& c : cases) {
         EXPECT_EQ(ProcessGroups::isInteractiveShell(c.arguments, c.fromTerminal), c.interactive)
             << c.arguments.join(u' ').toStdString() << (c.fromTerminal ? " on a terminal" : "");
+    }
+}
+
+TEST(ProcessGroupTest, AContainerEnginesPortHelperIsKnownByItsFileOrItsCommandName) {
+    struct Case {
+        const char* command;
+        std::optional<QString> executable;
+        std::optional<QString> helper;
+    };
+    const Case cases[] = {
+        {"rootlessport", u"/usr/libexec/podman/rootlessport"_s, u"rootlessport"_s},
+        // The kernel cuts command names to 15 bytes.
+        {"rootlessport-ch", u"/usr/libexec/podman/rootlessport"_s, u"rootlessport"_s},
+        {"rootlessport-ch", std::nullopt, u"rootlessport-child"_s},
+        {"docker-proxy", std::nullopt, u"docker-proxy"_s},
+        {"exe", u"/usr/bin/slirp4netns"_s, u"slirp4netns"_s},
+        {"rootless", std::nullopt, std::nullopt},
+        {"node", u"/usr/bin/node"_s, std::nullopt},
+        {"dockerd-rootles", u"/usr/bin/dockerd-rootless.sh"_s, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(EngineHelpers::helperName(QString::fromLatin1(c.command), c.executable), c.helper) << c.command;
     }
 }
 
