@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <optional>
+#include <variant>
+
+namespace vantu::platform {
+
+// What a container engine (Docker, Podman) answered to one request over its unix socket.
+struct EngineReply {
+    int status = 0;
+    QByteArray body;
+};
+
+// Why a request got no usable answer, in words ("no engine listens there", "it did not answer
+// within 0.5 s", "its answer was larger than 8 MB").
+struct EngineFailure {
+    QString reason;
+    // The socket was there and accepted the connection: the engine runs but is unwell.
+    bool reachedEngine = false;
+};
+
+// One HTTP request to the engine API behind the unix socket at `socketPath`, with the whole
+// exchange held to `limit`: a frozen engine still accepts connections and then never answers,
+// so a limit on the connect alone would not do. Answers larger than `maxBytes` are cut off and
+// count as failures. Blocks: call off the main thread. `method` is "GET" or "POST".
+std::variant<EngineReply, EngineFailure> engineRequest(const QString& socketPath, const QByteArray& method,
+                                                       const QByteArray& path, std::chrono::milliseconds limit,
+                                                       qsizetype maxBytes);
+
+// Everything the choice of the user's engine sockets depends on, read from the environment
+// and the docker client's configuration.
+struct EngineSettings {
+    std::optional<QString> dockerHost;     // DOCKER_HOST
+    std::optional<QString> containerHost;  // CONTAINER_HOST
+    // The endpoint of the docker client's current context, when one other than the default is
+    // chosen (DOCKER_CONTEXT, or currentContext in its config.json).
+    std::optional<QString> dockerContextHost;
+    QString runtimeDirectory;  // XDG_RUNTIME_DIR, empty when unset
+    QString homeDirectory;
+};
+
+EngineSettings readEngineSettings();
+
+// Whether a unix socket is at `path` (not whether anything listens on it).
+bool isSocket(const QString& path);
+
+}  // namespace vantu::platform
