@@ -68,7 +68,10 @@ if command -v python3 >/dev/null; then
 fi
 
 mkdir -p "$work/home" "$work/config"
-HOME="$work/home" XDG_CONFIG_HOME="$work/config" "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
+# A runtime folder of its own: with the user's, this copy would hand over to a Vantu the user
+# already runs, and measure nothing.
+mkdir -p -m 0700 "$work/runtime"
+HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
 app=$!
 pids+=("$app")
 icon_window() { xdotool search --onlyvisible --class vantu 2>/dev/null | head -n 1; }
