@@ -135,6 +135,13 @@
         <source>This group of processes includes %1 (PID %2), which holds a container’s published port for its engine; stop the container instead.</source>
         <translation>Diese Prozessgruppe enthält %1 (PID %2), der für seine Container-Engine den veröffentlichten Port eines Containers hält; beenden Sie stattdessen den Container.</translation>
     </message>
+    <message numerus="yes">
+        <source>%1 (PID %2, %n processes)</source>
+        <translation>
+            <numerusform>%1 (PID %2, %n Prozess)</numerusform>
+            <numerusform>%1 (PID %2, %n Prozesse)</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>ProjectMetadata</name>

@@ -135,6 +135,13 @@
         <source>This group of processes includes %1 (PID %2), which holds a container’s published port for its engine; stop the container instead.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message numerus="yes">
+        <source>%1 (PID %2, %n processes)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>ProjectMetadata</name>

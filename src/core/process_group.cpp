@@ -17,8 +17,10 @@ using namespace Qt::StringLiterals;
 namespace vantu {
 
 QString ProcessGroup::description() const {
-    return QCoreApplication::translate("ProcessGroup", "%1 (PID %2, %n processes)", nullptr,
-                                       static_cast<int>(members.size()))
+    // A disambiguation of "" rather than nullptr: lupdate passes over translate() calls with the
+    // latter, and the German tooltip kept "3 processes".
+    const int count = static_cast<int>(members.size());
+    return QCoreApplication::translate("ProcessGroup", "%1 (PID %2, %n processes)", "", count)
         .arg(leaderCommand)
         .arg(leaderPid);
 }

@@ -541,6 +541,9 @@ TEST_F(PopoverViewTest, InGermanEveryFixedTextIsTranslatedAndCountsTakeTheirPlur
     EXPECT_EQ(preferences()->findChild<QPushButton*>(u"cancelButton"_s)->text(), u"Abbrechen"_s);
     view->resize(view->width(), naturalHeight());
     test::saveScreenshot(*view, u"popover-settings-de-light"_s);
+    // The tooltip's group line, from a sentence of the core.
+    const ProcessGroup group{.leaderPid = 1200, .leaderCommand = u"npm run dev"_s, .members = {{}, {}, {}}};
+    EXPECT_EQ(group.description(), u"npm run dev (PID 1200, 3 Prozesse)"_s);
     QCoreApplication::removeTranslator(&german);
 }
 
