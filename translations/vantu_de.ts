@@ -147,7 +147,7 @@
     <name>ProjectMetadata</name>
     <message>
         <source>Project folder selected by you</source>
-        <translation>Von dir gewählter Projektordner</translation>
+        <translation>Von Ihnen gewählter Projektordner</translation>
     </message>
     <message>
         <source>Name from package.json</source>
@@ -224,15 +224,15 @@
     </message>
     <message>
         <source>Port %1 is held by %2, which your discovery settings do not show as a dev server. Add --all to stop it anyway.</source>
-        <translation>Port %1 gehört zu %2, das deine Sucheinstellungen nicht als Entwicklungsserver zeigen. Mit --all wird er trotzdem beendet.</translation>
+        <translation>Port %1 gehört zu %2, den Ihre Sucheinstellungen nicht als Entwicklungsserver zeigen. Mit --all wird er trotzdem gestoppt.</translation>
     </message>
     <message>
         <source>Killed %1 on port %2.</source>
-        <translation>%1 auf Port %2 wurde hart beendet.</translation>
+        <translation>%1 auf Port %2 wurde zwangsweise beendet.</translation>
     </message>
     <message>
         <source>Asked %1 to stop on port %2.</source>
-        <translation>%1 auf Port %2 wurde gebeten, sich zu beenden.</translation>
+        <translation>%1 auf Port %2 wurde zum Stoppen aufgefordert.</translation>
     </message>
     <message>
         <source>Port %1 is still in use after %2 s.</source>
@@ -338,7 +338,7 @@ Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile 
     </message>
     <message>
         <source>Quit</source>
-        <translation>Beenden</translation>
+        <translation>Vantu beenden</translation>
     </message>
     <message>
         <source>Vantu — Development ports</source>
@@ -400,7 +400,7 @@ Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile 
     </message>
     <message>
         <source>Save</source>
-        <translation>Sichern</translation>
+        <translation>Speichern</translation>
     </message>
 </context>
 <context>
@@ -431,7 +431,7 @@ Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile 
     </message>
     <message>
         <source>Quit</source>
-        <translation>Beenden</translation>
+        <translation>Vantu beenden</translation>
     </message>
     <message>
         <source>Choose Project Folder…</source>
@@ -475,20 +475,20 @@ Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile 
     </message>
     <message>
         <source>Stop Unit %1</source>
-        <translation>Einheit %1 beenden</translation>
+        <translation>Einheit %1 stoppen</translation>
     </message>
     <message numerus="yes">
         <source>Force Quit %1 (%n processes)</source>
         <translation>
-            <numerusform>%1 hart beenden (%n Prozess)</numerusform>
-            <numerusform>%1 hart beenden (%n Prozesse)</numerusform>
+            <numerusform>Beenden von %1 erzwingen (%n Prozess)</numerusform>
+            <numerusform>Beenden von %1 erzwingen (%n Prozesse)</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Stop %1 (%n processes)</source>
         <translation>
-            <numerusform>%1 beenden (%n Prozess)</numerusform>
-            <numerusform>%1 beenden (%n Prozesse)</numerusform>
+            <numerusform>%1 stoppen (%n Prozess)</numerusform>
+            <numerusform>%1 stoppen (%n Prozesse)</numerusform>
         </translation>
     </message>
     <message numerus="yes">
@@ -510,11 +510,11 @@ Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile 
     <name>vantu::PortRow</name>
     <message>
         <source>Force quit</source>
-        <translation>Hart beenden</translation>
+        <translation>Beenden erzwingen</translation>
     </message>
     <message>
         <source>Stop</source>
-        <translation>Beenden</translation>
+        <translation>Stoppen</translation>
     </message>
     <message>
         <source>This process is protected or belongs to another user.</source>
@@ -526,15 +526,15 @@ Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile 
     </message>
     <message>
         <source>Force</source>
-        <translation>Hart</translation>
+        <translation>Erzwingen</translation>
     </message>
     <message>
         <source>Force quit %1 (SIGKILL)</source>
-        <translation>%1 hart beenden (SIGKILL)</translation>
+        <translation>Beenden von %1 erzwingen (SIGKILL)</translation>
     </message>
     <message>
         <source>Stop %1</source>
-        <translation>%1 beenden</translation>
+        <translation>%1 stoppen</translation>
     </message>
     <message>
         <source>%1 %2, %3, port %4, PID %5</source>
