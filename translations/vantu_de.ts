@@ -164,6 +164,14 @@
         <source>Couldn’t save settings: %1.</source>
         <translation>Die Einstellungen konnten nicht gespeichert werden: %1.</translation>
     </message>
+    <message>
+        <source>Couldn’t read the settings (line %1); using the defaults. The file will be kept as %2.</source>
+        <translation>Die Einstellungen konnten nicht gelesen werden (Zeile %1); es gelten die Standardwerte. Die Datei wird als %2 aufbewahrt.</translation>
+    </message>
+    <message>
+        <source>Couldn’t read the settings; using the defaults. The file will be kept as %1.</source>
+        <translation>Die Einstellungen konnten nicht gelesen werden; es gelten die Standardwerte. Die Datei wird als %1 aufbewahrt.</translation>
+    </message>
 </context>
 <context>
     <name>UserUnits</name>

@@ -164,6 +164,14 @@
         <source>Couldn’t save settings: %1.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Couldn’t read the settings (line %1); using the defaults. The file will be kept as %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Couldn’t read the settings; using the defaults. The file will be kept as %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>UserUnits</name>

@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     // A failed scan or stop is reported in the command's own words on standard error; the log's
     // line for the same failure would say it twice. QT_LOGGING_RULES can still turn them on.
-    QLoggingCategory::setFilterRules(u"vantu.scan.warning=false\nvantu.stop.warning=false"_s);
+    QLoggingCategory::setFilterRules(
+        u"vantu.scan.warning=false\nvantu.stop.warning=false\nvantu.settings.warning=false"_s);
     // Before the arguments are judged: a usage error speaks the user's language too.
     vantu::Translations::install(app);
     const auto parsed = vantu::cli::parseArguments(words);
@@ -52,6 +53,9 @@ int main(int argc, char** argv) {
     }
 
     const vantu::platform::SettingsStore store(vantu::platform::SettingsStore::standardPath());
+    if (store.readProblem()) {
+        err << u"vantu-cli: "_s << *store.readProblem() << Qt::endl;
+    }
     const vantu::PortService service;
     vantu::cli::CliContext context{
         .service = service,

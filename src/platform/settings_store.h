@@ -49,9 +49,15 @@ public:
 
     [[nodiscard]] QString filePath() const { return path_; }
 
+    // Why the file could not be read when the store was made, for the user ("Couldn’t read the
+    // settings (line 4); using the defaults. The file will be kept as vantu.json.damaged.");
+    // nullopt when it was read or is not there.
+    [[nodiscard]] const std::optional<QString>& readProblem() const { return readProblem_; }
+
 private:
     QString path_;
     QVariantMap values_;
+    std::optional<QString> readProblem_;
 };
 
 }  // namespace vantu::platform

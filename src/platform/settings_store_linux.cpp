@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <algorithm>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -34,7 +35,23 @@ struct ReadBack {
     // Something is there that is not a readable JSON object: a FIFO, a device, a huge or
     // damaged file.
     bool odd = false;
+    // For a file that is there but cannot be read as settings: the line of the first fault, when
+    // its text was read.
+    std::optional<qsizetype> faultyLine;
 };
+
+// What the user is told of settings that could not be read.
+QString readProblemText(const QString& path, std::optional<qsizetype> line) {
+    const QString kept = QFileInfo(path).fileName() + u".damaged"_s;
+    return line ? QCoreApplication::translate(
+                      "SettingsStore",
+                      "Couldn’t read the settings (line %1); using the defaults. The file will be kept as %2.")
+                      .arg(*line)
+                      .arg(kept)
+                : QCoreApplication::translate(
+                      "SettingsStore", "Couldn’t read the settings; using the defaults. The file will be kept as %1.")
+                      .arg(kept);
+}
 
 ReadBack readObject(const QString& path) {
     if (!exists(path)) {
@@ -53,7 +70,10 @@ ReadBack readObject(const QString& path) {
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
         qCWarning(lcSettings, "cannot read %s: %s", qUtf8Printable(path),
                   error.error != QJsonParseError::NoError ? qUtf8Printable(error.errorString()) : "not a JSON object");
-        return {.odd = true};
+        // The parser's offset lies just past what it could not read.
+        const qsizetype faultAt = error.error != QJsonParseError::NoError ? error.offset - 1 : 0;
+        return {.odd = true,
+                .faultyLine = bytes->first(std::clamp<qsizetype>(faultAt, 0, bytes->size())).count('\n') + 1};
     }
     return {.object = document.object()};
 }
@@ -172,8 +192,13 @@ std::optional<QString> update(const QString& path, QVariantMap& values,
 
 }  // namespace
 
-SettingsStore::SettingsStore(const QString& filePath)
-    : path_(QFileInfo(filePath).absoluteFilePath()), values_(readObject(path_).object.toVariantMap()) {}
+SettingsStore::SettingsStore(const QString& filePath) : path_(QFileInfo(filePath).absoluteFilePath()) {
+    const ReadBack read = readObject(path_);
+    values_ = read.object.toVariantMap();
+    if (read.odd) {
+        readProblem_ = readProblemText(path_, read.faultyLine);
+    }
+}
 
 QString SettingsStore::standardPath() {
     // The base folder convention asks to ignore a relative XDG_CONFIG_HOME.

@@ -37,8 +37,10 @@ PortStore::PortStore(std::unique_ptr<PortService> service, platform::SettingsSto
       settings_(settings),
       folderChooser_(std::move(folderChooser)),
       delays_(delays),
+      errorMessage_(settings.readProblem()),
       discoverySettings_(DiscoverySettings::load(settings)),
-      projectOverrides_(ProjectOverridesStorage::load(settings)) {}
+      projectOverrides_(ProjectOverridesStorage::load(settings)),
+      lastingNotice_(settings.readProblem()) {}
 
 PortStore::~PortStore() = default;
 

@@ -100,6 +100,20 @@ TEST_F(VantuCliTest, ListShowsADevServerWithItsProject) {
     EXPECT_TRUE(line.contains(u"cli-site"_s)) << run.out.toStdString();
     EXPECT_TRUE(line.contains(QString::number(node.pid())));
     EXPECT_TRUE(line.contains(folder));
+
+    // Settings it cannot read: the defaults serve, and one line says so.
+    QDir(root_.path()).mkpath(u"config/vantu"_s);
+    QFile damaged(root_.filePath(u"config/vantu/vantu.json"_s));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("{\"discovery.automatic\": tru");
+    damaged.close();
+    const CliRun withDamage =
+        runCli({u"list"_s}, {u"/usr/bin/env"_s, u"XDG_CONFIG_HOME="_s + root_.filePath(u"config"_s)});
+    EXPECT_EQ(withDamage.exitCode, 0);
+    EXPECT_TRUE(withDamage.out.contains(QString::number(node.port()) + u"  "_s));
+    EXPECT_EQ(withDamage.err,
+              u"vantu-cli: Couldn’t read the settings (line 1); using the defaults. The file will be kept "
+              "as vantu.json.damaged.\n"_s);
 }
 
 TEST_F(VantuCliTest, JsonHoldsTheSameFacts) {

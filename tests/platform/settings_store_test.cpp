@@ -139,13 +139,17 @@ TEST_F(SettingsStoreTest, TwoStoresOnOneFileKeepEachOthersKeys) {
     EXPECT_EQ(third->value(u"b"_s), QVariant(u"2"_s));
 }
 
-TEST_F(SettingsStoreTest, ADamagedFileReadsAsEmptyAndIsLeftAlone) {
-    const QByteArray damaged("{\"discovery.automatic\": false, \"discovery.included\": \"30");
+TEST_F(SettingsStoreTest, ADamagedFileReadsAsEmptyIsLeftAloneAndSaysSo) {
+    EXPECT_EQ(open()->readProblem(), std::nullopt) << "no file is no problem";
+    const QByteArray damaged("{\"discovery.automatic\": false,\n\n\"discovery.included\": \"30");
     writeFile(damaged);
     {
         const auto store = open();
         EXPECT_FALSE(store->value(u"discovery.automatic"_s).isValid());
         EXPECT_FALSE(store->value(u"discovery.included"_s).isValid());
+        EXPECT_EQ(store->readProblem(),
+                  u"Couldn’t read the settings (line 3); using the defaults. The file will be "
+                  "kept as vantu.json.damaged."_s);
     }
     EXPECT_EQ(readFile(path()), damaged);
     EXPECT_FALSE(QFile::exists(path() + u".damaged"_s));

@@ -30,6 +30,20 @@ TEST_F(RefreshTest, ConstructionLoadsTheSettingsAndStartsNoScan) {
     EXPECT_FALSE(store->showingDiscoverySettings());
     EXPECT_TRUE(stoppingProcesses(*store).isEmpty());
     EXPECT_TRUE(forcedProcesses(*store).isEmpty());
+
+    // Settings that cannot be read say so on the error line, through the first refresh.
+    QFile file(settingsPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("{\n\"discovery.automatic\": fals\n}");
+    file.close();
+    makeStoreOverFreshSettings();
+    const QString damaged =
+        u"Couldn’t read the settings (line 2); using the defaults. The file will be kept as vantu.json.damaged."_s;
+    EXPECT_EQ(store->errorMessage(), damaged);
+    refreshWith({devListener(4200001, 3000)});
+    EXPECT_EQ(store->errorMessage(), damaged);
+    refreshWith({devListener(4200001, 3000)});
+    EXPECT_EQ(store->errorMessage(), std::nullopt);
 }
 
 TEST_F(RefreshTest, TheTaskStartsAfterRefreshReturnsAndEarlyRequestsAddNoPass) {
