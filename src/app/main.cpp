@@ -33,13 +33,14 @@ std::optional<int> answerInformationalOption(int argc, char** argv) {
                 "Usage: vantu [--help] [--version]\n"
                 "A tray app that lists the development servers you are running and stops them.\n\n"
                 "  -h, --help     Show this help and exit.\n"
-                "  -v, --version  Show the version and exit.\n\n"
+                "  -v, -V, --version\n"
+                "                 Show the version and exit.\n\n"
                 "Launched again while it runs, it opens the running app's panel. From a terminal,\n"
                 "vantu-cli lists and stops the same servers.\n",
                 stdout);
             return 0;
         }
-        if (argument == "--version" || argument == "-v") {
+        if (argument == "--version" || argument == "-v" || argument == "-V") {
             std::printf("vantu %s\n", VANTU_VERSION);
             return 0;
         }

@@ -38,7 +38,8 @@ std::variant<CliArguments, UsageError> parseArguments(const QStringList& argumen
         parsed.command = CliArguments::Command::help;
         return parsed;
     }
-    if (command == u"--version" || command == u"-V") {
+    // Both spellings, as the tray app takes them too.
+    if (command == u"--version" || command == u"-V" || command == u"-v") {
         parsed.command = CliArguments::Command::version;
         return parsed;
     }

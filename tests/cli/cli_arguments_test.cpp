@@ -19,6 +19,8 @@ TEST(CliArgumentsTest, Accepted) {
         {{u"--help"_s}, Command::help, false, false, false, {}},
         {{u"list"_s, u"-h"_s}, Command::help, false, false, false, {}},
         {{u"--version"_s}, Command::version, false, false, false, {}},
+        {{u"-v"_s}, Command::version, false, false, false, {}},
+        {{u"-V"_s}, Command::version, false, false, false, {}},
         {{u"list"_s}, Command::list, false, false, false, {}},
         {{u"list"_s, u"--json"_s, u"--all"_s}, Command::list, true, true, false, {}},
         {{u"stop"_s, u"3000"_s}, Command::stop, false, false, false, {3000}},
