@@ -1,0 +1,40 @@
+#!/usr/bin/python3
+"""Stands in for the desktop's file manager on the session bus: owns
+org.freedesktop.FileManager1 and appends the URIs of every ShowFolders call to LOG, one a line.
+
+  file_manager_standin.py LOG
+
+Prints "ready" once it owns the name.
+"""
+import asyncio
+import sys
+
+from dbus_next.aio import MessageBus
+from dbus_next.service import ServiceInterface, method
+
+
+class FileManager(ServiceInterface):
+    def __init__(self, log):
+        super().__init__("org.freedesktop.FileManager1")
+        self.log = log
+
+    @method()
+    def ShowFolders(self, uris: "as", startup_id: "s"):
+        with open(self.log, "a") as out:
+            for uri in uris:
+                out.write(uri + "\n")
+
+    @method()
+    def ShowItems(self, uris: "as", startup_id: "s"):
+        self.ShowFolders(uris, startup_id)
+
+
+async def main():
+    bus = await MessageBus().connect()
+    bus.export("/org/freedesktop/FileManager1", FileManager(sys.argv[1]))
+    await bus.request_name("org.freedesktop.FileManager1")
+    print("ready", flush=True)
+    await asyncio.Future()
+
+
+asyncio.run(main())

@@ -1,0 +1,43 @@
+#!/usr/bin/python3
+"""A real web server on one address, for the tests that open servers:
+
+  web_server.py http|tls|silent HOST PORT [CERT]
+
+http serves the current folder; tls the same behind TLS with CERT (certificate and key in one
+PEM file); silent accepts connections and never answers. PORT 0 picks a free port. Prints
+"PORT <n>" once it listens.
+"""
+import http.server
+import socket
+import ssl
+import sys
+import time
+
+mode, host, port = sys.argv[1], sys.argv[2], int(sys.argv[3])
+family = socket.AF_INET6 if ":" in host else socket.AF_INET
+
+if mode == "silent":
+    listener = socket.socket(family, socket.SOCK_STREAM)
+    listener.bind((host, port))
+    listener.listen(64)
+    print("PORT", listener.getsockname()[1], flush=True)
+    held = []
+    while True:
+        connection, _ = listener.accept()
+        held.append(connection)
+
+class Server(http.server.ThreadingHTTPServer):
+    address_family = family
+
+class Quiet(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+server = Server((host, port), Quiet)
+if mode == "tls":
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(sys.argv[4])
+    # The handshake runs in the thread that serves the connection, not in accept().
+    server.socket = context.wrap_socket(server.socket, server_side=True, do_handshake_on_connect=False)
+print("PORT", server.server_address[1], flush=True)
+server.serve_forever()
