@@ -1,7 +1,9 @@
+#include "fake_tools.h"
 #include "platform/settings_store.h"
 #include "popover_fixture.h"
 #include "store/list_geometry.h"
 #include "ui/appearance.h"
+#include "ui/desktop_services.h"
 #include "ui/discovery_preferences_view.h"
 #include "ui/elided_label.h"
 #include "ui/plain_button.h"
@@ -9,27 +11,25 @@
 #include "ui/spinner.h"
 #include "ui/status_panel.h"
 #include "ui/stop_button.h"
-#include "ui/desktop_services.h"
 #include "ui_test_support.h"
-#include "fake_tools.h"
 #include "web_server.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QCheckBox>
-#include <QCursor>
 #include <QEnterEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <QTranslator>
@@ -349,7 +349,8 @@ TEST_F(PopoverViewTest, RowsOpenCopyAndShowTheirServerThroughTheDesktop) {
     environment.set("DBUS_SESSION_BUS_ADDRESS", bus.readLine().trimmed());
     const QString shownLog = folder.path() + u"/shown"_s;
     QProcess fileManager;
-    fileManager.start(u"/usr/bin/python3"_s, {QStringLiteral(VANTU_TEST_SUPPORT_DIR "/file_manager_standin.py"), shownLog});
+    fileManager.start(u"/usr/bin/python3"_s,
+                      {QStringLiteral(VANTU_TEST_SUPPORT_DIR "/file_manager_standin.py"), shownLog});
     ASSERT_TRUE(fileManager.waitForReadyRead(10000)) << fileManager.readAllStandardError().toStdString();
     menu->findChild<QAction*>(u"showProjectFolder"_s)->trigger();
     const auto shownFolders = [&] {
