@@ -1,6 +1,7 @@
 #include "core/process_usage.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 
 namespace vantu::ProcessUsage {
 namespace {
@@ -44,6 +45,17 @@ QString memory(uint64_t bytes, const QLocale& locale) {
         return QCoreApplication::translate("ProcessUsage", "%1 MB").arg(locale.toString(megabytes, 'f', 0));
     }
     return QCoreApplication::translate("ProcessUsage", "%1 GB").arg(locale.toString(megabytes / 1000, 'f', 1));
+}
+
+QString summary(std::optional<uint64_t> runningSeconds, std::optional<uint64_t> residentBytes, const QLocale& locale) {
+    QStringList parts;
+    if (runningSeconds) {
+        parts << runningFor(*runningSeconds, locale);
+    }
+    if (residentBytes) {
+        parts << memory(*residentBytes, locale);
+    }
+    return parts.join(QStringLiteral(" \u00B7 "));
 }
 
 QString compactDuration(uint64_t seconds) {

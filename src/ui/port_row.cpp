@@ -17,7 +17,6 @@
 #include <QEnterEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPropertyAnimation>
@@ -37,8 +36,8 @@ QString openActionName() {
     return PortRow::tr("Open in Browser");
 }
 
-// Exposes the row as one container whose children stay reachable, with the row's single
-// named action.
+// Exposes the row as one container whose children stay reachable, with the row's two named
+// actions: its stop, and opening its server.
 class PortRowAccessible : public QAccessibleWidget {
 public:
     explicit PortRowAccessible(PortRow* row) : QAccessibleWidget(row, QAccessible::Grouping) {}
@@ -267,17 +266,13 @@ void PortRow::applyState() {
 
 QString PortRow::toolTipText() const {
     QString text = listener_.helpText();
-    QStringList usage;
+    std::optional<uint64_t> ran;
     if (listener_.identity) {
-        const qint64 now = QDateTime::currentSecsSinceEpoch();
-        const auto started = static_cast<qint64>(listener_.identity->startSeconds);
-        usage << ProcessUsage::runningFor(static_cast<uint64_t>(std::max<qint64>(now - started, 0)), locale());
+        const qint64 since = QDateTime::currentSecsSinceEpoch() - static_cast<qint64>(listener_.identity->startSeconds);
+        ran = static_cast<uint64_t>(std::max<qint64>(since, 0));
     }
-    if (listener_.residentBytes) {
-        usage << ProcessUsage::memory(*listener_.residentBytes, locale());
-    }
-    if (!usage.isEmpty()) {
-        text += u'\n' + usage.join(u" \u00B7 "_s);
+    if (const QString usage = ProcessUsage::summary(ran, listener_.residentBytes, locale()); !usage.isEmpty()) {
+        text += u'\n' + usage;
     }
     if (listener_.projectOverrideKey()) {
         text += u'\n' + tr("Right-click or press Shift+F10 to choose the project folder.");
@@ -287,8 +282,8 @@ QString PortRow::toolTipText() const {
 }
 
 void PortRow::keyPressEvent(QKeyEvent* event) {
-    const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && plain) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         Q_EMIT openRequested();
         return;
     }

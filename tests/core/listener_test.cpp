@@ -157,6 +157,9 @@ TEST(ProcessUsageTest, DurationsAndMemoryInTheLocalesNumbers) {
     EXPECT_EQ(ProcessUsage::memory(8'420'000, german), u"8,4 MB"_s);
     EXPECT_EQ(ProcessUsage::memory(2'320'000'000, german), u"2,3 GB"_s);
     EXPECT_EQ(ProcessUsage::memory(999'600'000, english), u"1.0 GB"_s);
+    EXPECT_EQ(ProcessUsage::summary(8045, 184'000'000, english), u"Running for 2 h 14 min \u00B7 184 MB"_s);
+    EXPECT_EQ(ProcessUsage::summary(std::nullopt, 184'000'000, english), u"184 MB"_s);
+    EXPECT_EQ(ProcessUsage::summary(std::nullopt, std::nullopt, english), QString());
 }
 
 }  // namespace
