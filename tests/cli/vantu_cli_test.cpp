@@ -557,7 +557,7 @@ TEST_F(VantuCliTest, OpenAndTheServersFactsOnRealWebServers) {
     WebServer silent(WebServer::Kind::silent, u"127.0.0.1"_s, freePort(), folder);
     WebServer ipv6(WebServer::Kind::http, u"::1"_s, freePort(), folder);
     WebServer second(WebServer::Kind::tls, u"127.0.0.2"_s, freePort(), folder);
-    for (const WebServer* server : {&http, &tls, &silent, &ipv6, &second}) {
+    for (WebServer* server : {&http, &tls, &silent, &ipv6, &second}) {
         ASSERT_NE(server->port(), 0) << server->errors().toStdString();
     }
     const QList<std::pair<const WebServer*, QString>> expected{
@@ -576,27 +576,20 @@ TEST_F(VantuCliTest, OpenAndTheServersFactsOnRealWebServers) {
         const QJsonObject found = byPort.value(server->port());
         EXPECT_EQ(found[u"url"_s].toString(), url.arg(server->port())) << json.out.toStdString();
         const QDateTime started = QDateTime::fromString(found[u"startedAt"_s].toString(), Qt::ISODateWithMs);
-        ASSERT_TRUE(started.isValid()) << found[u"startedAt"_s].toString().toStdString();
-        EXPECT_EQ(started.timeSpec(), Qt::UTC);
-        EXPECT_LE(started.toSecsSinceEpoch(), before);
-        EXPECT_GE(started.toSecsSinceEpoch(), before - 120);
+        EXPECT_TRUE(started.isValid() && started.timeSpec() == Qt::UTC) << json.out.toStdString();
+        EXPECT_TRUE(started.toSecsSinceEpoch() <= before && started.toSecsSinceEpoch() >= before - 120);
         EXPECT_GE(found[u"uptimeSeconds"_s].toInteger(), 0);
-        // A Python interpreter holds megabytes.
-        EXPECT_GT(found[u"residentBytes"_s].toInteger(), 1'000'000);
+        EXPECT_GT(found[u"residentBytes"_s].toInteger(), 1'000'000) << "a Python interpreter holds megabytes";
     }
 
-    const CliRun table = runCli({u"list"_s, u"--all"_s});
-    ASSERT_EQ(table.exitCode, 0) << table.err.toStdString();
-    EXPECT_TRUE(table.out.contains(QRegularExpression(u"^ *PORT +PID +UPTIME +COMMAND"_s))) << table.out.toStdString();
-    EXPECT_TRUE(table.out.contains(QRegularExpression(u"(^|\\n) *"_s + QString::number(http.port()) + u" +"_s +
-                                                      QString::number(http.pid()) + u" +[0-9]+[smhd]"_s)))
-        << table.out.toStdString();
+    const QString table = runCli({u"list"_s, u"--all"_s}).out;
+    EXPECT_TRUE(table.contains(QRegularExpression(
+        u"^ *PORT +PID +UPTIME .*\\n(.*\\n)* *%1 +%2 +[0-9]+[smhd] "_s.arg(http.port()).arg(http.pid()))))
+        << table.toStdString();
 
     // The opener: a script first on PATH that writes down what it was given, then answers with
     // the status it is told to.
-    const QString bin = root_.path() + u"/bin"_s;
-    const QString opened = root_.path() + u"/opened"_s;
-    QDir().mkpath(bin);
+    const QString bin = root_.path(), opened = root_.path() + u"/opened"_s;
     QFile opener(bin + u"/xdg-open"_s);
     ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
     opener.write("#!/bin/sh\necho \"$1\" >>\"$OPENED\"\nexit \"${OPENER_STATUS:-0}\"\n");
@@ -606,11 +599,8 @@ TEST_F(VantuCliTest, OpenAndTheServersFactsOnRealWebServers) {
     environment.insert(u"PATH"_s, bin + u':' + environment.value(u"PATH"_s));
     environment.insert(u"OPENED"_s, opened);
 
-    const CliRun open = runCli({u"open"_s, QString::number(tls.port())}, {}, environment);
-    EXPECT_EQ(open.exitCode, 0) << open.err.toStdString();
-    EXPECT_TRUE(open.out.contains(u"https://localhost:%1/"_s.arg(tls.port()))) << open.out.toStdString();
-    const CliRun openIpv6 = runCli({u"open"_s, QString::number(ipv6.port())}, {}, environment);
-    EXPECT_EQ(openIpv6.exitCode, 0) << openIpv6.err.toStdString();
+    EXPECT_EQ(runCli({u"open"_s, QString::number(tls.port())}, {}, environment).exitCode, 0);
+    EXPECT_EQ(runCli({u"open"_s, QString::number(ipv6.port())}, {}, environment).exitCode, 0);
     QFile record(opened);
     ASSERT_TRUE(record.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(record.readAll()),
@@ -622,9 +612,7 @@ TEST_F(VantuCliTest, OpenAndTheServersFactsOnRealWebServers) {
     EXPECT_EQ(failed.err.trimmed(),
               u"vantu-cli: Couldn’t open http://localhost:%1/: no browser is set up to open it."_s.arg(http.port()));
 
-    const CliRun nothing = runCli({u"open"_s, QString::number(freePort())}, {}, environment);
-    EXPECT_EQ(nothing.exitCode, 1);
-    EXPECT_TRUE(nothing.err.contains(u"Nothing of yours is listening on port"_s)) << nothing.err.toStdString();
+    EXPECT_EQ(runCli({u"open"_s, QString::number(freePort())}, {}, environment).exitCode, 1);
 }
 
 }  // namespace

@@ -1,11 +1,7 @@
 #!/usr/bin/python3
-"""Stands in for the desktop's file manager on the session bus: owns
-org.freedesktop.FileManager1 and appends the URIs of every ShowFolders call to LOG, one a line.
-
-  file_manager_standin.py LOG
-
-Prints "ready" once it owns the name.
-"""
+"""file_manager_standin.py LOG: stands in for the desktop's file manager on the session bus,
+appending the URIs of every ShowFolders call to LOG, one a line. Prints "ready" once it owns
+org.freedesktop.FileManager1."""
 import asyncio
 import sys
 
@@ -23,10 +19,6 @@ class FileManager(ServiceInterface):
         with open(self.log, "a") as out:
             for uri in uris:
                 out.write(uri + "\n")
-
-    @method()
-    def ShowItems(self, uris: "as", startup_id: "s"):
-        self.ShowFolders(uris, startup_id)
 
 
 async def main():

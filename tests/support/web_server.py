@@ -1,12 +1,7 @@
 #!/usr/bin/python3
-"""A real web server on one address, for the tests that open servers:
-
-  web_server.py http|tls|silent HOST PORT [CERT]
-
-http serves the current folder; tls the same behind TLS with CERT (certificate and key in one
-PEM file); silent accepts connections and never answers. PORT 0 picks a free port. Prints
-"PORT <n>" once it listens.
-"""
+"""web_server.py http|tls|silent HOST PORT [CERT]: serves the current folder, the same behind
+TLS with CERT (certificate and key), or accepts and never answers. Prints "PORT <n>" once it
+listens (PORT 0: any free port)."""
 import http.server
 import socket
 import ssl
@@ -29,11 +24,7 @@ if mode == "silent":
 class Server(http.server.ThreadingHTTPServer):
     address_family = family
 
-class Quiet(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-server = Server((host, port), Quiet)
+server = Server((host, port), http.server.SimpleHTTPRequestHandler)
 if mode == "tls":
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(sys.argv[4])

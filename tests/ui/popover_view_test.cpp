@@ -21,7 +21,6 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QDesktopServices>
-#include <QDir>
 #include <QEnterEvent>
 #include <QLabel>
 #include <QLayout>
@@ -252,36 +251,29 @@ TEST_F(PopoverViewTest, ContextMenuOffersFolderChoices) {
     Listener detected = projectListener(4400, 5173, u"node"_s, u"docs-site"_s);
     Listener chosen = detected;
     chosen.project->isUserSelected = true;
-    const auto item = [](const std::unique_ptr<QMenu>& menu, const QString& name) {
-        return menu->findChild<QAction*>(name);
-    };
-    const auto texts = [](const std::unique_ptr<QMenu>& menu) {
-        QStringList shown;
-        for (const QAction* action : menu->actions()) {
-            shown << (action->isSeparator() ? u"-"_s : action->text());
-        }
-        return shown;
-    };
 
+    // Opening the server, copying its address and showing its folder come first.
     std::unique_ptr<QMenu> menu(view->buildContextMenu(withoutFolder, nullptr));
-    EXPECT_EQ(texts(menu), (QStringList{u"Open in Browser"_s, u"Copy Address"_s, u"Show Project Folder"_s, u"-"_s,
-                                        QString::fromUtf8("Choose Project Folder\xE2\x80\xA6")}));
-    EXPECT_FALSE(item(menu, u"chooseProjectFolder"_s)->isEnabled());
-    EXPECT_FALSE(item(menu, u"showProjectFolder"_s)->isEnabled()) << "no folder is known";
+    ASSERT_EQ(menu->actions().size(), 5);
+    EXPECT_EQ(menu->actions()[0]->text(), u"Open in Browser"_s);
+    EXPECT_EQ(menu->actions()[1]->text(), u"Copy Address"_s);
+    EXPECT_FALSE(menu->actions()[2]->isEnabled()) << "no folder to show";
+    EXPECT_EQ(menu->actions()[4]->text(), QString::fromUtf8("Choose Project Folder\xE2\x80\xA6"));
+    EXPECT_FALSE(menu->actions()[4]->isEnabled());
 
     menu.reset(view->buildContextMenu(detected, nullptr));
-    EXPECT_TRUE(item(menu, u"showProjectFolder"_s)->isEnabled());
-    ASSERT_TRUE(item(menu, u"chooseProjectFolder"_s)->isEnabled());
-    item(menu, u"chooseProjectFolder"_s)->trigger();
+    EXPECT_TRUE(menu->actions()[2]->isEnabled());
+    EXPECT_TRUE(menu->actions()[4]->isEnabled());
+    menu->actions()[4]->trigger();
     ASSERT_EQ(chooserCalls.size(), 1U);
     EXPECT_EQ(chooserCalls[0].request.title, u"Choose Project Folder"_s);
     EXPECT_EQ(chooserCalls[0].request.message, u"Use this folder to identify node on port 5173."_s);
 
     menu.reset(view->buildContextMenu(chosen, nullptr));
-    ASSERT_EQ(texts(menu).size(), 6);
-    EXPECT_EQ(menu->actions().last()->text(), u"Use Detected Project"_s);
+    ASSERT_EQ(menu->actions().size(), 6);
+    EXPECT_EQ(menu->actions()[5]->text(), u"Use Detected Project"_s);
     const size_t scans = service->snapshots.size();
-    menu->actions().last()->trigger();
+    menu->actions()[5]->trigger();
     EXPECT_TRUE(waitUntil([&] { return service->snapshots.size() > scans; })) << "a reset refreshes";
 }
 
@@ -296,86 +288,59 @@ public Q_SLOTS:
     void open(const QUrl& url) { urls.append(url); }
 };
 
-// A double click, Enter on a row and the row's menu hand real servers' addresses to the desktop
-// (https for the one that speaks TLS, http for one that never answers); the folder goes to the
-// file manager on the session bus, or is opened where none answers; what fails is said.
-TEST_F(PopoverViewTest, RowsOpenCopyAndShowTheirServerThroughTheDesktop) {
+// The row's menu hands a real TLS server's https address to the browser and the clipboard, and
+// its folder to the file manager on the session bus, or opens the folder where none answers;
+// with nothing to open a URL, the error line says so.
+TEST_F(PopoverViewTest, TheRowMenuOpensCopiesAndShowsThroughTheDesktop) {
     const QString daemon = QStandardPaths::findExecutable(u"dbus-daemon"_s);
     if (daemon.isEmpty()) {
         GTEST_SKIP() << "dbus-daemon is not installed";
     }
-    const QString site = folder.path() + u"/site"_s;
-    QDir().mkpath(site);
+    const QString site = folder.path();
     WebServer tls(WebServer::Kind::tls, u"127.0.0.1"_s, 0, site);
-    WebServer silent(WebServer::Kind::silent, u"127.0.0.1"_s, 0, site);
     ASSERT_NE(tls.port(), 0) << tls.errors().toStdString();
-    ASSERT_NE(silent.port(), 0) << silent.errors().toStdString();
     Listener secure = projectListener(tls.pid(), tls.port(), u"python3"_s, u"secure-site"_s);
     secure.addresses = {u"127.0.0.1"_s};
     secure.project->directory = site;
-    Listener quiet = ownListener(silent.pid(), silent.port(), u"python3"_s);
-    quiet.addresses = {u"0.0.0.0"_s};
-
-    OpenedUrls opened;
-    for (const QString& scheme : {u"http"_s, u"https"_s, u"file"_s}) {
-        QDesktopServices::setUrlHandler(scheme, &opened, "open");
-    }
-    store->setDesktop(desktopServices());
-    refreshWith({secure, quiet});
-    showActive();
-    ASSERT_EQ(view->rows().size(), 2);
     const QUrl secureUrl(u"https://localhost:%1/"_s.arg(tls.port()));
-    const QUrl quietUrl(u"http://localhost:%1/"_s.arg(silent.port()));
-
-    PortRow* first = view->rows()[0]->listener().port == tls.port() ? view->rows()[0] : view->rows()[1];
-    PortRow* second = first == view->rows()[0] ? view->rows()[1] : view->rows()[0];
-    QTest::mouseDClick(first, Qt::LeftButton, {}, QPoint(120, first->height() / 2));
-    ASSERT_TRUE(waitUntil([&] { return opened.urls.size() == 1; }));
-    EXPECT_EQ(opened.urls[0], secureUrl);
-    second->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(second, Qt::Key_Return);
-    ASSERT_TRUE(waitUntil([&] { return opened.urls.size() == 2; }));
-    EXPECT_EQ(opened.urls[1], quietUrl);
-
+    OpenedUrls opened;
+    QDesktopServices::setUrlHandler(u"https"_s, &opened, "open");
+    QDesktopServices::setUrlHandler(u"file"_s, &opened, "open");
+    store->setDesktop(desktopServices());
     std::unique_ptr<QMenu> menu(view->buildContextMenu(secure, nullptr));
-    menu->findChild<QAction*>(u"copyAddress"_s)->trigger();
+    const auto choose = [&](int index, qsizetype seen) {
+        menu->actions()[index]->trigger();
+        return waitUntil([&] { return opened.urls.size() == seen; });
+    };
+    ASSERT_TRUE(choose(0, 1));
+    EXPECT_EQ(opened.urls[0], secureUrl);
+    menu->actions()[1]->trigger();
     EXPECT_TRUE(waitUntil([&] { return QGuiApplication::clipboard()->text() == secureUrl.toString(); }));
 
-    // The file manager on a private session bus.
     QProcess bus;
     bus.start(daemon, {u"--session"_s, u"--nofork"_s, u"--nopidfile"_s, u"--print-address=1"_s});
     ASSERT_TRUE(bus.waitForReadyRead(10000)) << bus.readAllStandardError().toStdString();
     ScopedEnvironment environment;
     environment.set("DBUS_SESSION_BUS_ADDRESS", bus.readLine().trimmed());
-    const QString shownLog = folder.path() + u"/shown"_s;
+    QFile shown(site + u"/shown"_s);
     QProcess fileManager;
     fileManager.start(u"/usr/bin/python3"_s,
-                      {QStringLiteral(VANTU_TEST_SUPPORT_DIR "/file_manager_standin.py"), shownLog});
+                      {QStringLiteral(VANTU_TEST_SUPPORT_DIR "/file_manager_standin.py"), shown.fileName()});
     ASSERT_TRUE(fileManager.waitForReadyRead(10000)) << fileManager.readAllStandardError().toStdString();
-    menu->findChild<QAction*>(u"showProjectFolder"_s)->trigger();
-    const auto shownFolders = [&] {
-        QFile log(shownLog);
-        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-    };
-    ASSERT_TRUE(waitUntil([&] { return !shownFolders().isEmpty(); }));
-    EXPECT_EQ(shownFolders(), QUrl::fromLocalFile(site).toString() + u'\n');
-    EXPECT_EQ(opened.urls.size(), 2) << "the file manager showed it: nothing else was opened";
-
-    // Without a file manager the folder is opened.
+    menu->actions()[2]->trigger();
+    ASSERT_TRUE(waitUntil([&] { return shown.size() > 0; }));
+    ASSERT_TRUE(shown.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(shown.readAll()), QUrl::fromLocalFile(site).toString() + u'\n');
     fileManager.kill();
     fileManager.waitForFinished();
-    menu->findChild<QAction*>(u"showProjectFolder"_s)->trigger();
-    ASSERT_TRUE(waitUntil([&] { return opened.urls.size() == 3; }));
-    EXPECT_EQ(opened.urls[2], QUrl::fromLocalFile(site));
+    ASSERT_TRUE(choose(2, 2)) << "without a file manager the folder is opened";
+    EXPECT_EQ(opened.urls[1], QUrl::fromLocalFile(site));
 
-    // Without anything that opens URLs, the error line says so.
     QDesktopServices::unsetUrlHandler(u"https"_s);
-    QTest::mouseDClick(first, Qt::LeftButton, {}, QPoint(120, first->height() / 2));
+    QDesktopServices::unsetUrlHandler(u"file"_s);
+    menu->actions()[0]->trigger();
     ASSERT_TRUE(waitUntil([&] { return store->errorMessage().has_value(); }));
     EXPECT_EQ(*store->errorMessage(), u"Couldn’t open %1: no browser could be started."_s.arg(secureUrl.toString()));
-    for (const QString& scheme : {u"http"_s, u"file"_s}) {
-        QDesktopServices::unsetUrlHandler(scheme);
-    }
     bus.kill();
     bus.waitForFinished();
 }

