@@ -64,9 +64,11 @@ TEST(ListenerEnumeratorTest, AssemblesOneRecordPerProcessAndPortAndKeepsWhatNobo
 
     ASSERT_EQ(inventory.listeners.size(), 3);
     const auto expected = [&](int32_t pid, uint16_t port, const QString& command, const QStringList& addresses) {
-        Listener listener{pid, port, command, ProcessIdentity::of(pid, facts)};
-        listener.addresses = addresses;
-        return listener;
+        return Listener{.pid = pid,
+                        .port = port,
+                        .command = command,
+                        .identity = ProcessIdentity::of(pid, facts),
+                        .addresses = addresses};
     };
     EXPECT_EQ(inventory.listeners.at(0), expected(30, 3000, u"ruby"_s, {u"127.0.0.2"_s}));
     EXPECT_EQ(inventory.listeners.at(1), expected(31, 3000, u"ruby"_s, {u"127.0.0.2"_s}));

@@ -25,8 +25,6 @@ public:
         }
         port_ = line_.startsWith("PORT ") ? static_cast<uint16_t>(line_.trimmed().mid(5).toUInt()) : 0;
     }
-    WebServer(const WebServer&) = delete;
-    WebServer& operator=(const WebServer&) = delete;
 
     // 0 when it did not start; errors() then says why.
     [[nodiscard]] uint16_t port() const { return port_; }
