@@ -546,9 +546,8 @@ TEST_F(VantuCliTest, BadArgumentsAreUsageErrors) {
     EXPECT_TRUE(runCli({u"--version"_s}).out.startsWith(u"vantu-cli "_s));
 }
 
-// Real web servers: the address each is opened at (https only for the TLS one, the bound
-// address for one not on the wildcard or 127.0.0.1), its start, uptime and memory; `open`
-// through a stand-in opener first on PATH, and the opener's failure in words.
+// Real web servers: each one's address (https for TLS, the bound address when not 127.0.0.1),
+// start, uptime and memory; `open` through a stand-in opener first on PATH, its failure in words.
 TEST_F(VantuCliTest, OpenAndTheServersFactsOnRealWebServers) {
     using test::WebServer;
     const QString folder = makeProject(root_, u"web-site"_s);
@@ -587,8 +586,7 @@ TEST_F(VantuCliTest, OpenAndTheServersFactsOnRealWebServers) {
         u"^ *PORT +PID +UPTIME .*\\n(.*\\n)* *%1 +%2 +[0-9]+[smhd] "_s.arg(http.port()).arg(http.pid()))))
         << table.toStdString();
 
-    // The opener: a script first on PATH that writes down what it was given, then answers with
-    // the status it is told to.
+    // The opener writes down what it was given and answers with the status it is told to.
     const QString bin = root_.path(), opened = root_.path() + u"/opened"_s;
     QFile opener(bin + u"/xdg-open"_s);
     ASSERT_TRUE(opener.open(QIODevice::WriteOnly));

@@ -5,11 +5,11 @@
 # names, a click on Stop ends one and removes its row, a second click with the pointer kept
 # still does not stop the server whose row slid under it, a server started while the popover
 # is open appears by itself, and a click on the icon closes the popover again. A double click on
-# a row opens its server in the browser (a stand-in xdg-open). The icon's right-click menu
-# opens, a double click leaves the popover open, a row's menu offers to open the server, copy its
-# address and show its folder, and stops the whole process group its server runs in (what Ctrl+C leaves running included, by force once
-# offered), a second launch hands over to the running app, and when the tray goes the panel is
-# a window again.
+# a row opens its server in a stand-in browser. The icon's right-click menu opens, a double click
+# leaves the popover open, a row's menu offers to open the server, copy its address and show its
+# folder, and stops the whole process group its server runs in (what Ctrl+C leaves running
+# included, by force once offered), a second launch hands over to the running app, and when the
+# tray goes the panel is a window again.
 #
 #   tray_e2e_test.sh VANTU TEST_LISTENER [SCREENSHOT_DIR]
 #

@@ -17,8 +17,7 @@ class FileManager(ServiceInterface):
     @method()
     def ShowFolders(self, uris: "as", startup_id: "s"):
         with open(self.log, "a") as out:
-            for uri in uris:
-                out.write(uri + "\n")
+            out.writelines(uri + "\n" for uri in uris)
 
 
 async def main():

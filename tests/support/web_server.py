@@ -6,7 +6,6 @@ import http.server
 import socket
 import ssl
 import sys
-import time
 
 mode, host, port = sys.argv[1], sys.argv[2], int(sys.argv[3])
 family = socket.AF_INET6 if ":" in host else socket.AF_INET
@@ -18,8 +17,7 @@ if mode == "silent":
     print("PORT", listener.getsockname()[1], flush=True)
     held = []
     while True:
-        connection, _ = listener.accept()
-        held.append(connection)
+        held.append(listener.accept()[0])
 
 class Server(http.server.ThreadingHTTPServer):
     address_family = family

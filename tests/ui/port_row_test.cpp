@@ -211,7 +211,7 @@ TEST(PortRowTest, TooltipsAndAccessibleLabels) {
 // Enter on its Stop button still stops. The tooltip tells how long it has run and its memory.
 TEST(PortRowTest, EnterADoubleClickAndTheAccessibilityActionOpenTheServer) {
     Listener listener = projectListener(4312, 5173, u"node"_s, u"my-app"_s);
-    listener.identity->startSeconds = static_cast<uint64_t>(QDateTime::currentSecsSinceEpoch() - (2 * 3600 + 14 * 60));
+    listener.identity->startSeconds = static_cast<uint64_t>(QDateTime::currentSecsSinceEpoch() - 8045);
     listener.residentBytes = 184'000'000;
     RowHarness harness(listener);
     int opens = 0;
