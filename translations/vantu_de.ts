@@ -85,6 +85,14 @@
         <source>Couldn’t stop process: the request was interrupted.</source>
         <translation>Der Prozess konnte nicht beendet werden: Die Anfrage wurde unterbrochen.</translation>
     </message>
+    <message>
+        <source>Couldn’t open %1: no browser could be started.</source>
+        <translation>%1 konnte nicht geöffnet werden: Es ließ sich kein Browser starten.</translation>
+    </message>
+    <message>
+        <source>Couldn’t show the folder %1: no file manager answered.</source>
+        <translation>Der Ordner %1 konnte nicht gezeigt werden: Kein Dateimanager hat geantwortet.</translation>
+    </message>
 </context>
 <context>
     <name>PortVerdict</name>
@@ -144,6 +152,37 @@
     </message>
 </context>
 <context>
+    <name>ProcessUsage</name>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 min</source>
+        <translation>%1 Min.</translation>
+    </message>
+    <message>
+        <source>%1 h %2 min</source>
+        <translation>%1 Std. %2 Min.</translation>
+    </message>
+    <message>
+        <source>%1 d %2 h</source>
+        <translation>%1 T. %2 Std.</translation>
+    </message>
+    <message>
+        <source>Running for %1</source>
+        <translation>Läuft seit %1</translation>
+    </message>
+    <message>
+        <source>%1 MB</source>
+        <translation>%1 MB</translation>
+    </message>
+    <message>
+        <source>%1 GB</source>
+        <translation>%1 GB</translation>
+    </message>
+</context>
+<context>
     <name>ProjectMetadata</name>
     <message>
         <source>Project folder selected by you</source>
@@ -171,6 +210,41 @@
     <message>
         <source>Couldn’t read the settings; using the defaults. The file will be kept as %1.</source>
         <translation>Die Einstellungen konnten nicht gelesen werden; es gelten die Standardwerte. Die Datei wird als %1 aufbewahrt.</translation>
+    </message>
+</context>
+<context>
+    <name>UrlOpener</name>
+    <message>
+        <source>xdg-open did not understand the request.</source>
+        <translation>xdg-open hat die Anfrage nicht verstanden.</translation>
+    </message>
+    <message>
+        <source>xdg-open could not find it.</source>
+        <translation>xdg-open hat es nicht gefunden.</translation>
+    </message>
+    <message>
+        <source>no browser is set up to open it.</source>
+        <translation>Kein Browser ist dafür eingerichtet.</translation>
+    </message>
+    <message>
+        <source>the browser failed to open it.</source>
+        <translation>Der Browser konnte es nicht öffnen.</translation>
+    </message>
+    <message>
+        <source>xdg-open ended with status %1.</source>
+        <translation>xdg-open endete mit Status %1.</translation>
+    </message>
+    <message>
+        <source>Couldn’t open %1: %2</source>
+        <translation>%1 konnte nicht geöffnet werden: %2</translation>
+    </message>
+    <message>
+        <source>xdg-open is not installed.</source>
+        <translation>xdg-open ist nicht installiert.</translation>
+    </message>
+    <message>
+        <source>xdg-open was ended by a signal.</source>
+        <translation>xdg-open wurde durch ein Signal beendet.</translation>
     </message>
 </context>
 <context>
@@ -263,55 +337,6 @@
         <translation>Keine Entwicklungsserver gefunden.</translation>
     </message>
     <message>
-        <source>Usage:
-  vantu-cli list [--all] [--json]
-  vantu-cli stop PORT... [--force] [--all] [--session]
-  vantu-cli --help | --version
-
-Lists the development servers you are running, with the project each belongs to, and stops
-them safely: only your own processes, and only the very process that was found listening.
-
-list       Shows what the tray app would show, under your discovery settings.
-  --all    Every listening socket of yours, dev server or not.
-  --json   One JSON array instead of a table.
-
-stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 seconds for
-           the port to be released and says whether it was.
-  --force  Sends SIGKILL instead.
-  --all    Also stops processes of yours that are not dev servers.
-  --session
-           Stops everything started with the server, as Ctrl+C in its terminal would: SIGINT
-           (SIGKILL with --force) to every process of its process group.
-
-Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan or a stop failed, or
-a port was not released; 64 the command line was not understood.
-</source>
-        <translation>Aufruf:
-  vantu-cli list [--all] [--json]
-  vantu-cli stop PORT... [--force] [--all] [--session]
-  vantu-cli --help | --version
-
-Listet die Entwicklungsserver, die du laufen hast, mit dem Projekt, zu dem jeder gehört, und
-beendet sie sicher: nur eigene Prozesse und nur genau den Prozess, der beim Lauschen gefunden
-wurde.
-
-list       Zeigt, was die Tray-App zeigen würde, nach deinen Sucheinstellungen.
-  --all    Jeder eigene lauschende Socket, ob Entwicklungsserver oder nicht.
-  --json   Ein JSON-Array statt einer Tabelle.
-
-stop       Sendet SIGTERM an jeden Prozess, der auf PORT lauscht, wartet dann bis zu 3 Sekunden,
-           bis der Port frei wird, und sagt, ob er es wurde.
-  --force  Sendet stattdessen SIGKILL.
-  --all    Beendet auch eigene Prozesse, die keine Entwicklungsserver sind.
-  --session
-           Beendet alles, was mit dem Server gestartet wurde, wie Strg+C in seinem Terminal:
-           SIGINT (mit --force SIGKILL) an jeden Prozess seiner Prozessgruppe.
-
-Exit-Status: 0 erledigt; 1 nichts zu tun (kein passender Prozess); 2 eine Suche oder ein
-Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile war unverständlich.
-</translation>
-    </message>
-    <message>
         <source>Asked systemd to stop the unit %1 on port %2.</source>
         <translation>systemd wurde gebeten, die Einheit %1 auf Port %2 zu beenden.</translation>
     </message>
@@ -328,6 +353,80 @@ Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile 
             <numerusform>Port %1: %n Prozess seiner Gruppe läuft noch. Versuchen Sie es erneut mit --force.</numerusform>
             <numerusform>Port %1: %n Prozesse seiner Gruppe laufen noch. Versuchen Sie es erneut mit --force.</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>Unexpected argument ‘%1’ for ‘open’: it opens one port.</source>
+        <translation>Unerwartetes Argument ‘%1’ für ‘open’: Es öffnet einen Port.</translation>
+    </message>
+    <message>
+        <source>Name the port to open, e.g. ‘vantu-cli open 3000’.</source>
+        <translation>Nenne den Port, der geöffnet werden soll, z. B. ‘vantu-cli open 3000’.</translation>
+    </message>
+    <message>
+        <source>Nothing of yours is listening on port %1.</source>
+        <translation>Auf Port %1 lauscht nichts von dir.</translation>
+    </message>
+    <message>
+        <source>Opened %1 (%2) in the browser.</source>
+        <translation>%1 (%2) im Browser geöffnet.</translation>
+    </message>
+    <message>
+        <source>Usage:
+  vantu-cli list [--all] [--json]
+  vantu-cli stop PORT... [--force] [--all] [--session]
+  vantu-cli open PORT
+  vantu-cli --help | --version
+
+Lists the development servers you are running, with the project each belongs to, and stops
+them safely: only your own processes, and only the very process that was found listening.
+
+list       Shows what the tray app would show, under your discovery settings.
+  --all    Every listening socket of yours, dev server or not.
+  --json   One JSON array instead of a table, with each server’s address (https when it
+           answers a TLS handshake), start time, uptime and memory.
+
+stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 seconds for
+           the port to be released and says whether it was.
+  --force  Sends SIGKILL instead.
+  --all    Also stops processes of yours that are not dev servers.
+  --session
+           Stops everything started with the server, as Ctrl+C in its terminal would: SIGINT
+           (SIGKILL with --force) to every process of its process group.
+
+open       Opens the server of yours on PORT in the browser, through xdg-open.
+
+Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan, a stop or the opener
+failed, or a port was not released; 64 the command line was not understood.
+</source>
+        <translation>Aufruf:
+  vantu-cli list [--all] [--json]
+  vantu-cli stop PORT... [--force] [--all] [--session]
+  vantu-cli open PORT
+  vantu-cli --help | --version
+
+Listet die Entwicklungsserver, die du laufen hast, mit dem Projekt, zu dem jeder gehört, und
+beendet sie sicher: nur eigene Prozesse und nur genau den Prozess, der beim Lauschen gefunden
+wurde.
+
+list       Zeigt, was die Tray-App zeigen würde, nach deinen Sucheinstellungen.
+  --all    Jeder eigene lauschende Socket, ob Entwicklungsserver oder nicht.
+  --json   Ein JSON-Array statt einer Tabelle, mit der Adresse jedes Servers (https, wenn er
+           einen TLS-Handshake beantwortet), Startzeit, Laufzeit und Speicher.
+
+stop       Sendet SIGTERM an jeden Prozess, der auf PORT lauscht, wartet dann bis zu 3 Sekunden,
+           bis der Port frei wird, und sagt, ob er es wurde.
+  --force  Sendet stattdessen SIGKILL.
+  --all    Beendet auch eigene Prozesse, die keine Entwicklungsserver sind.
+  --session
+           Beendet alles, was mit dem Server gestartet wurde, wie Strg+C in seinem Terminal:
+           SIGINT (mit --force SIGKILL) an jeden Prozess seiner Prozessgruppe.
+
+open       Öffnet deinen Server auf PORT im Browser, über xdg-open.
+
+Exit-Status: 0 erledigt; 1 nichts zu tun (kein passender Prozess); 2 eine Suche, ein Beenden
+oder das Öffnen ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile war
+unverständlich.
+</translation>
     </message>
 </context>
 <context>
@@ -506,6 +605,18 @@ Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile 
             <numerusform>%1 (%n Prozesse)</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Open in Browser</source>
+        <translation>Im Browser öffnen</translation>
+    </message>
+    <message>
+        <source>Copy Address</source>
+        <translation>Adresse kopieren</translation>
+    </message>
+    <message>
+        <source>Show Project Folder</source>
+        <translation>Projektordner zeigen</translation>
+    </message>
 </context>
 <context>
     <name>vantu::PopoverWindow</name>
@@ -547,6 +658,14 @@ Beenden ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile 
     <message>
         <source>%1 %2, %3, port %4, PID %5</source>
         <translation>%1: %2, %3, Port %4, PID %5</translation>
+    </message>
+    <message>
+        <source>Open in Browser</source>
+        <translation>Im Browser öffnen</translation>
+    </message>
+    <message>
+        <source>Press Enter to open it in the browser, or Shift+F10 for more actions.</source>
+        <translation>Eingabetaste öffnet ihn im Browser, Umschalt+F10 bietet weitere Aktionen.</translation>
     </message>
 </context>
 <context>

@@ -85,6 +85,14 @@
         <source>Couldn’t stop process: the request was interrupted.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Couldn’t open %1: no browser could be started.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Couldn’t show the folder %1: no file manager answered.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PortVerdict</name>
@@ -144,6 +152,37 @@
     </message>
 </context>
 <context>
+    <name>ProcessUsage</name>
+    <message>
+        <source>%1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 h %2 min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 d %2 h</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Running for %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 MB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 GB</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ProjectMetadata</name>
     <message>
         <source>Project folder selected by you</source>
@@ -170,6 +209,41 @@
     </message>
     <message>
         <source>Couldn’t read the settings; using the defaults. The file will be kept as %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>UrlOpener</name>
+    <message>
+        <source>xdg-open did not understand the request.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>xdg-open could not find it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no browser is set up to open it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the browser failed to open it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>xdg-open ended with status %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Couldn’t open %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>xdg-open is not installed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>xdg-open was ended by a signal.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -263,32 +337,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Usage:
-  vantu-cli list [--all] [--json]
-  vantu-cli stop PORT... [--force] [--all] [--session]
-  vantu-cli --help | --version
-
-Lists the development servers you are running, with the project each belongs to, and stops
-them safely: only your own processes, and only the very process that was found listening.
-
-list       Shows what the tray app would show, under your discovery settings.
-  --all    Every listening socket of yours, dev server or not.
-  --json   One JSON array instead of a table.
-
-stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 seconds for
-           the port to be released and says whether it was.
-  --force  Sends SIGKILL instead.
-  --all    Also stops processes of yours that are not dev servers.
-  --session
-           Stops everything started with the server, as Ctrl+C in its terminal would: SIGINT
-           (SIGKILL with --force) to every process of its process group.
-
-Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan or a stop failed, or
-a port was not released; 64 the command line was not understood.
-</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Asked systemd to stop the unit %1 on port %2.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -305,6 +353,52 @@ a port was not released; 64 the command line was not understood.
             <numerusform>Port %1: %n process of its group still runs. Try again with --force.</numerusform>
             <numerusform>Port %1: %n processes of its group still run. Try again with --force.</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>Unexpected argument ‘%1’ for ‘open’: it opens one port.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Name the port to open, e.g. ‘vantu-cli open 3000’.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing of yours is listening on port %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Opened %1 (%2) in the browser.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage:
+  vantu-cli list [--all] [--json]
+  vantu-cli stop PORT... [--force] [--all] [--session]
+  vantu-cli open PORT
+  vantu-cli --help | --version
+
+Lists the development servers you are running, with the project each belongs to, and stops
+them safely: only your own processes, and only the very process that was found listening.
+
+list       Shows what the tray app would show, under your discovery settings.
+  --all    Every listening socket of yours, dev server or not.
+  --json   One JSON array instead of a table, with each server’s address (https when it
+           answers a TLS handshake), start time, uptime and memory.
+
+stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 seconds for
+           the port to be released and says whether it was.
+  --force  Sends SIGKILL instead.
+  --all    Also stops processes of yours that are not dev servers.
+  --session
+           Stops everything started with the server, as Ctrl+C in its terminal would: SIGINT
+           (SIGKILL with --force) to every process of its process group.
+
+open       Opens the server of yours on PORT in the browser, through xdg-open.
+
+Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan, a stop or the opener
+failed, or a port was not released; 64 the command line was not understood.
+</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -483,6 +577,18 @@ a port was not released; 64 the command line was not understood.
             <numerusform>%1 (%n processes)</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Open in Browser</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy Address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show Project Folder</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>vantu::PopoverWindow</name>
@@ -523,6 +629,14 @@ a port was not released; 64 the command line was not understood.
     </message>
     <message>
         <source>%1 %2, %3, port %4, PID %5</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open in Browser</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Press Enter to open it in the browser, or Shift+F10 for more actions.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

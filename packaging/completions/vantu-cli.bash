@@ -8,13 +8,18 @@ _vantu_cli_ports() {
 _vantu_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]}
     if ((COMP_CWORD == 1)); then
-        mapfile -t COMPREPLY < <(compgen -W 'list stop help --help --version' -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W 'list stop open help --help --version' -- "$cur")
         return
     fi
     local words=" ${COMP_WORDS[*]:2:COMP_CWORD-2} " options=
     case ${COMP_WORDS[1]} in
         list) options='--all --json --help' ;;
         stop) options='--force --all --session --help' ;;
+        open)
+            # One port, of any server of yours.
+            ((COMP_CWORD == 2)) && mapfile -t COMPREPLY < <(compgen -W "$(_vantu_cli_ports --all)" -- "$cur")
+            return
+            ;;
         *) return ;;
     esac
     # An option is offered once.

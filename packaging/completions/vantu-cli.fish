@@ -4,12 +4,15 @@
 function __vantu_cli_ports
     set -l all
     contains -- --all (commandline -opc); and set all --all
+    # Any server of yours opens, dev server or not.
+    __fish_seen_subcommand_from open; and set all --all
     vantu-cli list $all --json 2>/dev/null | string replace -rf '^\s*"port":\s*(\d+).*' '$1' | sort -un
 end
 
 complete -c vantu-cli -f
 complete -c vantu-cli -n __fish_use_subcommand -a list -d 'Show your development servers'
 complete -c vantu-cli -n __fish_use_subcommand -a stop -d 'Stop the servers on the given ports'
+complete -c vantu-cli -n __fish_use_subcommand -a open -d 'Open the server on the given port in the browser'
 complete -c vantu-cli -n __fish_use_subcommand -a help -d 'Show the usage'
 complete -c vantu-cli -n __fish_use_subcommand -s h -l help -d 'Show the usage'
 complete -c vantu-cli -n __fish_use_subcommand -s V -l version -d 'Show the version'
@@ -18,5 +21,6 @@ complete -c vantu-cli -n '__fish_seen_subcommand_from list' -l json -d 'One JSON
 complete -c vantu-cli -n '__fish_seen_subcommand_from stop' -l force -d 'Send SIGKILL instead of SIGTERM'
 complete -c vantu-cli -n '__fish_seen_subcommand_from stop' -l session -d 'Stop the whole process group, as Ctrl+C would'
 complete -c vantu-cli -n '__fish_seen_subcommand_from stop' -l all -d 'Also stop servers that are not dev servers'
-complete -c vantu-cli -n '__fish_seen_subcommand_from list stop' -s h -l help -d 'Show the usage'
+complete -c vantu-cli -n '__fish_seen_subcommand_from list stop open' -s h -l help -d 'Show the usage'
 complete -c vantu-cli -n '__fish_seen_subcommand_from stop' -a '(__vantu_cli_ports)' -d Port
+complete -c vantu-cli -n '__fish_seen_subcommand_from open' -a '(__vantu_cli_ports)' -d Port

@@ -4,6 +4,7 @@
 #include "service/port_service.h"
 #include "store/port_store.h"
 #include "ui/app_delegate.h"
+#include "ui/desktop_services.h"
 #include "ui/folder_chooser_dialog.h"
 #include "ui/single_instance.h"
 #ifdef VANTU_TEST_HOOKS
@@ -82,6 +83,7 @@ int main(int argc, char** argv) {
     vantu::platform::SettingsStore settings(vantu::platform::SettingsStore::standardPath());
     auto store = std::make_unique<vantu::PortStore>(std::make_unique<vantu::PortService>(), settings,
                                                     vantu::folderChooserDialog());
+    store->setDesktop(vantu::desktopServices());
     vantu::AppDelegate delegate(std::move(store), {}, QDBusConnection::sessionBus());
     QObject::connect(&instance, &vantu::SingleInstance::activationRequested, &delegate,
                      &vantu::AppDelegate::openPopover);

@@ -47,6 +47,8 @@ std::variant<CliArguments, UsageError> parseArguments(const QStringList& argumen
         parsed.command = CliArguments::Command::list;
     } else if (command == u"stop") {
         parsed.command = CliArguments::Command::stop;
+    } else if (command == u"open") {
+        parsed.command = CliArguments::Command::open;
     } else {
         return UsageError{
             QCoreApplication::translate("vantu-cli", "Unknown command ‘%1’. Try ‘vantu-cli --help’.").arg(command)};
@@ -58,7 +60,7 @@ std::variant<CliArguments, UsageError> parseArguments(const QStringList& argumen
             parsed.command = CliArguments::Command::help;
             return parsed;
         }
-        if (argument == u"--all") {
+        if (argument == u"--all" && parsed.command != CliArguments::Command::open) {
             parsed.all = true;
         } else if (argument == u"--json" && parsed.command == CliArguments::Command::list) {
             parsed.json = true;
@@ -70,7 +72,11 @@ std::variant<CliArguments, UsageError> parseArguments(const QStringList& argumen
                    !argument.at(1).isDigit()) {
             return UsageError{
                 QCoreApplication::translate("vantu-cli", "Unknown option ‘%1’ for ‘%2’.").arg(argument, command)};
-        } else if (parsed.command == CliArguments::Command::stop) {
+        } else if (parsed.command == CliArguments::Command::open && !parsed.ports.isEmpty()) {
+            return UsageError{
+                QCoreApplication::translate("vantu-cli", "Unexpected argument ‘%1’ for ‘open’: it opens one port.")
+                    .arg(argument)};
+        } else if (parsed.command == CliArguments::Command::stop || parsed.command == CliArguments::Command::open) {
             const auto port = parsePort(argument);
             if (!port) {
                 return UsageError{
@@ -89,6 +95,10 @@ std::variant<CliArguments, UsageError> parseArguments(const QStringList& argumen
         return UsageError{
             QCoreApplication::translate("vantu-cli", "Name at least one port to stop, e.g. ‘vantu-cli stop 3000’.")};
     }
+    if (parsed.command == CliArguments::Command::open && parsed.ports.isEmpty()) {
+        return UsageError{
+            QCoreApplication::translate("vantu-cli", "Name the port to open, e.g. ‘vantu-cli open 3000’.")};
+    }
     return parsed;
 }
 
@@ -96,6 +106,7 @@ QString usageText() {
     return QCoreApplication::translate("vantu-cli", R"(Usage:
   vantu-cli list [--all] [--json]
   vantu-cli stop PORT... [--force] [--all] [--session]
+  vantu-cli open PORT
   vantu-cli --help | --version
 
 Lists the development servers you are running, with the project each belongs to, and stops
@@ -103,7 +114,8 @@ them safely: only your own processes, and only the very process that was found l
 
 list       Shows what the tray app would show, under your discovery settings.
   --all    Every listening socket of yours, dev server or not.
-  --json   One JSON array instead of a table.
+  --json   One JSON array instead of a table, with each server’s address (https when it
+           answers a TLS handshake), start time, uptime and memory.
 
 stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 seconds for
            the port to be released and says whether it was.
@@ -113,8 +125,10 @@ stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 s
            Stops everything started with the server, as Ctrl+C in its terminal would: SIGINT
            (SIGKILL with --force) to every process of its process group.
 
-Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan or a stop failed, or
-a port was not released; 64 the command line was not understood.
+open       Opens the server of yours on PORT in the browser, through xdg-open.
+
+Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan, a stop or the opener
+failed, or a port was not released; 64 the command line was not understood.
 )");
 }
 

@@ -11,7 +11,7 @@ namespace vantu::cli {
 
 // What the user asked vantu-cli to do.
 struct CliArguments {
-    enum class Command { help, version, list, stop };
+    enum class Command { help, version, list, stop, open };
     Command command = Command::help;
     bool all = false;
     bool json = false;

@@ -5,9 +5,12 @@
 #include "core/process_group.h"
 #include "core/stop_plan.h"
 #include "platform/process_signal.h"
+#include "platform/url_opener.h"
 #include "rules/development_port_filter.h"
+#include "service/server_urls.h"
 #include "service/snapshot_assembly.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThreadPool>
@@ -255,9 +258,11 @@ int runList(const CliArguments& arguments, CliContext& context) {
                                           : DevelopmentPortFilter::includes(listener, context.settings);
                  });
     if (arguments.json) {
-        // Only the JSON report shows each server's group: the table does not pay for reading them.
-        shown = SnapshotAssembly::withGroups(std::move(shown), [](const Listener&) { return true; });
-        QJsonArray array = toJson(shown);
+        // Only the JSON report shows each server's group, memory and address: the table does not
+        // pay for reading them, nor for the address's TLS probe.
+        const auto every = [](const Listener&) { return true; };
+        shown = SnapshotAssembly::withResidentMemory(SnapshotAssembly::withGroups(std::move(shown), every), every);
+        QJsonArray array = toJson(shown, QDateTime::currentSecsSinceEpoch(), ServerUrls::of(shown));
         if (arguments.all) {
             for (const QJsonValue& other : toJson(snapshot->foreign)) {
                 array.append(other);
@@ -269,8 +274,31 @@ int runList(const CliArguments& arguments, CliContext& context) {
                                       : text(QT_TRANSLATE_NOOP("vantu-cli", "No dev servers found.")))
                     << u'\n';
     } else {
-        context.out << formatTable(shown);
+        context.out << formatTable(shown, QDateTime::currentSecsSinceEpoch());
     }
+    return finishOutput(kDone, context);
+}
+
+int runOpen(const CliArguments& arguments, CliContext& context) {
+    const auto snapshot = takeSnapshot(context);
+    if (!snapshot) {
+        return kFailed;
+    }
+    const uint16_t port = arguments.ports.front();
+    const auto found =
+        std::find_if(snapshot->listeners.cbegin(), snapshot->listeners.cend(),
+                     [port](const Listener& listener) { return listener.port == port && listener.canTerminate(); });
+    if (found == snapshot->listeners.cend()) {
+        complain(context, text(QT_TRANSLATE_NOOP("vantu-cli", "Nothing of yours is listening on port %1.")).arg(port));
+        return finishOutput(kNothingToDo, context);
+    }
+    const QString url = ServerUrls::of({*found}).front();
+    if (const auto failure = platform::UrlOpener::open(url)) {
+        complain(context, *failure);
+        return finishOutput(kFailed, context);
+    }
+    context.out << text(QT_TRANSLATE_NOOP("vantu-cli", "Opened %1 (%2) in the browser.")).arg(url, describe(*found))
+                << Qt::endl;
     return finishOutput(kDone, context);
 }
 

@@ -35,5 +35,8 @@ struct CliContext {
 
 int runList(const CliArguments& arguments, CliContext& context);
 int runStop(const CliArguments& arguments, CliContext& context);
+// Opens the user's server on the port in the browser: 0 opened, 1 nothing of the user's
+// listens there, 2 the opener failed (its reason on standard error).
+int runOpen(const CliArguments& arguments, CliContext& context);
 
 }  // namespace vantu::cli

@@ -1,5 +1,8 @@
 #include "cli/listener_report.h"
 
+#include "core/process_usage.h"
+
+#include <QDateTime>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QStringList>
@@ -16,15 +19,26 @@ QJsonValue optionalText(const std::optional<QString>& text) {
     return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
 }
 
+// How long the process has run at `nowSeconds`; nullopt when its start is unknown.
+std::optional<uint64_t> uptime(const Listener& listener, qint64 nowSeconds) {
+    if (!listener.identity) {
+        return std::nullopt;
+    }
+    const auto started = static_cast<qint64>(listener.identity->startSeconds);
+    return static_cast<uint64_t>(std::max<qint64>(nowSeconds - started, 0));
+}
+
 }  // namespace
 
-QString formatTable(const QList<Listener>& listeners) {
-    constexpr size_t kColumns = 5;
+QString formatTable(const QList<Listener>& listeners, qint64 nowSeconds) {
+    constexpr size_t kColumns = 6;
     QList<std::array<QString, kColumns>> rows;
-    rows.append({u"PORT"_s, u"PID"_s, u"COMMAND"_s, u"PROJECT"_s, u"FOLDER"_s});
+    rows.append({u"PORT"_s, u"PID"_s, u"UPTIME"_s, u"COMMAND"_s, u"PROJECT"_s, u"FOLDER"_s});
     for (const Listener& listener : listeners) {
+        const auto ran = uptime(listener, nowSeconds);
         rows.append(
-            {QString::number(listener.port), QString::number(listener.pid), visible(listener.command),
+            {QString::number(listener.port), QString::number(listener.pid),
+             ran ? ProcessUsage::compactDuration(*ran) : u"-"_s, visible(listener.command),
              visible(listener.project ? listener.project->name : u"-"_s),
              visible(listener.project ? listener.project->directory : listener.workingDirectory.value_or(u"-"_s))});
     }
@@ -39,7 +53,7 @@ QString formatTable(const QList<Listener>& listeners) {
         QString line;
         for (size_t column = 0; column < kColumns; ++column) {
             // Numbers read best right-aligned; the last column needs no padding.
-            if (column < 2) {
+            if (column < 3) {
                 line += row[column].rightJustified(widths[column]) + u"  "_s;
             } else if (column + 1 < kColumns) {
                 line += row[column].leftJustified(widths[column]) + u"  "_s;
@@ -52,9 +66,10 @@ QString formatTable(const QList<Listener>& listeners) {
     return table;
 }
 
-QJsonArray toJson(const QList<Listener>& listeners) {
+QJsonArray toJson(const QList<Listener>& listeners, qint64 nowSeconds, const QStringList& urls) {
     QJsonArray array;
-    for (const Listener& listener : listeners) {
+    for (qsizetype index = 0; index < listeners.size(); ++index) {
+        const Listener& listener = listeners[index];
         QJsonObject object{
             {u"port"_s, listener.port},
             {u"pid"_s, listener.pid},
@@ -63,7 +78,20 @@ QJsonArray toJson(const QList<Listener>& listeners) {
             {u"detail"_s, listener.detail()},
             {u"workingDirectory"_s, optionalText(listener.workingDirectory)},
             {u"canTerminate"_s, listener.canTerminate()},
+            {u"url"_s, index < urls.size() ? QJsonValue(urls[index]) : QJsonValue(QJsonValue::Null)},
+            {u"residentBytes"_s, listener.residentBytes ? QJsonValue(static_cast<qint64>(*listener.residentBytes))
+                                                        : QJsonValue(QJsonValue::Null)},
         };
+        if (const auto ran = uptime(listener, nowSeconds)) {
+            const ProcessIdentity& identity = *listener.identity;
+            const qint64 startMs = static_cast<qint64>(identity.startSeconds) * 1000 +
+                                   static_cast<qint64>(identity.startMicroseconds / 1000);
+            object.insert(u"startedAt"_s, QDateTime::fromMSecsSinceEpoch(startMs, Qt::UTC).toString(Qt::ISODateWithMs));
+            object.insert(u"uptimeSeconds"_s, static_cast<qint64>(*ran));
+        } else {
+            object.insert(u"startedAt"_s, QJsonValue::Null);
+            object.insert(u"uptimeSeconds"_s, QJsonValue::Null);
+        }
         if (listener.project) {
             const ProjectMetadata& project = *listener.project;
             object.insert(u"project"_s, QJsonObject{

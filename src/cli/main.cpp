@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
             return vantu::cli::kDone;
         case vantu::cli::CliArguments::Command::list:
         case vantu::cli::CliArguments::Command::stop:
+        case vantu::cli::CliArguments::Command::open:
             break;
     }
 
@@ -64,6 +65,12 @@ int main(int argc, char** argv) {
         .out = out,
         .err = err,
     };
-    return arguments.command == vantu::cli::CliArguments::Command::list ? vantu::cli::runList(arguments, context)
-                                                                        : vantu::cli::runStop(arguments, context);
+    switch (arguments.command) {
+        case vantu::cli::CliArguments::Command::list:
+            return vantu::cli::runList(arguments, context);
+        case vantu::cli::CliArguments::Command::open:
+            return vantu::cli::runOpen(arguments, context);
+        default:
+            return vantu::cli::runStop(arguments, context);
+    }
 }

@@ -5,6 +5,7 @@
 #include "core/project_metadata.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -40,6 +41,11 @@ struct Listener {
     // programs (installed in the system's folders, or run by a system unit).
     std::optional<QString> executablePath;
     bool systemProgram = false;
+    // The local addresses the port is bound on, numeric ("0.0.0.0", "::1"), each once; empty
+    // when the listing did not say.
+    QStringList addresses;
+    // The process's resident memory, read for the servers that are shown.
+    std::optional<uint64_t> residentBytes;
 
     [[nodiscard]] ID id() const { return ID{pid, port, identity}; }
     [[nodiscard]] bool canTerminate() const { return identity && identity->canTerminate(); }

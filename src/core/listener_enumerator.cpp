@@ -133,7 +133,13 @@ ListenerInventory ListenerEnumerator::assemble(const std::vector<platform::Liste
                 .command = holder.command,
                 .identity = identity,
             };
-            listeners.insert(listener.id(), std::move(listener));
+            auto kept = listeners.find(listener.id());
+            if (kept == listeners.end()) {
+                kept = listeners.insert(listener.id(), std::move(listener));
+            }
+            if (!kept->addresses.contains(socket->second->address)) {
+                kept->addresses.append(socket->second->address);
+            }
         }
     }
     ListenerInventory inventory{.listeners = listeners.values()};

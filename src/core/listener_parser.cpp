@@ -56,6 +56,19 @@ std::optional<uint16_t> portOf(QStringView name) {
     return port;
 }
 
+// The address before the port, numeric: "*" (any address) reads as 0.0.0.0, and an IPv6
+// address loses its brackets and any zone.
+QString addressOf(QStringView name) {
+    QStringView host = name.first(std::max<qsizetype>(name.lastIndexOf(u':'), 0));
+    if (host.startsWith(u'[') && host.endsWith(u']')) {
+        host = host.sliced(1, host.size() - 2);
+    }
+    if (const qsizetype zone = host.indexOf(u'%'); zone >= 0) {
+        host = host.first(zone);
+    }
+    return host == u"*" ? QStringLiteral("0.0.0.0") : host.toString();
+}
+
 }  // namespace
 
 QList<Listener> parse(QStringView output, const IdentityLookup& identity) {
@@ -101,6 +114,7 @@ QList<Listener> parse(QStringView output, const IdentityLookup& identity) {
                 if (!port) {
                     break;
                 }
+                const QString address = addressOf(value);
                 const auto known = identities.constFind(*currentPid);
                 Listener listener{
                     .pid = *currentPid,
@@ -113,9 +127,14 @@ QList<Listener> parse(QStringView output, const IdentityLookup& identity) {
                 const Listener::ID id = listener.id();
                 const auto position = positions.constFind(id);
                 if (position == positions.cend()) {
+                    listener.addresses = {address};
                     positions.insert(id, listeners.size());
                     listeners.append(std::move(listener));
                 } else {
+                    listener.addresses = listeners[*position].addresses;
+                    if (!listener.addresses.contains(address)) {
+                        listener.addresses.append(address);
+                    }
                     listeners[*position] = std::move(listener);
                 }
                 break;
@@ -125,9 +144,8 @@ QList<Listener> parse(QStringView output, const IdentityLookup& identity) {
         }
     }
 
-    std::sort(listeners.begin(), listeners.end(), [](const Listener& a, const Listener& b) {
-        return a.port != b.port ? a.port < b.port : a.pid < b.pid;
-    });
+    std::sort(listeners.begin(), listeners.end(),
+              [](const Listener& a, const Listener& b) { return a.port != b.port ? a.port < b.port : a.pid < b.pid; });
     return listeners;
 }
 

@@ -20,6 +20,8 @@ struct ListeningSocket {
     uint32_t uid = 0;
     uint64_t inode = 0;
     bool ipv6 = false;
+    // The local address it is bound to, in numeric form ("0.0.0.0", "::1").
+    QString address;
 
     friend bool operator==(const ListeningSocket&, const ListeningSocket&) = default;
 };

@@ -17,6 +17,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -39,6 +41,14 @@ T recordAt(const char* bytes) {
     T value;
     std::memcpy(&value, bytes, sizeof value);
     return value;
+}
+
+QString numericAddress(uint8_t family, const uint32_t (&words)[4]) {
+    char text[INET6_ADDRSTRLEN] = {};
+    if (::inet_ntop(family, words, text, sizeof text) == nullptr) {
+        return {};
+    }
+    return QString::fromLatin1(text);
 }
 
 // One dump of one address family. Appends to `sockets`; 0 or the errno of the failure.
@@ -116,6 +126,7 @@ int dumpFamily(int netlink, uint8_t family, uint32_t sequence, std::vector<Liste
                 .uid = message.idiag_uid,
                 .inode = message.idiag_inode,
                 .ipv6 = family == AF_INET6,
+                .address = numericAddress(family, message.id.idiag_src),
             });
         }
     }

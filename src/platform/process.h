@@ -68,6 +68,10 @@ std::vector<int32_t> childrenOf(int32_t pid);
 // the pid is recycled while they are read.
 std::optional<ProcessFacts> readProcessFacts(int32_t pid);
 
+// The resident memory of the process instance that `expected` describes; nullopt when that
+// instance is gone or the system will not say.
+std::optional<uint64_t> residentBytes(int32_t pid, const ProcessFacts& expected);
+
 // Absolute path of the process's executable.
 std::optional<QString> executablePath(int32_t pid);
 

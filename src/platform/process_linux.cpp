@@ -79,6 +79,26 @@ std::optional<ProcessFacts> readProcessFacts(int32_t pid) {
     return proc::factsAt(dir.get());
 }
 
+std::optional<uint64_t> residentBytes(int32_t pid, const ProcessFacts& expected) {
+    UniqueFd dir(::open(procPath(pid).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.valid()) {
+        return std::nullopt;
+    }
+    // Read before the facts: once they match, the figures came from the same instance.
+    const auto statm = proc::readAt(dir.get(), "statm");
+    if (!statm || proc::factsAt(dir.get()) != expected) {
+        return std::nullopt;
+    }
+    // "size resident shared …", in pages.
+    const QList<QByteArray> fields = statm->split(' ');
+    const auto pages = fields.size() > 1 ? parseUnsigned(fields[1]) : std::nullopt;
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (!pages || pageSize <= 0) {
+        return std::nullopt;
+    }
+    return *pages * static_cast<uint64_t>(pageSize);
+}
+
 std::optional<ProcessSummary> describeProcess(int32_t pid) {
     const auto place = placeOf(pid);
     if (!place) {

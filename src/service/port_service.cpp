@@ -1,6 +1,8 @@
 #include "service/port_service.h"
 
+#include "platform/file_manager.h"
 #include "rules/development_port_filter.h"
+#include "service/server_urls.h"
 #include "service/snapshot_assembly.h"
 
 #include <QThreadPool>
@@ -17,16 +19,27 @@ QFuture<SnapshotResult> PortService::snapshot(const DiscoverySettings& settings,
             if (auto* error = std::get_if<ServiceError>(&taken)) {
                 return std::move(*error);
             }
-            // The groups of the servers that will be shown, for their rows.
-            return SnapshotAssembly::withGroups(
-                std::get<ListenerInventory>(std::move(taken)).listeners,
-                [&settings](const Listener& listener) { return DevelopmentPortFilter::includes(listener, settings); });
+            // The groups and memory of the servers that will be shown, for their rows.
+            const auto shown = [&settings](const Listener& listener) {
+                return DevelopmentPortFilter::includes(listener, settings);
+            };
+            return SnapshotAssembly::withResidentMemory(
+                SnapshotAssembly::withGroups(std::get<ListenerInventory>(std::move(taken)).listeners, shown), shown);
         });
 }
 
 QFuture<StopSendResult> PortService::send(const StopTarget& target, bool force) const {
     return QtConcurrent::run(QThreadPool::globalInstance(),
                              [target, force]() -> StopSendResult { return StopPlan::send(target, force); });
+}
+
+QFuture<QString> PortService::url(const Listener& listener) const {
+    return QtConcurrent::run(QThreadPool::globalInstance(), [listener] { return ServerUrls::of({listener}).front(); });
+}
+
+QFuture<std::optional<QString>> PortService::showFolder(const QString& folder) const {
+    return QtConcurrent::run(QThreadPool::globalInstance(),
+                             [folder] { return platform::FileManager::showFolder(folder); });
 }
 
 QFuture<std::optional<uint64_t>> PortService::socketSignature() const {

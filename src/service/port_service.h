@@ -51,6 +51,13 @@ public:
     [[nodiscard]] virtual QFuture<StopAftermath> awaitOutcome(const StopSent& sent, const QList<uint16_t>& ports,
                                                               std::chrono::nanoseconds limit) const;
 
+    // The address to open the listener's server at (see ServerUrls::of); the probe it takes runs
+    // on a background thread.
+    [[nodiscard]] virtual QFuture<QString> url(const Listener& listener) const;
+
+    // Asks the desktop's file manager to show the folder: nullopt once it has, otherwise why not.
+    [[nodiscard]] virtual QFuture<std::optional<QString>> showFolder(const QString& folder) const;
+
 private:
     ListenerEnumerator enumerator_;
 };

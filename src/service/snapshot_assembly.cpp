@@ -40,6 +40,23 @@ QList<Listener> withGroups(QList<Listener> listeners, const std::function<bool(c
     return listeners;
 }
 
+QList<Listener> withResidentMemory(QList<Listener> listeners, const std::function<bool(const Listener&)>& wanted) {
+    QHash<ProcessIdentity, std::optional<uint64_t>> known;
+    for (Listener& listener : listeners) {
+        if (!listener.identity || !wanted(listener)) {
+            continue;
+        }
+        const ProcessIdentity& identity = *listener.identity;
+        auto found = known.constFind(identity);
+        if (found == known.cend()) {
+            const platform::ProcessFacts facts{identity.userID, identity.startSeconds, identity.startMicroseconds};
+            found = known.insert(identity, platform::residentBytes(listener.pid, facts));
+        }
+        listener.residentBytes = *found;
+    }
+    return listeners;
+}
+
 std::variant<ListenerInventory, ServiceError> take(const ListenerEnumerator& enumerator,
                                                    const DiscoverySettings& settings,
                                                    const ProjectOverrides& overrides) {

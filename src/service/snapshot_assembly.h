@@ -31,6 +31,9 @@ std::variant<ListenerInventory, ServiceError> assemble(std::variant<ListenerInve
 // of `take`: a listing that shows no groups should not pay for reading them.
 QList<Listener> withGroups(QList<Listener> listeners, const std::function<bool(const Listener&)>& wanted);
 
+// Gives each listener that `wanted` picks its process's resident memory, each process read once.
+QList<Listener> withResidentMemory(QList<Listener> listeners, const std::function<bool(const Listener&)>& wanted);
+
 // A whole snapshot in the calling thread.
 std::variant<ListenerInventory, ServiceError> take(const ListenerEnumerator& enumerator,
                                                    const DiscoverySettings& settings,

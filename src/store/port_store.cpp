@@ -44,12 +44,6 @@ PortStore::PortStore(std::unique_ptr<PortService> service, platform::SettingsSto
 
 PortStore::~PortStore() = default;
 
-template <typename T>
-void PortStore::publish(T& field, T value) {
-    Q_EMIT willChange();
-    field = std::move(value);
-}
-
 double PortStore::bodyHeight() const {
     if (showingDiscoverySettings_) {
         return ListGeometry::settingsBodyHeight;

@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QUrl>
 
 #include <chrono>
 #include <functional>
@@ -36,6 +37,14 @@ struct FolderChoiceRequest {
 // the chosen folder's path, or nullopt when the user cancelled.
 using FolderChooser =
     std::function<void(const FolderChoiceRequest& request, std::function<void(std::optional<QString>)> answer)>;
+
+// What the store asks of the desktop, on the main thread; the UI supplies it.
+struct Desktop {
+    // Hands the URL to the application the user chose for it; false when none could be asked.
+    std::function<bool(const QUrl&)> openUrl;
+    // Puts the text where a paste takes it from.
+    std::function<void(const QString&)> copyText;
+};
 
 // Waits of the stop path: time for the process to exit before the list is refreshed. Fixed
 // in the app; tests may shorten them. (Declared outside PortStore so that it can be a default
@@ -113,6 +122,19 @@ public:
     // Asks the user's service manager to stop the unit the listener runs in.
     void stopUnit(const Listener& listener);
 
+    // The desktop the next three open, copy and show through.
+    void setDesktop(Desktop desktop);
+    // Opens the listener's server in the browser, at the address that reaches it (https when
+    // it answers a TLS handshake); a failure becomes the error line.
+    void openInBrowser(const Listener& listener);
+    // Copies that same address.
+    void copyAddress(const Listener& listener);
+    // Shows the listener's project folder (its working folder when no project is known) in the
+    // file manager, or else opens the folder.
+    void showProjectFolder(const Listener& listener);
+    // The folder showProjectFolder shows; nullopt when none is known.
+    [[nodiscard]] static std::optional<QString> folderOf(const Listener& listener);
+
     // Pins the listener to a folder the user picks, or removes the pin.
     void chooseProjectFolder(const Listener& listener);
     void resetProjectFolder(const Listener& listener);
@@ -148,11 +170,16 @@ private:
     // Shows the sentence (a failed save, a server that came back), also after the refresh that
     // follows.
     void showThroughRefresh(const std::optional<QString>& message);
+    QCoro::Task<void> runOpen(Listener listener, bool copyOnly);
+    QCoro::Task<void> runShowFolder(QString folder);
+    // Shows a failed desktop action's sentence in the error line.
+    void showFailure(const QString& message);
 
     std::unique_ptr<PortService> service_;
     platform::SettingsStore& settings_;
     FolderChooser folderChooser_;
     StopDelays delays_;
+    Desktop desktop_;
 
     QList<Listener> listeners_;
     bool isRefreshing_ = false;
@@ -177,5 +204,11 @@ private:
     std::optional<uint64_t> socketSignature_;
     bool socketCheckRunning_ = false;
 };
+
+template <typename T>
+void PortStore::publish(T& field, T value) {
+    Q_EMIT willChange();
+    field = std::move(value);
+}
 
 }  // namespace vantu

@@ -11,6 +11,7 @@
 #include "ui/plain_button.h"
 #include "ui/port_row.h"
 #include "ui/row_list.h"
+#include "ui/row_menu.h"
 #include "ui/spinner.h"
 #include "ui/status_panel.h"
 #include "ui/word_mark_title.h"
@@ -169,6 +170,8 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
 #endif
         menu->popup(position);
     });
+    connect(rowList_, &RowList::openRequested, this,
+            [this](const Listener& listener) { store_.openInBrowser(listener); });
     // While the list is on screen it follows the sockets as they open and close.
     liveWatch_ = new QTimer(this);
     liveWatch_->setInterval(kLiveWatchMilliseconds);
@@ -205,55 +208,7 @@ QList<PortRow*> PopoverView::rows() const {
 #endif
 
 QMenu* PopoverView::buildContextMenu(const Listener& listener, QWidget* parent) {
-    auto* menu = new QMenu(parent);
-    QAction* choose = menu->addAction(tr("Choose Project Folder\u2026"));
-    choose->setObjectName(u"chooseProjectFolder"_s);
-    choose->setEnabled(listener.projectOverrideKey().has_value());
-    connect(choose, &QAction::triggered, this, [this, listener] { store_.chooseProjectFolder(listener); });
-    if (listener.project && listener.project->isUserSelected) {
-        QAction* reset = menu->addAction(tr("Use Detected Project"));
-        connect(reset, &QAction::triggered, this, [this, listener] { store_.resetProjectFolder(listener); });
-    }
-    addGroupActions(menu, listener);
-    return menu;
-}
-
-void PopoverView::addGroupActions(QMenu* menu, const Listener& listener) {
-    const std::optional<ProcessGroup>& group = listener.group;
-    if (!group || !listener.identity || !listener.canTerminate()) {
-        return;
-    }
-    const bool stopping = store_.isStopping(listener);
-    // A command line is any process's text: its control characters are spelled out, and an
-    // ampersand in it is no keyboard mnemonic.
-    const auto literal = [](const QString& text) { return visible(text).replace(u'&', u"&&"_s); };
-    if (group->unit) {
-        // The manager would start a signalled server again: stopping the unit is what lasts.
-        menu->addSeparator();
-        QAction* stopUnit = menu->addAction(tr("Stop Unit %1").arg(literal(*group->unit)));
-        stopUnit->setObjectName(u"stopUnit"_s);
-        stopUnit->setEnabled(!stopping);
-        connect(stopUnit, &QAction::triggered, this, [this, listener] { store_.stopUnit(listener); });
-        return;
-    }
-    const StopTarget* offer = store_.forceTarget(listener);
-    const ProcessGroup* toForce =
-        offer != nullptr && offer->kind() == StopTarget::Kind::processGroup ? &*offer->group() : nullptr;
-    const bool force = toForce != nullptr;
-    if (!force && !group->hasOthers()) {
-        return;  // the group is the process alone: the row's own button stops it
-    }
-    menu->addSeparator();
-    const auto count = static_cast<int>(force ? toForce->members.size() : group->members.size());
-    // Once offered, the forced stop is named after the group as it was stopped.
-    const QString leader = literal(force ? toForce->leaderCommand : group->leaderCommand);
-    QAction* stopGroup = menu->addAction(force ? tr("Force Quit %1 (%n processes)", nullptr, count).arg(leader)
-                                               : tr("Stop %1 (%n processes)", nullptr, count).arg(leader));
-    stopGroup->setObjectName(u"stopGroup"_s);
-    // A group that must not be signalled (it holds the user's shell, say) is refused when the
-    // stop reads it again, and the error line says why.
-    stopGroup->setEnabled(!stopping);
-    connect(stopGroup, &QAction::triggered, this, [this, listener] { store_.stopGroup(listener); });
+    return RowMenu::build(store_, listener, parent);
 }
 
 void PopoverView::scheduleRebuild() {

@@ -74,8 +74,6 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    // Stopping the process group the listener runs in, or the unit that manages it.
-    void addGroupActions(QMenu* menu, const Listener& listener);
     void scheduleRebuild();
     void showContent(Content content, QWidget* panel, double height);
     void updateContent();

@@ -1,5 +1,6 @@
 #include "ui/port_row.h"
 
+#include "core/process_usage.h"
 #include "ui/appearance.h"
 #include "ui/elided_label.h"
 #include "ui/metrics.h"
@@ -12,6 +13,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QCursor>
+#include <QDateTime>
 #include <QEnterEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -30,17 +32,23 @@ namespace {
 
 const QEasingCurve kEaseOut(QEasingCurve::OutQuad);
 
-// Exposes the row as one container whose children stay reachable, with the row's single
-// named action.
+QString openActionName() {
+    return PortRow::tr("Open in Browser");
+}
+
+// Exposes the row as one container whose children stay reachable, with the row's two named
+// actions: its stop, and opening its server.
 class PortRowAccessible : public QAccessibleWidget {
 public:
     explicit PortRowAccessible(PortRow* row) : QAccessibleWidget(row, QAccessible::Grouping) {}
 
-    QStringList actionNames() const override { return {row()->actionName()}; }
+    QStringList actionNames() const override { return {row()->actionName(), openActionName()}; }
     QString localizedActionName(const QString& name) const override { return name; }
     void doAction(const QString& name) override {
         if (name == row()->actionName()) {
             row()->performAction();
+        } else if (name == openActionName()) {
+            Q_EMIT row()->openRequested();
         }
     }
     QStringList keyBindingsForAction(const QString& /*name*/) const override { return {}; }
@@ -72,6 +80,9 @@ PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::
 
     setFixedHeight(Metrics::rowHeight);
     setAttribute(Qt::WA_Hover);
+    // A Tab stop of its own, ahead of its button: Enter opens the server from here.
+    setFocusPolicy(Qt::TabFocus);
+    setAccessibleDescription(tr("Press Enter to open it in the browser, or Shift+F10 for more actions."));
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 6, 8, 6);
@@ -94,6 +105,8 @@ PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::
     names->addWidget(name_);
     names->addWidget(detail_);
     names->addStretch();
+    // How long the server has run changes while the list is open: told as the tooltip shows.
+    nameBlock_->installEventFilter(this);
     layout->addWidget(nameBlock_, 1);
 
     auto* slotBox = new QWidget(this);
@@ -218,11 +231,7 @@ void PortRow::applyState() {
     badge_->setPort(listener_.port);
     name_->setText(displayName);
     detail_->setText(listener_.detail());
-    // The project's name comes from a file anyone can write: shown as it is, never as markup.
-    nameBlock_->setToolTip(Appearance::literalText(
-        listener_.helpText() + (listener_.projectOverrideKey()
-                                    ? u"\n"_s + tr("Right-click or press Shift+F10 to choose the project folder.")
-                                    : QString())));
+    nameBlock_->setToolTip(toolTipText());
     setAccessibleName(displayName);
     name_->setAccessibleName(displayName);
     detail_->setAccessibleName(listener_.detail());
@@ -253,6 +262,44 @@ void PortRow::applyState() {
     }
     // A hidden button keeps its place and its focus but takes no clicks.
     button_->setAttribute(Qt::WA_TransparentForMouseEvents, !showAction());
+}
+
+QString PortRow::toolTipText() const {
+    QString text = listener_.helpText();
+    std::optional<uint64_t> ran;
+    if (listener_.identity) {
+        const qint64 since = QDateTime::currentSecsSinceEpoch() - static_cast<qint64>(listener_.identity->startSeconds);
+        ran = static_cast<uint64_t>(std::max<qint64>(since, 0));
+    }
+    if (const QString usage = ProcessUsage::summary(ran, listener_.residentBytes, locale()); !usage.isEmpty()) {
+        text += u'\n' + usage;
+    }
+    if (listener_.projectOverrideKey()) {
+        text += u'\n' + tr("Right-click or press Shift+F10 to choose the project folder.");
+    }
+    // The project's name comes from a file anyone can write: shown as it is, never as markup.
+    return Appearance::literalText(text);
+}
+
+void PortRow::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        Q_EMIT openRequested();
+        return;
+    }
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        Q_EMIT customContextMenuRequested(QPoint(width() / 2, height() / 2));
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void PortRow::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && armed_) {
+        Q_EMIT openRequested();
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
 }
 
 void PortRow::animate(bool immediately) {
@@ -307,6 +354,9 @@ void PortRow::leaveEvent(QEvent* event) {
 }
 
 bool PortRow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == nameBlock_ && event->type() == QEvent::ToolTip) {
+        nameBlock_->setToolTip(toolTipText());
+    }
     if (watched == button_) {
         // A press on a button that slid under a still pointer was aimed at another row.
         if (!armed_ && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
@@ -330,11 +380,16 @@ bool PortRow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void PortRow::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (hasFocus()) {
+        // Where Enter would act.
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
+    }
     if (hoverProgress_ <= 0) {
         return;
     }
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     QColor fill = Appearance::primary(palette());
     fill.setAlphaF(static_cast<float>(0.05 * hoverProgress_));
     QPainterPath background;

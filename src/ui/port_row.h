@@ -48,8 +48,11 @@ public:
     [[nodiscard]] bool showAction() const { return isHovered_ || actionFocused_ || canForce_; }
     [[nodiscard]] Slot slot() const;
 
-    // The row's one accessibility action: "Stop", or "Force quit" once a forced kill is offered.
+    // The row's stop action for accessibility: "Stop", or "Force quit" once a forced kill is
+    // offered. Its other action, "Open in Browser", is what Enter and a double click do.
     [[nodiscard]] QString actionName() const;
+    // The name block's tooltip: the listener's facts, how long it has run, its memory.
+    [[nodiscard]] QString toolTipText() const;
     // Performs it: stops only a listener the user may stop and that is not being stopped.
     void performAction();
 
@@ -91,10 +94,16 @@ public:
     }
 #endif
 
+Q_SIGNALS:
+    // A double click, or Enter while the row holds the keyboard focus.
+    void openRequested();
+
 protected:
     void enterEvent(QEnterEvent* event) override;
     bool event(QEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

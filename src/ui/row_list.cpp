@@ -52,6 +52,7 @@ void RowList::setEntries(const QList<Entry>& entries) {
             connect(row, &QWidget::customContextMenuRequested, this, [this, row](const QPoint& position) {
                 Q_EMIT contextMenuRequested(row->listener(), row->mapToGlobal(position));
             });
+            connect(row, &PortRow::openRequested, this, [this, row] { Q_EMIT openRequested(row->listener()); });
         }
         row->setForceTarget(entry.forceTarget);
         next.append(row);

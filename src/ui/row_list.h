@@ -44,6 +44,8 @@ public:
 
 Q_SIGNALS:
     void contextMenuRequested(const vantu::Listener& listener, QPoint globalPosition);
+    // A double click on a row, or Enter on the row that has the keyboard focus.
+    void openRequested(const vantu::Listener& listener);
 
 private:
     QVBoxLayout* layout_;

@@ -10,7 +10,8 @@ namespace vantu::cli {
 namespace {
 
 QList<Listener> sample() {
-    Listener node{.pid = 4312, .port = 5173, .command = u"node"_s, .identity = ProcessIdentity{4312, 501, 1700000000, 7}};
+    Listener node{
+        .pid = 4312, .port = 5173, .command = u"node"_s, .identity = ProcessIdentity{4312, 501, 1700000000, 7}};
     node.workingDirectory = u"/home/a/site/web"_s;
     node.project = ProjectMetadata{u"my-app"_s, u"/home/a/site"_s, u"/home/a/site/package.json"_s, true, false};
     Listener bare{.pid = 77, .port = 50000, .command = u"ruby"_s};
@@ -18,14 +19,17 @@ QList<Listener> sample() {
 }
 
 TEST(ListenerReportTest, TableAlignsColumnsAndMarksMissingValues) {
-    EXPECT_EQ(formatTable(sample()),
-              u" PORT   PID  COMMAND  PROJECT  FOLDER\n"
-              u" 5173  4312  node     my-app   /home/a/site\n"
-              u"50000    77  ruby     -        -\n"_s);
+    // Started 2 h 14 min 5 s before "now".
+    EXPECT_EQ(formatTable(sample(), 1700000000 + 8045),
+              u" PORT   PID  UPTIME  COMMAND  PROJECT  FOLDER\n"
+              u" 5173  4312   2h14m  node     my-app   /home/a/site\n"
+              u"50000    77       -  ruby     -        -\n"_s);
 }
 
 TEST(ListenerReportTest, JsonCarriesEveryFact) {
-    const QJsonArray array = toJson(sample());
+    Listener withMemory = sample().front();
+    withMemory.residentBytes = 184'000'000;
+    const QJsonArray array = toJson({withMemory, sample().back()}, 1700000000 + 8045, {u"https://localhost:5173/"_s});
     ASSERT_EQ(array.size(), 2);
     const QJsonObject node = array.at(0).toObject();
     EXPECT_EQ(node[u"port"_s].toInt(), 5173);
@@ -45,11 +49,18 @@ TEST(ListenerReportTest, JsonCarriesEveryFact) {
     EXPECT_EQ(identity[u"startSeconds"_s].toInteger(), 1700000000);
     EXPECT_EQ(identity[u"startMicroseconds"_s].toInteger(), 7);
     EXPECT_EQ(identity[u"userID"_s].toInteger(), 501);
+    EXPECT_EQ(node[u"startedAt"_s].toString(), u"2023-11-14T22:13:20.000Z"_s);
+    EXPECT_EQ(node[u"uptimeSeconds"_s].toInteger(), 8045);
+    EXPECT_EQ(node[u"residentBytes"_s].toInteger(), 184'000'000);
+    EXPECT_EQ(node[u"url"_s].toString(), u"https://localhost:5173/"_s);
 
     const QJsonObject bare = array.at(1).toObject();
     EXPECT_TRUE(bare[u"project"_s].isNull());
     EXPECT_TRUE(bare[u"identity"_s].isNull());
     EXPECT_TRUE(bare[u"workingDirectory"_s].isNull());
+    for (const auto* unknown : {"startedAt", "uptimeSeconds", "residentBytes", "url"}) {
+        EXPECT_TRUE(bare[QLatin1StringView(unknown)].isNull()) << unknown;
+    }
     EXPECT_EQ(bare[u"displayName"_s].toString(), u"ruby"_s);
 }
 

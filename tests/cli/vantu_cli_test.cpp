@@ -4,9 +4,11 @@
 #include "pid_namespace.h"
 #include "platform/process.h"
 #include "spawned_listener.h"
+#include "web_server.h"
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -40,8 +42,10 @@ struct CliRun {
 };
 
 // `wrapper` runs first when given, e.g. to run the command as another user.
-CliRun runCli(const QStringList& arguments, const QStringList& wrapper = {}) {
+CliRun runCli(const QStringList& arguments, const QStringList& wrapper = {},
+              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    process.setProcessEnvironment(environment);
     if (wrapper.isEmpty()) {
         process.start(QStringLiteral(VANTU_CLI_PATH), arguments);
     } else {
@@ -660,6 +664,73 @@ TEST_F(VantuCliTest, BadArgumentsAreUsageErrors) {
     EXPECT_EQ(run.err.trimmed(), u"vantu-cli: Invalid port \u2018http\u2019. Use a number from 1 to 65535."_s);
     EXPECT_EQ(runCli({u"--help"_s}).exitCode, 0);
     EXPECT_TRUE(runCli({u"--version"_s}).out.startsWith(u"vantu-cli "_s));
+}
+
+// Real web servers: each one's address (https for TLS, the bound address when not 127.0.0.1),
+// start, uptime and memory; `open` through a stand-in opener first on PATH, its failure in words.
+TEST_F(VantuCliTest, OpenAndTheServersFactsOnRealWebServers) {
+    using test::WebServer;
+    const QString folder = makeProject(root_, u"web-site"_s);
+    WebServer http(WebServer::Kind::http, u"127.0.0.1"_s, freePort(), folder);
+    WebServer tls(WebServer::Kind::tls, u"127.0.0.1"_s, freePort(), folder);
+    WebServer silent(WebServer::Kind::silent, u"127.0.0.1"_s, freePort(), folder);
+    WebServer ipv6(WebServer::Kind::http, u"::1"_s, freePort(), folder);
+    WebServer second(WebServer::Kind::tls, u"127.0.0.2"_s, freePort(), folder);
+    for (WebServer* server : {&http, &tls, &silent, &ipv6, &second}) {
+        ASSERT_NE(server->port(), 0) << server->errors().toStdString();
+    }
+    const QList<std::pair<const WebServer*, QString>> expected{
+        {&http, u"http://localhost:%1/"_s}, {&tls, u"https://localhost:%1/"_s},    {&silent, u"http://localhost:%1/"_s},
+        {&ipv6, u"http://[::1]:%1/"_s},     {&second, u"https://127.0.0.2:%1/"_s},
+    };
+
+    const qint64 before = QDateTime::currentSecsSinceEpoch();
+    const CliRun json = runCli({u"list"_s, u"--json"_s, u"--all"_s});
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    QHash<int, QJsonObject> byPort;
+    for (const QJsonValue& value : QJsonDocument::fromJson(json.out.toUtf8()).array()) {
+        byPort.insert(value[u"port"_s].toInt(), value.toObject());
+    }
+    for (const auto& [server, url] : expected) {
+        const QJsonObject found = byPort.value(server->port());
+        EXPECT_EQ(found[u"url"_s].toString(), url.arg(server->port())) << json.out.toStdString();
+        const QDateTime started = QDateTime::fromString(found[u"startedAt"_s].toString(), Qt::ISODateWithMs);
+        EXPECT_TRUE(started.isValid() && started.timeSpec() == Qt::UTC) << json.out.toStdString();
+        EXPECT_TRUE(started.toSecsSinceEpoch() <= before && started.toSecsSinceEpoch() >= before - 120);
+        EXPECT_GE(found[u"uptimeSeconds"_s].toInteger(), 0);
+        EXPECT_GT(found[u"residentBytes"_s].toInteger(), 1'000'000) << "a Python interpreter holds megabytes";
+    }
+
+    const QString table = runCli({u"list"_s, u"--all"_s}).out;
+    EXPECT_TRUE(table.contains(QRegularExpression(
+        u"^ *PORT +PID +UPTIME .*\\n(.*\\n)* *%1 +%2 +[0-9]+[smhd] "_s.arg(http.port()).arg(http.pid()))))
+        << table.toStdString();
+
+    // The opener writes down what it was given and answers with the status it is told to.
+    const QString bin = root_.path(), opened = root_.path() + u"/opened"_s;
+    QFile opener(bin + u"/xdg-open"_s);
+    ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\necho \"$1\" >>\"$OPENED\"\nexit \"${OPENER_STATUS:-0}\"\n");
+    opener.close();
+    opener.setPermissions(opener.permissions() | QFileDevice::ExeOwner);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"PATH"_s, bin + u':' + environment.value(u"PATH"_s));
+    environment.insert(u"OPENED"_s, opened);
+
+    EXPECT_EQ(runCli({u"open"_s, QString::number(tls.port())}, {}, environment).exitCode, 0);
+    EXPECT_EQ(runCli({u"open"_s, QString::number(ipv6.port())}, {}, environment).exitCode, 0);
+    QFile record(opened);
+    ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(record.readAll()),
+              u"https://localhost:%1/\nhttp://[::1]:%2/\n"_s.arg(tls.port()).arg(ipv6.port()));
+
+    environment.insert(u"OPENER_STATUS"_s, u"3"_s);
+    const CliRun failed = runCli({u"open"_s, QString::number(http.port())}, {}, environment);
+    EXPECT_EQ(failed.exitCode, 2);
+    EXPECT_EQ(failed.err.trimmed(),
+              u"vantu-cli: Couldn’t open http://localhost:%1/: no browser is set up to open it."_s.arg(http.port()));
+
+    EXPECT_EQ(runCli({u"open"_s, QString::number(freePort())}, {}, environment).exitCode, 1);
 }
 
 }  // namespace

@@ -44,8 +44,10 @@ QList<Listener> listenersOf(const ListenerInventory& inventory, const std::set<p
 TEST(ListenerEnumeratorTest, AssemblesOneRecordPerProcessAndPortAndKeepsWhatNobodyHeld) {
     const platform::ProcessFacts facts{.effectiveUid = 1000, .startSeconds = 50, .startMicroseconds = 7};
     const std::vector<ListeningSocket> sockets{
-        {.port = 5173, .uid = 1000, .inode = 11},          {.port = 5173, .uid = 1000, .inode = 12, .ipv6 = true},
-        {.port = 3000, .uid = 1000, .inode = 13},          {.port = 22, .uid = 0, .inode = 14},
+        {.port = 5173, .uid = 1000, .inode = 11, .address = u"0.0.0.0"_s},
+        {.port = 5173, .uid = 1000, .inode = 12, .ipv6 = true, .address = u"::"_s},
+        {.port = 3000, .uid = 1000, .inode = 13, .address = u"127.0.0.2"_s},
+        {.port = 22, .uid = 0, .inode = 14},
         {.port = 22, .uid = 0, .inode = 15, .ipv6 = true},
     };
     const std::vector<SocketHolder> holders{
@@ -61,10 +63,17 @@ TEST(ListenerEnumeratorTest, AssemblesOneRecordPerProcessAndPortAndKeepsWhatNobo
     const ListenerInventory inventory = ListenerEnumerator::assemble(sockets, holders);
 
     ASSERT_EQ(inventory.listeners.size(), 3);
-    const auto identity = [&](int32_t pid) { return ProcessIdentity::of(pid, facts); };
-    EXPECT_EQ(inventory.listeners.at(0), (Listener{30, 3000, u"ruby"_s, identity(30)}));
-    EXPECT_EQ(inventory.listeners.at(1), (Listener{31, 3000, u"ruby"_s, identity(31)}));
-    EXPECT_EQ(inventory.listeners.at(2), (Listener{40, 5173, u"node"_s, identity(40)}));
+    const auto expected = [&](int32_t pid, uint16_t port, const QString& command, const QStringList& addresses) {
+        return Listener{.pid = pid,
+                        .port = port,
+                        .command = command,
+                        .identity = ProcessIdentity::of(pid, facts),
+                        .addresses = addresses};
+    };
+    EXPECT_EQ(inventory.listeners.at(0), expected(30, 3000, u"ruby"_s, {u"127.0.0.2"_s}));
+    EXPECT_EQ(inventory.listeners.at(1), expected(31, 3000, u"ruby"_s, {u"127.0.0.2"_s}));
+    // Both sockets' addresses, for choosing where a browser reaches it.
+    EXPECT_EQ(inventory.listeners.at(2), expected(40, 5173, u"node"_s, {u"0.0.0.0"_s, u"::"_s}));
     EXPECT_EQ(inventory.foreign, (QList<ForeignPort>{{.port = 22, .userID = 0}}));
 }
 

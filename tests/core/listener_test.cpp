@@ -1,7 +1,10 @@
 #include "core/listener.h"
+#include "core/process_usage.h"
+#include "core/server_address.h"
 
 #include <gtest/gtest.h>
 
+#include <QLocale>
 #include <QSet>
 
 using namespace Qt::StringLiterals;
@@ -100,6 +103,54 @@ TEST(ListenerTest, ProjectAndFolderChangeEqualityButNotTheID) {
     EXPECT_EQ(plain.id(), withProject.id());
     EXPECT_EQ(plain.id(), withFolder.id());
     EXPECT_EQ(QSet<Listener>({plain, withProject, withFolder}).size(), 3);
+}
+
+// Where a browser reaches a server, from the addresses its port is bound on.
+TEST(ServerAddressTest, Table) {
+    struct Case {
+        QStringList bound;
+        QString url;
+        QString connectTo;
+    };
+    const Case cases[] = {
+        {{u"0.0.0.0"_s}, u"http://localhost:3000/"_s, u"127.0.0.1"_s},
+        {{u"127.0.0.1"_s, u"::1"_s}, u"http://localhost:3000/"_s, u"127.0.0.1"_s},
+        {{u"::"_s}, u"http://localhost:3000/"_s, u"::1"_s},
+        {{}, u"http://localhost:3000/"_s, u"127.0.0.1"_s},
+        {{u"::1"_s}, u"http://[::1]:3000/"_s, u"::1"_s},
+        {{u"127.0.0.2"_s}, u"http://127.0.0.2:3000/"_s, u"127.0.0.2"_s},
+        {{u"::ffff:127.0.0.2"_s}, u"http://127.0.0.2:3000/"_s, u"127.0.0.2"_s},
+        // Loopback first, then IPv4, whatever order the sockets came in.
+        {{u"192.168.1.5"_s, u"::1"_s}, u"http://[::1]:3000/"_s, u"::1"_s},
+        {{u"fd00::5"_s, u"192.168.1.5"_s}, u"http://192.168.1.5:3000/"_s, u"192.168.1.5"_s},
+    };
+    for (const Case& c : cases) {
+        const ServerAddress address = ServerAddress::of(c.bound, 3000);
+        EXPECT_EQ(address.url(false), c.url) << c.bound.join(u' ').toStdString();
+        EXPECT_EQ(address.connectTo, c.connectTo) << c.bound.join(u' ').toStdString();
+    }
+    EXPECT_EQ(ServerAddress::of({u"::1"_s}, 8443).url(true), u"https://[::1]:8443/"_s);
+}
+
+TEST(ProcessUsageTest, DurationsAndMemoryInTheLocalesNumbers) {
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const std::tuple<uint64_t, QString, QString> durations[] = {
+        {59, u"Running for 59 s"_s, u"59s"_s},
+        {60, u"Running for 1 min"_s, u"1m"_s},
+        {2 * 3600 + 14 * 60 + 59, u"Running for 2 h 14 min"_s, u"2h14m"_s},
+        {1500 * 86400ULL + 4 * 3600, u"Running for 1,500 d 4 h"_s, u"1500d4h"_s},
+    };
+    for (const auto& [seconds, words, compact] : durations) {
+        EXPECT_EQ(ProcessUsage::runningFor(seconds, english), words);
+        EXPECT_EQ(ProcessUsage::compactDuration(seconds), compact);
+    }
+    EXPECT_EQ(ProcessUsage::memory(8'420'000, german), u"8,4 MB"_s);
+    EXPECT_EQ(ProcessUsage::memory(2'320'000'000, german), u"2,3 GB"_s);
+    EXPECT_EQ(ProcessUsage::memory(999'600'000, english), u"1.0 GB"_s);
+    EXPECT_EQ(ProcessUsage::summary(8045, 184'400'000, english), u"Running for 2 h 14 min \u00B7 184 MB"_s);
+    EXPECT_EQ(ProcessUsage::summary(std::nullopt, 184'000'000, english), u"184 MB"_s);
+    EXPECT_EQ(ProcessUsage::summary(std::nullopt, std::nullopt, english), QString());
 }
 
 }  // namespace

@@ -4,11 +4,12 @@
 # Dev servers run in project folders; a click on the tray icon shows them by their project
 # names, a click on Stop ends one and removes its row, a second click with the pointer kept
 # still does not stop the server whose row slid under it, a server started while the popover
-# is open appears by itself, and a click on the icon closes the popover again. The icon's
-# right-click menu opens, a double click leaves the popover open, a row's menu stops the whole
-# process group its server runs in (what Ctrl+C leaves running included, by force once
-# offered), a second launch hands over to the running app, and when the tray goes the panel is
-# a window again.
+# is open appears by itself, and a click on the icon closes the popover again. A double click on
+# a row opens its server in a stand-in browser. The icon's right-click menu opens, a double click
+# leaves the popover open, a row's menu offers to open the server, copy its address and show its
+# folder, and stops the whole process group its server runs in (what Ctrl+C leaves running
+# included, by force once offered), a second launch hands over to the running app, and when the
+# tray goes the panel is a window again.
 #
 #   tray_e2e_test.sh VANTU TEST_LISTENER [SCREENSHOT_DIR]
 #
@@ -40,6 +41,9 @@ print(*sorted(s.getsockname()[1] for s in held))')
 mkdir -p "$work/bin" "$work/home" "$work/config" "$work/runtime"
 chmod 700 "$work/runtime"
 ln -s "$test_listener" "$work/bin/node"
+# The browser: a stand-in xdg-open, first on the app's PATH, that writes down what it opens.
+printf '#!/bin/sh\necho "$1" >>"%s/opened"\n' "$work" >"$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
 start_server() {  # name port -> pid in $started
   mkdir -p "$work/projects/$1"
   printf '{"name":"%s"}\n' "$1" >"$work/projects/$1/package.json"
@@ -71,7 +75,7 @@ printf '{"discovery.automatic": false, "discovery.included": "%s, %s, %s, %s"}\n
 # Under AddressSanitizer, strict string checks are off for the app: the X keyboard library
 # calls strndup on names that are not NUL-terminated, which strndup allows.
 launch() {
-  ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" \
+  ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" PATH="$work/bin:$PATH" \
     HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" "$vantu" "$@"
 }
 launch --test-report "$work/report" >"$work/vantu.log" 2>&1 &
@@ -158,6 +162,17 @@ sleep 2
 kill -0 "$neighbour" 2>/dev/null || fail "the click meant for the stopped row stopped the neighbour"
 last_rows | grep -q "^row $neighbour_port"$'\t' || fail "the neighbour's row is gone: $(last_rows)"
 say "a still pointer's second click stopped nothing"
+
+# --- A double click on the neighbour's row (off its button) opens its server: the listener never
+# answers the TLS probe, so the address is plain http.
+read -r _ _ _ _ button_x button_y < <(last_rows | awk -F'\t' -v port="$neighbour_port" '$1 == "row " port' | tr '\t' ' ')
+xdotool mousemove $((button_x - 120)) "$button_y"
+sleep 0.3
+xdotool click --repeat 2 --delay 80 1
+browser_opened() { grep -qx "http://localhost:$neighbour_port/" "$work/opened" 2>/dev/null; }
+wait_for "the stand-in browser to be asked for the neighbour" browser_opened
+kill -0 "$neighbour" 2>/dev/null || fail "opening the server stopped it"
+say "a double click opened $(cat "$work/opened")"
 
 # --- A server started while the popover is open appears by itself within 3 seconds.
 wait_for "the refresh after the stop to end" scans_settled
@@ -260,6 +275,10 @@ open_row_menu() {  # -> the menu's items, one per line
 open_row_menu
 stop_item="$(grep '^row menu' "$work/report" | tail -n 1 | tr '\t' '\n' | grep '^Stop sh ' || true)"
 [[ "$stop_item" == *"(3 processes)" ]] || fail "no item stops the group: $(grep '^row menu' "$work/report" | tail -n 1)"
+for item in "Open in Browser" "Copy Address" "Show Project Folder"; do
+  grep '^row menu' "$work/report" | tail -n 1 | tr '\t' '\n' | grep -qx "$item" ||
+    fail "the row's menu lacks $item: $(grep '^row menu' "$work/report" | tail -n 1)"
+done
 say "the row's menu offers: $stop_item"
 if [ -n "$screenshots" ] && command -v import >/dev/null; then
   import -window root "$screenshots/e2e-row-menu.png" || true

@@ -1,7 +1,9 @@
+#include "fake_tools.h"
 #include "platform/settings_store.h"
 #include "popover_fixture.h"
 #include "store/list_geometry.h"
 #include "ui/appearance.h"
+#include "ui/desktop_services.h"
 #include "ui/discovery_preferences_view.h"
 #include "ui/elided_label.h"
 #include "ui/plain_button.h"
@@ -10,17 +12,21 @@
 #include "ui/status_panel.h"
 #include "ui/stop_button.h"
 #include "ui_test_support.h"
+#include "web_server.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCursor>
+#include <QDesktopServices>
 #include <QEnterEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -245,25 +251,93 @@ TEST_F(PopoverViewTest, ContextMenuOffersFolderChoices) {
     Listener chosen = detected;
     chosen.project->isUserSelected = true;
 
+    // Opening the server, copying its address and showing its folder come first.
     std::unique_ptr<QMenu> menu(view->buildContextMenu(withoutFolder, nullptr));
-    ASSERT_EQ(menu->actions().size(), 1);
-    EXPECT_EQ(menu->actions()[0]->text(), QString::fromUtf8("Choose Project Folder\xE2\x80\xA6"));
-    EXPECT_FALSE(menu->actions()[0]->isEnabled());
+    ASSERT_EQ(menu->actions().size(), 5);
+    EXPECT_EQ(menu->actions()[0]->text(), u"Open in Browser"_s);
+    EXPECT_EQ(menu->actions()[1]->text(), u"Copy Address"_s);
+    EXPECT_FALSE(menu->actions()[2]->isEnabled()) << "no folder to show";
+    EXPECT_EQ(menu->actions()[4]->text(), QString::fromUtf8("Choose Project Folder\xE2\x80\xA6"));
+    EXPECT_FALSE(menu->actions()[4]->isEnabled());
 
     menu.reset(view->buildContextMenu(detected, nullptr));
-    ASSERT_EQ(menu->actions().size(), 1);
-    EXPECT_TRUE(menu->actions()[0]->isEnabled());
-    menu->actions()[0]->trigger();
+    EXPECT_TRUE(menu->actions()[2]->isEnabled());
+    EXPECT_TRUE(menu->actions()[4]->isEnabled());
+    menu->actions()[4]->trigger();
     ASSERT_EQ(chooserCalls.size(), 1U);
     EXPECT_EQ(chooserCalls[0].request.title, u"Choose Project Folder"_s);
     EXPECT_EQ(chooserCalls[0].request.message, u"Use this folder to identify node on port 5173."_s);
 
     menu.reset(view->buildContextMenu(chosen, nullptr));
-    ASSERT_EQ(menu->actions().size(), 2);
-    EXPECT_EQ(menu->actions()[1]->text(), u"Use Detected Project"_s);
+    ASSERT_EQ(menu->actions().size(), 6);
+    EXPECT_EQ(menu->actions()[5]->text(), u"Use Detected Project"_s);
     const size_t scans = service->snapshots.size();
-    menu->actions()[1]->trigger();
+    menu->actions()[5]->trigger();
     EXPECT_TRUE(waitUntil([&] { return service->snapshots.size() > scans; })) << "a reset refreshes";
+}
+
+// Records what the desktop was asked to open, as a browser or a file manager would receive it.
+class OpenedUrls : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public Q_SLOTS:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+// The row's menu hands a real TLS server's https address to the browser and the clipboard, and
+// its folder to the file manager on the session bus, or opens the folder where none answers;
+// with nothing to open a URL, the error line says so.
+TEST_F(PopoverViewTest, TheRowMenuOpensCopiesAndShowsThroughTheDesktop) {
+    const QString site = folder.path();
+    WebServer tls(WebServer::Kind::tls, u"127.0.0.1"_s, 0, site);
+    ASSERT_NE(tls.port(), 0) << tls.errors().toStdString();
+    Listener secure = projectListener(tls.pid(), tls.port(), u"python3"_s, u"secure-site"_s);
+    secure.addresses = {u"127.0.0.1"_s};
+    secure.project->directory = site;
+    const QUrl secureUrl(u"https://localhost:%1/"_s.arg(tls.port()));
+    OpenedUrls opened;
+    QDesktopServices::setUrlHandler(u"https"_s, &opened, "open");
+    QDesktopServices::setUrlHandler(u"file"_s, &opened, "open");
+    store->setDesktop(desktopServices());
+    std::unique_ptr<QMenu> menu(view->buildContextMenu(secure, nullptr));
+    const auto choose = [&](int index, qsizetype seen) {
+        menu->actions()[index]->trigger();
+        return waitUntil([&] { return opened.urls.size() == seen; });
+    };
+    ASSERT_TRUE(choose(0, 1));
+    EXPECT_EQ(opened.urls[0], secureUrl);
+    menu->actions()[1]->trigger();
+    EXPECT_TRUE(waitUntil([&] { return QGuiApplication::clipboard()->text() == secureUrl.toString(); }));
+
+    QProcess bus;
+    bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--nopidfile"_s, u"--print-address=1"_s});
+    ASSERT_TRUE(bus.waitForReadyRead(10000)) << bus.readAllStandardError().toStdString();
+    ScopedEnvironment environment;
+    environment.set("DBUS_SESSION_BUS_ADDRESS", bus.readLine().trimmed());
+    QFile shown(site + u"/shown"_s);
+    QProcess fileManager;
+    fileManager.start(u"/usr/bin/python3"_s,
+                      {QStringLiteral(VANTU_TEST_SUPPORT_DIR "/file_manager_standin.py"), shown.fileName()});
+    ASSERT_TRUE(fileManager.waitForReadyRead(10000)) << fileManager.readAllStandardError().toStdString();
+    menu->actions()[2]->trigger();
+    ASSERT_TRUE(waitUntil([&] { return shown.size() > 0; }));
+    ASSERT_TRUE(shown.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(shown.readAll()), QUrl::fromLocalFile(site).toString() + u'\n');
+    fileManager.kill();
+    fileManager.waitForFinished();
+    ASSERT_TRUE(choose(2, 2)) << "without a file manager the folder is opened";
+    EXPECT_EQ(opened.urls[1], QUrl::fromLocalFile(site));
+
+    QDesktopServices::unsetUrlHandler(u"https"_s);
+    QDesktopServices::unsetUrlHandler(u"file"_s);
+    menu->actions()[0]->trigger();
+    ASSERT_TRUE(waitUntil([&] { return store->errorMessage().has_value(); }));
+    EXPECT_EQ(*store->errorMessage(), u"Couldn’t open %1: no browser could be started."_s.arg(secureUrl.toString()));
+    bus.kill();
+    bus.waitForFinished();
 }
 
 TEST_F(PopoverViewTest, ContextMenuOffersToStopTheWholeGroupOrItsUnit) {
@@ -648,3 +722,5 @@ TEST_F(PopoverViewTest, Screenshots) {
 
 }  // namespace
 }  // namespace vantu::test
+
+#include "popover_view_test.moc"

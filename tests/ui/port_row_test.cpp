@@ -12,6 +12,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDateTime>
 #include <QEnterEvent>
 #include <QTest>
 
@@ -206,11 +207,36 @@ TEST(PortRowTest, TooltipsAndAccessibleLabels) {
     EXPECT_EQ(button->accessibleName(), u"Force quit my-app, node, port 50000, PID 4312"_s);
 }
 
+// Enter on the focused row, a double click on it, and its accessibility action open the server;
+// Enter on its Stop button still stops. The tooltip tells how long it has run and its memory.
+TEST(PortRowTest, EnterADoubleClickAndTheAccessibilityActionOpenTheServer) {
+    Listener listener = projectListener(4312, 5173, u"node"_s, u"my-app"_s);
+    listener.identity->startSeconds = static_cast<uint64_t>(QDateTime::currentSecsSinceEpoch() - 8045);
+    listener.residentBytes = 184'000'000;
+    RowHarness harness(listener);
+    int opens = 0;
+    QObject::connect(&harness.row, &PortRow::openRequested, [&opens] { ++opens; });
+    harness.row.show();
+    EXPECT_TRUE(harness.row.accessibleDescription().contains(u"Enter"_s));
+    harness.row.setFocus(Qt::TabFocusReason);
+    QTest::keyClick(&harness.row, Qt::Key_Return);
+    EXPECT_EQ(opens, 1);
+    QTest::mouseDClick(&harness.row, Qt::LeftButton, {}, QPoint(120, 20));
+    EXPECT_EQ(opens, 2);
+    actionsOf(harness.row)->doAction(u"Open in Browser"_s);
+    EXPECT_EQ(opens, 3);
+    QTest::keyClick(harness.row.actionButton(), Qt::Key_Return);
+    EXPECT_TRUE(opens == 3 && harness.stops == 1) << "Enter on the button stops";
+
+    const QString tip = test::shownText(harness.row.findChild<QWidget*>(u"nameBlock"_s)->toolTip());
+    EXPECT_TRUE(tip.contains(u"\nRunning for 2 h 14 min \u00B7 184 MB\n"_s)) << tip.toStdString();
+}
+
 TEST(PortRowTest, AccessibilityActionStopsOnlyWhenAllowed) {
     RowHarness harness(ownListener(4312, 3000, u"node"_s));
     QAccessibleActionInterface* actions = actionsOf(harness.row);
     ASSERT_NE(actions, nullptr);
-    EXPECT_EQ(actions->actionNames(), QStringList{u"Stop"_s});
+    EXPECT_EQ(actions->actionNames(), (QStringList{u"Stop"_s, u"Open in Browser"_s}));
     actions->doAction(u"Stop"_s);
     EXPECT_EQ(harness.stops, 1);
 
@@ -219,7 +245,7 @@ TEST(PortRowTest, AccessibilityActionStopsOnlyWhenAllowed) {
     EXPECT_EQ(harness.stops, 1) << "a stop under way is not repeated";
 
     harness.row.setState(harness.row.listener(), false, true);
-    EXPECT_EQ(actions->actionNames(), QStringList{u"Force quit"_s});
+    EXPECT_EQ(actions->actionNames(), (QStringList{u"Force quit"_s, u"Open in Browser"_s}));
     actions->doAction(u"Force quit"_s);
     EXPECT_EQ(harness.stops, 2);
 

@@ -1,0 +1,84 @@
+#include "ui/row_menu.h"
+
+#include "core/visible_text.h"
+#include "store/port_store.h"
+
+#include <QCoreApplication>
+#include <QMenu>
+
+using namespace Qt::StringLiterals;
+
+namespace vantu::RowMenu {
+namespace {
+
+// Stopping the process group the listener runs in, or the unit that manages it.
+void addGroupActions(PortStore& store, QMenu* menu, const Listener& listener) {
+    const std::optional<ProcessGroup>& group = listener.group;
+    if (!group || !listener.identity || !listener.canTerminate()) {
+        return;
+    }
+    const bool stopping = store.isStopping(listener);
+    // A command line is any process's text: its control characters are spelled out, and an
+    // ampersand in it is no keyboard mnemonic.
+    const auto literal = [](const QString& text) { return visible(text).replace(u'&', u"&&"_s); };
+    if (group->unit) {
+        // The manager would start a signalled server again: stopping the unit is what lasts.
+        menu->addSeparator();
+        QAction* stopUnit = menu->addAction(
+            QCoreApplication::translate("vantu::PopoverView", "Stop Unit %1").arg(literal(*group->unit)));
+        stopUnit->setObjectName(u"stopUnit"_s);
+        stopUnit->setEnabled(!stopping);
+        QObject::connect(stopUnit, &QAction::triggered, menu, [&store, listener] { store.stopUnit(listener); });
+        return;
+    }
+    const StopTarget* offer = store.forceTarget(listener);
+    const ProcessGroup* toForce =
+        offer != nullptr && offer->kind() == StopTarget::Kind::processGroup ? &*offer->group() : nullptr;
+    const bool force = toForce != nullptr;
+    if (!force && !group->hasOthers()) {
+        return;  // the group is the process alone: the row's own button stops it
+    }
+    menu->addSeparator();
+    const auto count = static_cast<int>(force ? toForce->members.size() : group->members.size());
+    // Once offered, the forced stop is named after the group as it was stopped.
+    const QString leader = literal(force ? toForce->leaderCommand : group->leaderCommand);
+    QAction* stopGroup = menu->addAction(
+        force
+            ? QCoreApplication::translate("vantu::PopoverView", "Force Quit %1 (%n processes)", nullptr, count)
+                  .arg(leader)
+            : QCoreApplication::translate("vantu::PopoverView", "Stop %1 (%n processes)", nullptr, count).arg(leader));
+    stopGroup->setObjectName(u"stopGroup"_s);
+    // A group that must not be signalled (it holds the user's shell, say) is refused when the
+    // stop reads it again, and the error line says why.
+    stopGroup->setEnabled(!stopping);
+    QObject::connect(stopGroup, &QAction::triggered, menu, [&store, listener] { store.stopGroup(listener); });
+}
+
+}  // namespace
+
+QMenu* build(PortStore& store, const Listener& listener, QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    QAction* open = menu->addAction(QCoreApplication::translate("vantu::PopoverView", "Open in Browser"));
+    open->setObjectName(u"openInBrowser"_s);
+    QObject::connect(open, &QAction::triggered, menu, [&store, listener] { store.openInBrowser(listener); });
+    QAction* copy = menu->addAction(QCoreApplication::translate("vantu::PopoverView", "Copy Address"));
+    copy->setObjectName(u"copyAddress"_s);
+    QObject::connect(copy, &QAction::triggered, menu, [&store, listener] { store.copyAddress(listener); });
+    QAction* show = menu->addAction(QCoreApplication::translate("vantu::PopoverView", "Show Project Folder"));
+    show->setObjectName(u"showProjectFolder"_s);
+    show->setEnabled(PortStore::folderOf(listener).has_value());
+    QObject::connect(show, &QAction::triggered, menu, [&store, listener] { store.showProjectFolder(listener); });
+    menu->addSeparator();
+    QAction* choose = menu->addAction(QCoreApplication::translate("vantu::PopoverView", "Choose Project Folder\u2026"));
+    choose->setObjectName(u"chooseProjectFolder"_s);
+    choose->setEnabled(listener.projectOverrideKey().has_value());
+    QObject::connect(choose, &QAction::triggered, menu, [&store, listener] { store.chooseProjectFolder(listener); });
+    if (listener.project && listener.project->isUserSelected) {
+        QAction* reset = menu->addAction(QCoreApplication::translate("vantu::PopoverView", "Use Detected Project"));
+        QObject::connect(reset, &QAction::triggered, menu, [&store, listener] { store.resetProjectFolder(listener); });
+    }
+    addGroupActions(store, menu, listener);
+    return menu;
+}
+
+}  // namespace vantu::RowMenu
