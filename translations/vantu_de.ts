@@ -364,7 +364,7 @@
     </message>
     <message>
         <source>Nothing of yours is listening on port %1.</source>
-        <translation>Auf Port %1 lauscht nichts von dir.</translation>
+        <translation>Auf Port %1 lauscht nichts von Ihnen.</translation>
     </message>
     <message>
         <source>Opened %1 (%2) in the browser.</source>
@@ -404,11 +404,11 @@ failed, or a port was not released; 64 the command line was not understood.
   vantu-cli open PORT
   vantu-cli --help | --version
 
-Listet die Entwicklungsserver, die du laufen hast, mit dem Projekt, zu dem jeder gehört, und
+Listet die Entwicklungsserver, die Sie laufen haben, mit dem Projekt, zu dem jeder gehört, und
 beendet sie sicher: nur eigene Prozesse und nur genau den Prozess, der beim Lauschen gefunden
 wurde.
 
-list       Zeigt, was die Tray-App zeigen würde, nach deinen Sucheinstellungen.
+list       Zeigt, was die Tray-App zeigen würde, nach Ihren Sucheinstellungen.
   --all    Jeder eigene lauschende Socket, ob Entwicklungsserver oder nicht.
   --json   Ein JSON-Array statt einer Tabelle, mit der Adresse jedes Servers (https, wenn er
            einen TLS-Handshake beantwortet), Startzeit, Laufzeit und Speicher.
@@ -421,7 +421,7 @@ stop       Sendet SIGTERM an jeden Prozess, der auf PORT lauscht, wartet dann bi
            Beendet alles, was mit dem Server gestartet wurde, wie Strg+C in seinem Terminal:
            SIGINT (mit --force SIGKILL) an jeden Prozess seiner Prozessgruppe.
 
-open       Öffnet deinen Server auf PORT im Browser, über xdg-open.
+open       Öffnet Ihren Server auf PORT im Browser, über xdg-open.
 
 Exit-Status: 0 erledigt; 1 nichts zu tun (kein passender Prozess); 2 eine Suche, ein Beenden
 oder das Öffnen ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile war
