@@ -373,7 +373,7 @@
     <message>
         <source>Usage:
   vantu-cli list [--all] [--json]
-  vantu-cli stop PORT... [--force] [--all] [--session]
+  vantu-cli stop PORT|FIRST-LAST... [--force] [--all] [--session]
   vantu-cli open PORT
   vantu-cli --help | --version
 
@@ -400,7 +400,7 @@ failed, or a port was not released; 64 the command line was not understood.
 </source>
         <translation>Aufruf:
   vantu-cli list [--all] [--json]
-  vantu-cli stop PORT... [--force] [--all] [--session]
+  vantu-cli stop PORT|ERSTER-LETZTER... [--force] [--all] [--session]
   vantu-cli open PORT
   vantu-cli --help | --version
 
@@ -427,6 +427,10 @@ Exit-Status: 0 erledigt; 1 nichts zu tun (kein passender Prozess); 2 eine Suche,
 oder das Öffnen ist fehlgeschlagen, oder ein Port wurde nicht frei; 64 die Befehlszeile war
 unverständlich.
 </translation>
+    </message>
+    <message>
+        <source>Nothing is listening on ports %1–%2.</source>
+        <translation>Auf den Ports %1–%2 lauscht nichts.</translation>
     </message>
 </context>
 <context>

@@ -373,7 +373,7 @@
     <message>
         <source>Usage:
   vantu-cli list [--all] [--json]
-  vantu-cli stop PORT... [--force] [--all] [--session]
+  vantu-cli stop PORT|FIRST-LAST... [--force] [--all] [--session]
   vantu-cli open PORT
   vantu-cli --help | --version
 
@@ -398,6 +398,10 @@ open       Opens the server of yours on PORT in the browser, through xdg-open.
 Exit status: 0 done; 1 nothing to do (no matching listener); 2 a scan, a stop or the opener
 failed, or a port was not released; 64 the command line was not understood.
 </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing is listening on ports %1–%2.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -76,6 +76,17 @@ std::variant<CliArguments, UsageError> parseArguments(const QStringList& argumen
             return UsageError{
                 QCoreApplication::translate("vantu-cli", "Unexpected argument ‘%1’ for ‘open’: it opens one port.")
                     .arg(argument)};
+        } else if (parsed.command == CliArguments::Command::stop && argument.indexOf(u'-', 1) > 0) {
+            // A range, read and checked as the discovery settings read theirs.
+            const auto rules = PortRules::parse(argument);
+            if (const auto* invalid = std::get_if<PortRules::ValidationError>(&rules)) {
+                return UsageError{invalid->errorDescription()};
+            }
+            for (const PortRules::Range& range : std::get<PortRules>(rules).ranges()) {
+                if (!parsed.ranges.contains(range)) {
+                    parsed.ranges.append(range);
+                }
+            }
         } else if (parsed.command == CliArguments::Command::stop || parsed.command == CliArguments::Command::open) {
             const auto port = parsePort(argument);
             if (!port) {
@@ -91,7 +102,7 @@ std::variant<CliArguments, UsageError> parseArguments(const QStringList& argumen
                 QCoreApplication::translate("vantu-cli", "Unexpected argument ‘%1’ for ‘list’.").arg(argument)};
         }
     }
-    if (parsed.command == CliArguments::Command::stop && parsed.ports.isEmpty()) {
+    if (parsed.command == CliArguments::Command::stop && parsed.ports.isEmpty() && parsed.ranges.isEmpty()) {
         return UsageError{
             QCoreApplication::translate("vantu-cli", "Name at least one port to stop, e.g. ‘vantu-cli stop 3000’.")};
     }
@@ -105,7 +116,7 @@ std::variant<CliArguments, UsageError> parseArguments(const QStringList& argumen
 QString usageText() {
     return QCoreApplication::translate("vantu-cli", R"(Usage:
   vantu-cli list [--all] [--json]
-  vantu-cli stop PORT... [--force] [--all] [--session]
+  vantu-cli stop PORT|FIRST-LAST... [--force] [--all] [--session]
   vantu-cli open PORT
   vantu-cli --help | --version
 

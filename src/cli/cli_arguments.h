@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rules/port_rules.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -19,6 +21,9 @@ struct CliArguments {
     // stop: the listener's whole process group, as Ctrl+C in its terminal would.
     bool group = false;
     QList<uint16_t> ports;
+    // stop: ranges of ports ("3000-3005"), as the discovery settings take them; every port in a
+    // range on which something listens is stopped as if it were named.
+    QList<PortRules::Range> ranges;
 };
 
 // The command line could not be understood; `message` says why, in one line.

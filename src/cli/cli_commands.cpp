@@ -170,6 +170,40 @@ void stopPort(uint16_t port, const ListenerInventory& inventory, const CliArgume
     }
 }
 
+// The ports named, then those of each range on which anything listens, in order; a range on
+// which nothing listens is said to be empty.
+QList<uint16_t> portsToStop(const CliArguments& arguments, const ListenerInventory& inventory, CliContext& context,
+                            PortOutcome& outcome) {
+    QList<uint16_t> ports = arguments.ports;
+    for (const PortRules::Range& range : arguments.ranges) {
+        QList<uint16_t> listening;
+        const auto take = [&](uint16_t port) {
+            if (port >= range.lower && port <= range.upper && !listening.contains(port)) {
+                listening.append(port);
+            }
+        };
+        for (const Listener& listener : inventory.listeners) {
+            take(listener.port);
+        }
+        for (const ForeignPort& foreign : inventory.foreign) {
+            take(foreign.port);
+        }
+        if (listening.isEmpty()) {
+            complain(context, text(QT_TRANSLATE_NOOP("vantu-cli", "Nothing is listening on ports %1–%2."))
+                                  .arg(range.lower)
+                                  .arg(range.upper));
+            outcome.status = worse(outcome.status, kNothingToDo);
+        }
+        std::sort(listening.begin(), listening.end());
+        for (const uint16_t port : std::as_const(listening)) {
+            if (!ports.contains(port)) {
+                ports.append(port);
+            }
+        }
+    }
+    return ports;
+}
+
 // Says what became of each port of a stop, and of its group's processes: free, taken again and
 // by whom, or still held when the wait ran out.
 int report(const SentStop& stop, const StopAftermath& aftermath, CliContext& context) {
@@ -309,7 +343,7 @@ int runStop(const CliArguments& arguments, CliContext& context) {
         return kFailed;
     }
     PortOutcome outcome;
-    for (const uint16_t port : arguments.ports) {
+    for (const uint16_t port : portsToStop(arguments, *snapshot, context, outcome)) {
         stopPort(port, *snapshot, arguments, context, outcome);
     }
     QList<SentStop>& stops = outcome.stops;

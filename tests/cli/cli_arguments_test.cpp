@@ -38,6 +38,10 @@ TEST(CliArgumentsTest, Accepted) {
         EXPECT_EQ(arguments->force, c.force);
         EXPECT_EQ(arguments->ports, c.ports);
     }
+    const auto ranged = parseArguments({u"stop"_s, u"3000-3005"_s, u"8080"_s, u"3000-3005"_s});
+    ASSERT_TRUE(std::holds_alternative<CliArguments>(ranged));
+    EXPECT_EQ(std::get<CliArguments>(ranged).ranges, (QList<PortRules::Range>{{3000, 3005}}));
+    EXPECT_EQ(std::get<CliArguments>(ranged).ports, QList<uint16_t>{8080});
 }
 
 TEST(CliArgumentsTest, RejectedWithAReason) {
@@ -49,13 +53,16 @@ TEST(CliArgumentsTest, RejectedWithAReason) {
         {{}, u"No command given. Try \u2018vantu-cli --help\u2019."_s},
         {{u"kill"_s}, u"Unknown command \u2018kill\u2019. Try \u2018vantu-cli --help\u2019."_s},
         {{u"stop"_s}, u"Name at least one port to stop, e.g. \u2018vantu-cli stop 3000\u2019."_s},
+        {{u"stop"_s, u"3005-3000"_s}, u"Invalid port \u20183005-3000\u2019. Use 1\u201365535 or an ascending range."_s},
         {{u"stop"_s, u"0"_s}, u"Invalid port \u20180\u2019. Use a number from 1 to 65535."_s},
         {{u"stop"_s, u"65536"_s}, u"Invalid port \u201865536\u2019. Use a number from 1 to 65535."_s},
         {{u"stop"_s, u"-5"_s}, u"Invalid port \u2018-5\u2019. Use a number from 1 to 65535."_s},
         {{u"stop"_s, u"30a"_s}, u"Invalid port \u201830a\u2019. Use a number from 1 to 65535."_s},
         {{u"stop"_s, u":3000"_s}, u"Invalid port \u2018:3000\u2019. Use a number from 1 to 65535."_s},
-        {{u"stop"_s, u"3000-3001"_s}, u"Invalid port \u20183000-3001\u2019. Use a number from 1 to 65535."_s},
-        {{u"stop"_s, u"\uFF13\uFF10\uFF10\uFF10"_s}, u"Invalid port \u2018\uFF13\uFF10\uFF10\uFF10\u2019. Use a number from 1 to 65535."_s},
+        {{u"stop"_s, u"3000-70000"_s},
+         u"Invalid port \u20183000-70000\u2019. Use 1\u201365535 or an ascending range."_s},
+        {{u"stop"_s, u"\uFF13\uFF10\uFF10\uFF10"_s},
+         u"Invalid port \u2018\uFF13\uFF10\uFF10\uFF10\u2019. Use a number from 1 to 65535."_s},
         {{u"stop"_s, u"--json"_s, u"3000"_s}, u"Unknown option \u2018--json\u2019 for \u2018stop\u2019."_s},
         {{u"list"_s, u"--force"_s}, u"Unknown option \u2018--force\u2019 for \u2018list\u2019."_s},
         {{u"list"_s, u"3000"_s}, u"Unexpected argument \u20183000\u2019 for \u2018list\u2019."_s},

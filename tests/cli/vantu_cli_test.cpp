@@ -166,6 +166,23 @@ TEST_F(VantuCliTest, StopFreesThePortOfACooperativeServer) {
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(u"is free."_s)) << run.out.toStdString();
     EXPECT_TRUE(node.waitForExit(std::chrono::seconds(10)));
+
+    // A range stops what listens in it, and says when nothing does.
+    // Two free neighbours: nothing else may listen in the range.
+    uint16_t first = freePort();
+    for (uint16_t second = freePort(); second != first + 1; second = freePort()) {
+        first = second;
+    }
+    SpawnedListener low = SpawnedListener::start({.ports = {first}, .commandName = u"node"_s});
+    SpawnedListener high =
+        SpawnedListener::start({.ports = {static_cast<uint16_t>(first + 1)}, .commandName = u"node"_s});
+    const QString range = u"%1-%2"_s.arg(first).arg(first + 1);
+    const CliRun ranged = runCli({u"stop"_s, range});
+    EXPECT_EQ(ranged.exitCode, 0) << ranged.err.toStdString();
+    EXPECT_TRUE(low.waitForExit(std::chrono::seconds(10)) && high.waitForExit(std::chrono::seconds(10)));
+    const CliRun empty = runCli({u"stop"_s, range});
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_EQ(empty.err.trimmed(), u"vantu-cli: Nothing is listening on ports %1–%2."_s.arg(first).arg(first + 1));
 }
 
 TEST_F(VantuCliTest, ForceFreesAServerThatIgnoresTerm) {
