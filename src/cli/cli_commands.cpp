@@ -5,6 +5,7 @@
 #include "core/process_group.h"
 #include "core/stop_plan.h"
 #include "platform/process_signal.h"
+#include "platform/terminal.h"
 #include "platform/url_opener.h"
 #include "rules/development_port_filter.h"
 #include "service/server_urls.h"
@@ -308,7 +309,7 @@ int runList(const CliArguments& arguments, CliContext& context) {
                                       : text(QT_TRANSLATE_NOOP("vantu-cli", "No dev servers found.")))
                     << u'\n';
     } else {
-        context.out << formatTable(shown, QDateTime::currentSecsSinceEpoch());
+        context.out << formatTable(shown, QDateTime::currentSecsSinceEpoch(), platform::terminalColumns());
     }
     return finishOutput(kDone, context);
 }

@@ -28,10 +28,45 @@ std::optional<uint64_t> uptime(const Listener& listener, qint64 nowSeconds) {
     return static_cast<uint64_t>(std::max<qint64>(nowSeconds - started, 0));
 }
 
+constexpr size_t kTableColumns = 6;
+// The text columns that give way on a narrow terminal: command, project, folder.
+constexpr size_t kFirstTextColumn = 3;
+constexpr qsizetype kNarrowestText = 6;
+
+// Cuts the text columns until a line fits `width`, the widest first, then cuts their cells.
+void fitTextColumns(QList<std::array<QString, kTableColumns>>& rows, std::array<qsizetype, kTableColumns>& widths,
+                    int width) {
+    const auto lineLength = [&widths] {
+        qsizetype length = 2 * static_cast<qsizetype>(kTableColumns - 1);
+        for (const qsizetype column : widths) {
+            length += column;
+        }
+        return length;
+    };
+    while (lineLength() > width) {
+        const auto widest = std::max_element(widths.begin() + kFirstTextColumn, widths.end());
+        if (*widest <= kNarrowestText) {
+            break;
+        }
+        --*widest;
+    }
+    const QChar ellipsis(0x2026);
+    for (auto& row : rows) {
+        for (size_t column = kFirstTextColumn; column < kTableColumns; ++column) {
+            QString& cell = row[column];
+            const qsizetype room = widths[column];
+            if (cell.size() > room) {
+                cell = column + 1 == kTableColumns ? QString(ellipsis + cell.right(room - 1))
+                                                   : QString(cell.left(room - 1) + ellipsis);
+            }
+        }
+    }
+}
+
 }  // namespace
 
-QString formatTable(const QList<Listener>& listeners, qint64 nowSeconds) {
-    constexpr size_t kColumns = 6;
+QString formatTable(const QList<Listener>& listeners, qint64 nowSeconds, std::optional<int> width) {
+    constexpr size_t kColumns = kTableColumns;
     QList<std::array<QString, kColumns>> rows;
     rows.append({u"PORT"_s, u"PID"_s, u"UPTIME"_s, u"COMMAND"_s, u"PROJECT"_s, u"FOLDER"_s});
     for (const Listener& listener : listeners) {
@@ -47,6 +82,9 @@ QString formatTable(const QList<Listener>& listeners, qint64 nowSeconds) {
         for (size_t column = 0; column < kColumns; ++column) {
             widths[column] = std::max(widths[column], row[column].size());
         }
+    }
+    if (width) {
+        fitTextColumns(rows, widths, *width);
     }
     QString table;
     for (const auto& row : rows) {

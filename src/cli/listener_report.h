@@ -9,12 +9,16 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace vantu::cli {
 
 // A plain-text table: port, pid, uptime at `nowSeconds` (Unix time), command, project, project
 // folder. One header line, then one line per listener; columns padded to their widest cell.
-// Every cell is made visible().
-QString formatTable(const QList<Listener>& listeners, qint64 nowSeconds);
+// Every cell is made visible(). Given a `width` (a terminal's), lines longer than it give up
+// characters of the widest text column first, down to a few each, with "…" where text was cut:
+// a command and a project keep their start, a folder its end.
+QString formatTable(const QList<Listener>& listeners, qint64 nowSeconds, std::optional<int> width = std::nullopt);
 
 // Every fact the app knows about each listener, for scripts, with its uptime at `nowSeconds`
 // and `urls`, the address of each listener in order.

@@ -24,6 +24,14 @@ TEST(ListenerReportTest, TableAlignsColumnsAndMarksMissingValues) {
               u" PORT   PID  UPTIME  COMMAND  PROJECT  FOLDER\n"
               u" 5173  4312   2h14m  node     my-app   /home/a/site\n"
               u"50000    77       -  ruby     -        -\n"_s);
+    // On a narrow terminal the widest text gives way first: the folder keeps its end.
+    QList<Listener> deep = sample();
+    deep.front().project->directory = u"/home/a/clients/acme-corporation/site"_s;
+    EXPECT_EQ(formatTable(deep, 1700000000 + 8045, 60),
+              u" PORT   PID  UPTIME  COMMAND  PROJECT  FOLDER\n"
+              u" 5173  4312   2h14m  node     my-app   \u2026cme-corporation/site\n"
+              u"50000    77       -  ruby     -        -\n"_s);
+    EXPECT_EQ(formatTable(deep, 1700000000 + 8045, 200), formatTable(deep, 1700000000 + 8045));
 }
 
 TEST(ListenerReportTest, JsonCarriesEveryFact) {

@@ -105,6 +105,19 @@ TEST_F(VantuCliTest, ListShowsADevServerWithItsProject) {
     EXPECT_TRUE(line.contains(QString::number(node.pid())));
     EXPECT_TRUE(line.contains(folder));
 
+    // On a terminal the table fits its width; piped, as above, every line is whole.
+    QProcess terminal;
+    QProcessEnvironment narrow = QProcessEnvironment::systemEnvironment();
+    narrow.insert(u"COLUMNS"_s, u"50"_s);
+    terminal.setProcessEnvironment(narrow);
+    terminal.start(u"/usr/bin/script"_s, {u"-qefc"_s, QStringLiteral(VANTU_CLI_PATH) + u" list"_s, u"/dev/null"_s});
+    ASSERT_TRUE(terminal.waitForFinished(30000));
+    const QString shown = QString::fromUtf8(terminal.readAllStandardOutput());
+    EXPECT_TRUE(shown.contains(QString::number(node.port()))) << shown.toStdString();
+    for (const QString& row : shown.split(u"\r\n"_s, Qt::SkipEmptyParts)) {
+        EXPECT_LE(row.size(), 50) << row.toStdString();
+    }
+
     // Settings it cannot read: the defaults serve, and one line says so.
     QDir(root_.path()).mkpath(u"config/vantu"_s);
     QFile damaged(root_.filePath(u"config/vantu/vantu.json"_s));
