@@ -142,12 +142,13 @@ void PortStore::refreshIfSocketsChanged() {
 
 QCoro::Task<void> PortStore::runSocketCheck() {
     const QPointer<PortStore> self(this);
+    const uint64_t watch = socketWatch_;
     const auto signature = co_await Settled(service_->socketSignature());
     if (!self) {
         co_return;
     }
     socketCheckRunning_ = false;
-    if (!signature || !*signature) {
+    if (!signature || !*signature || watch != socketWatch_) {
         co_return;
     }
     const bool changed = socketSignature_ && *socketSignature_ != **signature;

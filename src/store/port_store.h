@@ -94,6 +94,12 @@ public:
     // Refreshes if the listening sockets changed since the last look; costs next to nothing
     // otherwise. Meant to be called every second or two while the list is on screen.
     void refreshIfSocketsChanged();
+    // Stops following the sockets when the list leaves the screen: a look still on its way is
+    // ignored (other programs' sockets change all the time), and the next look only learns them.
+    void stopFollowingSockets() {
+        ++socketWatch_;
+        socketSignature_.reset();
+    }
     void toggleDiscoverySettings();
     // Saves, applies, closes the settings panel and refreshes.
     void updateDiscoverySettings(const DiscoverySettings& settings);
@@ -203,6 +209,8 @@ private:
     // The sockets as last seen by a check, and whether a check is on its way.
     std::optional<uint64_t> socketSignature_;
     bool socketCheckRunning_ = false;
+    // Counts the times the following stopped, so that a look begun before is known as stale.
+    uint64_t socketWatch_ = 0;
 };
 
 template <typename T>

@@ -196,8 +196,9 @@ void PopoverView::showEvent(QShowEvent* event) {
 
 void PopoverView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    // No timer runs while the popover is hidden.
+    // No timer runs while the popover is hidden, and no look begun before counts.
     liveWatch_->stop();
+    store_.stopFollowingSockets();
     rowList_->syncHover();
 }
 

@@ -104,6 +104,10 @@ QFuture<StopSendResult> FakePortService::send(const StopTarget& target, bool for
 
 QFuture<std::optional<uint64_t>> FakePortService::socketSignature() const {
     ++record_->socketChecks;
+    if (const auto held = std::exchange(record_->heldSocketCheck, nullptr)) {
+        held->start();
+        return held->future();
+    }
     return QtFuture::makeReadyFuture(record_->socketSignature);
 }
 

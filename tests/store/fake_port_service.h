@@ -52,6 +52,8 @@ public:
         // What the socket fingerprint answers, and how often it was asked.
         std::optional<uint64_t> socketSignature;
         int socketChecks = 0;
+        // Set: the next look waits for the test to answer it through this promise.
+        std::shared_ptr<QPromise<std::optional<uint64_t>>> heldSocketCheck;
         // The ports each wait was asked about.
         std::vector<QList<uint16_t>> exitWaitPorts;
         // "snapshot" and "stop" in the order the requests arrived; tests may add their own

@@ -215,8 +215,18 @@ TEST_F(PopoverViewTest, TheListFollowsTheSocketsOnlyWhileShown) {
     service->socketSignature = 2;
     store->refreshIfSocketsChanged();
     ASSERT_TRUE(waitUntil([&] { return service->snapshots.size() == 1; })) << "a new socket refreshes the list";
+    service->finishSnapshot(0, {});
+    settle();
+    // A look on its way when the popover closes refreshes nothing, whatever it finds.
+    const auto held = std::make_shared<QPromise<std::optional<uint64_t>>>();
+    service->heldSocketCheck = held;
+    store->refreshIfSocketsChanged();
     view->hide();
     EXPECT_FALSE(view->isWatchingSockets()) << "nothing runs while hidden";
+    held->addResult(std::optional<uint64_t>(3));
+    held->finish();
+    settle();
+    EXPECT_EQ(service->snapshots.size(), 1U);
 }
 
 TEST_F(PopoverViewTest, RowsKeepHoverAcrossUpdatesAndFollowTheStoreOrder) {
