@@ -621,6 +621,10 @@ unverständlich.
         <source>Show Project Folder</source>
         <translation>Projektordner zeigen</translation>
     </message>
+    <message>
+        <source>ports %1</source>
+        <translation>Ports %1</translation>
+    </message>
 </context>
 <context>
     <name>vantu::PopoverWindow</name>

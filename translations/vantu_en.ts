@@ -593,6 +593,10 @@ failed, or a port was not released; 64 the command line was not understood.
         <source>Show Project Folder</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>ports %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>vantu::PopoverWindow</name>

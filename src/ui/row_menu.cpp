@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QMenu>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace vantu::RowMenu {
@@ -42,11 +44,26 @@ void addGroupActions(PortStore& store, QMenu* menu, const Listener& listener) {
     const auto count = static_cast<int>(force ? toForce->members.size() : group->members.size());
     // Once offered, the forced stop is named after the group as it was stopped.
     const QString leader = literal(force ? toForce->leaderCommand : group->leaderCommand);
+    // A group that serves more than this row's port frees every one of them: they are named.
+    const StopTarget target = StopTarget::processGroup(force ? *toForce : *group);
+    QList<uint16_t> ports;
+    for (const Listener& shown : store.listeners()) {
+        if (target.covers(shown) && !ports.contains(shown.port)) {
+            ports.append(shown.port);
+        }
+    }
+    std::sort(ports.begin(), ports.end());
+    QStringList portList;
+    for (const uint16_t port : std::as_const(ports)) {
+        portList.append(QString::number(port));
+    }
+    const QString named = leader + u" \u2014 "_s +
+                          QCoreApplication::translate("vantu::PopoverView", "ports %1").arg(portList.join(u", "_s));
+    const QString title = ports.size() > 1 ? named : leader;
     QAction* stopGroup = menu->addAction(
-        force
-            ? QCoreApplication::translate("vantu::PopoverView", "Force Quit %1 (%n processes)", nullptr, count)
-                  .arg(leader)
-            : QCoreApplication::translate("vantu::PopoverView", "Stop %1 (%n processes)", nullptr, count).arg(leader));
+        force ? QCoreApplication::translate("vantu::PopoverView", "Force Quit %1 (%n processes)", nullptr, count)
+                    .arg(title)
+              : QCoreApplication::translate("vantu::PopoverView", "Stop %1 (%n processes)", nullptr, count).arg(title));
     stopGroup->setObjectName(u"stopGroup"_s);
     // A group that must not be signalled (it holds the user's shell, say) is refused when the
     // stop reads it again, and the error line says why.

@@ -372,6 +372,16 @@ TEST_F(PopoverViewTest, ContextMenuOffersToStopTheWholeGroupOrItsUnit) {
         }
         return text;
     };
+    // A group that serves two shown ports names both.
+    Listener secondPort = started;
+    secondPort.pid = 1202;
+    secondPort.port = 8081;
+    secondPort.identity = started.group->members[2];
+    refreshWith({started, secondPort});
+    const std::unique_ptr<QMenu> both(view->buildContextMenu(started, nullptr));
+    EXPECT_EQ(both->findChild<QAction*>(u"stopGroup"_s)->text(),
+              u"Stop npm run dev \u2014 ports 5173, 8081 (4 processes)"_s);
+    refreshWith({});
     EXPECT_EQ(stopItem(alone), QString()) << "the process alone: its own button stops it";
     Listener ampersand = started;
     ampersand.group->leaderCommand = u"sh -c vite & node api.js"_s;
