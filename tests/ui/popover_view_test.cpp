@@ -20,6 +20,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDesktopServices>
 #include <QEnterEvent>
 #include <QLabel>
@@ -326,7 +328,8 @@ TEST_F(PopoverViewTest, TheRowMenuOpensCopiesAndShowsThroughTheDesktop) {
     bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--nopidfile"_s, u"--print-address=1"_s});
     ASSERT_TRUE(bus.waitForReadyRead(10000)) << bus.readAllStandardError().toStdString();
     ScopedEnvironment environment;
-    environment.set("DBUS_SESSION_BUS_ADDRESS", bus.readLine().trimmed());
+    const QByteArray address = bus.readLine().trimmed();
+    environment.set("DBUS_SESSION_BUS_ADDRESS", address);
     QFile shown(site + u"/shown"_s);
     QProcess fileManager;
     fileManager.start(u"/usr/bin/python3"_s,
@@ -338,6 +341,14 @@ TEST_F(PopoverViewTest, TheRowMenuOpensCopiesAndShowsThroughTheDesktop) {
     EXPECT_EQ(QString::fromUtf8(shown.readAll()), QUrl::fromLocalFile(site).toString() + u'\n');
     fileManager.kill();
     fileManager.waitForFinished();
+    {
+        // The bus lets go of the name once it has seen the stand-in go; a call that reached it
+        // before would wait for an answer that never comes.
+        QDBusConnection probe = QDBusConnection::connectToBus(QString::fromUtf8(address), u"probe"_s);
+        ASSERT_TRUE(waitUntil(
+            [&] { return !probe.interface()->isServiceRegistered(u"org.freedesktop.FileManager1"_s).value(); }));
+    }
+    QDBusConnection::disconnectFromBus(u"probe"_s);
     ASSERT_TRUE(choose(2, 2)) << "without a file manager the folder is opened";
     EXPECT_EQ(opened.urls[1], QUrl::fromLocalFile(site));
 
