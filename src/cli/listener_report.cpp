@@ -72,7 +72,7 @@ QString formatTable(const QList<Listener>& listeners, qint64 nowSeconds, std::op
     for (const Listener& listener : listeners) {
         const auto ran = uptime(listener, nowSeconds);
         rows.append(
-            {QString::number(listener.port), QString::number(listener.pid),
+            {QString::number(listener.port), listener.container ? u"-"_s : QString::number(listener.pid),
              ran ? ProcessUsage::compactDuration(*ran) : u"-"_s, visible(listener.command),
              visible(listener.project ? listener.project->name : u"-"_s),
              visible(listener.project ? listener.project->directory : listener.workingDirectory.value_or(u"-"_s))});
@@ -103,6 +103,28 @@ QString formatTable(const QList<Listener>& listeners, qint64 nowSeconds, std::op
     }
     return table;
 }
+
+namespace {
+
+// What a script needs to find the container again with its engine's own tools.
+QJsonValue containerJson(const std::optional<ListenerContainer>& container) {
+    if (!container) {
+        return QJsonValue::Null;
+    }
+    const auto& compose = container->container.compose;
+    return QJsonObject{
+        {u"engine"_s, container->endpoint.engine == EngineEndpoint::Engine::docker ? u"docker"_s : u"podman"_s},
+        {u"id"_s, container->container.id},
+        {u"name"_s, container->container.name},
+        {u"image"_s, container->container.image},
+        {u"composeProject"_s, compose ? QJsonValue(compose->project) : QJsonValue(QJsonValue::Null)},
+        {u"composeService"_s, compose ? QJsonValue(compose->service) : QJsonValue(QJsonValue::Null)},
+        {u"workingDirectory"_s, compose && !compose->workingDirectory.isEmpty() ? QJsonValue(compose->workingDirectory)
+                                                                                : QJsonValue(QJsonValue::Null)},
+    };
+}
+
+}  // namespace
 
 QJsonArray toJson(const QList<Listener>& listeners, qint64 nowSeconds, const QStringList& urls) {
     QJsonArray array;
@@ -166,6 +188,7 @@ QJsonArray toJson(const QList<Listener>& listeners, qint64 nowSeconds, const QSt
         } else {
             object.insert(u"identity"_s, QJsonValue::Null);
         }
+        object.insert(u"container"_s, containerJson(listener.container));
         array.append(object);
     }
     return array;

@@ -184,7 +184,7 @@ PortRow::Slot PortRow::slot() const {
     if (isStopping_) {
         return Slot::spinner;
     }
-    if (listener_.canTerminate()) {
+    if (listener_.canStop()) {
         return Slot::actionButton;
     }
     return Slot::lock;
@@ -195,7 +195,7 @@ QString PortRow::actionName() const {
 }
 
 void PortRow::performAction() {
-    if (listener_.canTerminate() && !isStopping_ && stop_) {
+    if (listener_.canStop() && !isStopping_ && stop_) {
         stop_();
     }
 }
@@ -237,8 +237,9 @@ void PortRow::applyState() {
     detail_->setAccessibleName(listener_.detail());
 
     button_->setText(canForce_ ? tr("Force") : tr("Stop"));
-    // The suffix names the signal a plain stop sends.
-    const QString stopSuffix = u" (SIGTERM)"_s;
+    // The suffix names the signal a plain stop sends, or the engine that stops a container its way.
+    const QString stopSuffix =
+        listener_.container ? tr(" through %1").arg(listener_.container->endpoint.engineName()) : u" (SIGTERM)"_s;
     button_->setToolTip(
         Appearance::literalText(canForce_ ? tr("Force quit %1 (SIGKILL)").arg(forceTarget_.value_or(displayName))
                                           : tr("Stop %1").arg(displayName) + stopSuffix));
