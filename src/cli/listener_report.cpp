@@ -120,6 +120,7 @@ QString nameSourceKey(const ProjectMetadata& project) {
     return project.hasProjectEvidence ? u"gitFolder"_s : u"folder"_s;
 }
 
+// The socket's family: an IPv6 socket's address holds a colon, an IPv4-mapped one ("::ffff:1.2.3.4") too.
 QString family(const QString& address) {
     return address.contains(u':') ? u"ipv6"_s : u"ipv4"_s;
 }
