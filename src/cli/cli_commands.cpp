@@ -13,8 +13,8 @@
 #include "service/snapshot_assembly.h"
 
 #include <QDateTime>
-#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -339,13 +339,9 @@ int runList(const CliArguments& arguments, CliContext& context) {
         // pay for reading them, nor for the address's TLS probe.
         const auto every = [](const Listener&) { return true; };
         shown = SnapshotAssembly::withResidentMemory(SnapshotAssembly::withGroups(std::move(shown), every), every);
-        QJsonArray array = toJson(shown, QDateTime::currentSecsSinceEpoch(), ServerUrls::of(shown));
-        if (arguments.all) {
-            for (const QJsonValue& other : toJson(snapshot->foreign)) {
-                array.append(other);
-            }
-        }
-        context.out << QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+        const QJsonObject report = toJson(shown, arguments.all ? snapshot->foreign : QList<ForeignPort>{},
+                                          QDateTime::currentSecsSinceEpoch(), ServerUrls::of(shown), context.settings);
+        context.out << QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Indented));
     } else if (shown.isEmpty()) {
         context.out << (arguments.all ? text(QT_TRANSLATE_NOOP("vantu-cli", "Nothing of yours is listening."))
                                       : text(QT_TRANSLATE_NOOP("vantu-cli", "No dev servers found.")))
