@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
+    <name>ContainerStop</name>
+    <message>
+        <source>%1 couldn’t stop %2: %3</source>
+        <translation>%1 konnte %2 nicht stoppen: %3</translation>
+    </message>
+</context>
+<context>
     <name>EngineHelpers</name>
     <message>
         <source>This process (%1) holds a container’s published port for its engine; stopping it would break the container. Stop the container instead.</source>
@@ -21,6 +28,18 @@
     <message>
         <source>Runs in the systemd user unit %1</source>
         <translation>Läuft in der systemd-Benutzereinheit %1</translation>
+    </message>
+    <message>
+        <source>%1 container %2 (%3)</source>
+        <translation>%1-Container %2 (%3)</translation>
+    </message>
+    <message>
+        <source>Image %1</source>
+        <translation>Image %1</translation>
+    </message>
+    <message>
+        <source>Compose project %1, service %2</source>
+        <translation>Compose-Projekt %1, Dienst %2</translation>
     </message>
 </context>
 <context>
@@ -210,6 +229,20 @@
     <message>
         <source>Couldn’t read the settings; using the defaults. The file will be kept as %1.</source>
         <translation>Die Einstellungen konnten nicht gelesen werden; es gelten die Standardwerte. Die Datei wird als %1 aufbewahrt.</translation>
+    </message>
+</context>
+<context>
+    <name>StopPlan</name>
+    <message>
+        <source>%1 started again: its restart policy brings it back.</source>
+        <translation>%1 läuft wieder: Seine Neustart-Richtlinie startet ihn neu.</translation>
+    </message>
+</context>
+<context>
+    <name>StopTarget</name>
+    <message>
+        <source>compose project %1</source>
+        <translation>Compose-Projekt %1</translation>
     </message>
 </context>
 <context>
@@ -434,6 +467,22 @@ unverständlich.
         <source>Nothing is listening on ports %1–%2.</source>
         <translation>Auf den Ports %1–%2 lauscht nichts.</translation>
     </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Asked %1 to kill %2 on port %3.</source>
+        <translation>%1 wurde gebeten, %2 auf Port %3 zu beenden (SIGKILL).</translation>
+    </message>
+    <message>
+        <source>Asked %1 to stop %2 on port %3.</source>
+        <translation>%1 wurde gebeten, %2 auf Port %3 zu stoppen.</translation>
+    </message>
+    <message>
+        <source>Port %1 is hidden by your discovery settings. Add --all to stop its container anyway.</source>
+        <translation>Port %1 ist durch Ihre Erkennungseinstellungen ausgeblendet. Fügen Sie --all hinzu, um seinen Container trotzdem zu stoppen.</translation>
+    </message>
 </context>
 <context>
     <name>vantu::AppDelegate</name>
@@ -627,6 +676,20 @@ unverständlich.
         <source>ports %1</source>
         <translation>Ports %1</translation>
     </message>
+    <message numerus="yes">
+        <source>Force Stop compose project %1 (%n containers)</source>
+        <translation>
+            <numerusform>Compose-Projekt %1 erzwungen stoppen (%n Container)</numerusform>
+            <numerusform>Compose-Projekt %1 erzwungen stoppen (%n Container)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Stop compose project %1 (%n containers)</source>
+        <translation>
+            <numerusform>Compose-Projekt %1 stoppen (%n Container)</numerusform>
+            <numerusform>Compose-Projekt %1 stoppen (%n Container)</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>vantu::PopoverWindow</name>
@@ -676,6 +739,10 @@ unverständlich.
     <message>
         <source>Press Enter to open it in the browser, or Shift+F10 for more actions.</source>
         <translation>Eingabetaste öffnet ihn im Browser, Umschalt+F10 bietet weitere Aktionen.</translation>
+    </message>
+    <message>
+        <source> through %1</source>
+        <translation> über %1</translation>
     </message>
 </context>
 <context>
