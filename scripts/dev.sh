@@ -27,7 +27,7 @@ packages=(
   # StatusNotifierItem trays on a private session bus, and Wayland (headless sway, screenshots)
   dbus python3-dbus-next qt6-wayland sway xwayland foot grim
   # container engines the tests start privately, with an image made of busybox (no registry)
-  docker.io busybox-static curl
+  docker.io busybox-static curl podman uidmap slirp4netns runc catatonit
 )
 
 as_root() {

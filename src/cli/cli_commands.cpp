@@ -3,6 +3,7 @@
 
 #include "cli/listener_report.h"
 #include "core/container_rows.h"
+#include "core/engine_helpers.h"
 #include "core/process_group.h"
 #include "core/stop_plan.h"
 #include "platform/process_signal.h"
@@ -183,6 +184,10 @@ void stopPort(uint16_t port, const ListenerInventory& inventory, const CliArgume
                      aboutPort(port, describe(listener) + u": "_s +
                                          (failure != nullptr ? failure->errorDescription()
                                                              : text(QT_TRANSLATE_NOOP("vantu-cli", "not stopped.")))));
+            outcome.status = worse(outcome.status, kFailed);
+        } else if (const auto helper = EngineHelpers::helperName(listener.command, listener.executablePath)) {
+            // No engine answered for its container: it is refused before anything is asked.
+            complain(context, aboutPort(port, EngineHelpers::refusal(*helper)));
             outcome.status = worse(outcome.status, kFailed);
         } else if (!arguments.all && !DevelopmentPortFilter::includes(listener, context.settings)) {
             complain(context,

@@ -61,8 +61,10 @@ std::optional<QList<Container>> parse(const QByteArray& json) {
     for (const QJsonValue& entry : document.array()) {
         const QJsonObject container = entry.toObject();
         const QString id = container[u"Id"_s].toString();
-        // Podman's compatible list says "running" as Docker does; anything else publishes nothing.
-        if (id.isEmpty() || container[u"State"_s].toString() != u"running"_s) {
+        // Podman's compatible list says "running" as Docker does, and "stopping" while a stop is
+        // under way, when the container still holds its ports and may need forcing.
+        const QString state = container[u"State"_s].toString().toLower();
+        if (id.isEmpty() || (state != u"running"_s && state != u"stopping"_s)) {
             continue;
         }
         QList<PublishedPort> ports = publishedPorts(container[u"Ports"_s].toArray());

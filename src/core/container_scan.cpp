@@ -25,7 +25,7 @@ struct Asked {
 
 Asked ask(const EngineEndpoint& endpoint, std::chrono::milliseconds limit) {
     const auto answer =
-        platform::engineRequest(endpoint.socketPath, "GET", "/v1.41/containers/json", limit, kMaxAnswer);
+        platform::engineRequest(endpoint.socketPath, "GET", "/v1.41/containers/json?all=true", limit, kMaxAnswer);
     const QString engine = endpoint.engineName() + u" at "_s + endpoint.socketPath;
     if (const auto* failure = std::get_if<platform::EngineFailure>(&answer)) {
         return failure->reachedEngine ? Asked{std::nullopt, engine + u": "_s + failure->reason} : Asked{};

@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QUrl>
 
+#include <future>
+#include <memory>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -17,6 +19,8 @@ namespace {
 // A stop request returns once the container has ended, which for one that ignores its stop
 // signal is the engine's whole stop timeout: it is left to the engine after this long.
 constexpr std::chrono::milliseconds kSendLimit{1500};
+// Longer than any stop timeout a development container sets (10 s unless it says otherwise).
+constexpr std::chrono::milliseconds kStopLimit{120000};
 constexpr std::chrono::milliseconds kLookLimit{500};
 constexpr qsizetype kMaxAnswer = 4 << 20;
 
@@ -37,10 +41,21 @@ PortServiceError couldNotStop(const EngineContainer& container, const QString& w
 }  // namespace
 
 std::optional<PortServiceError> send(const EngineContainer& container, bool force) {
-    const auto answer = platform::engineRequest(container.endpoint.socketPath, "POST",
-                                                pathOf(container, force ? "/kill" : "/stop"), kSendLimit, kMaxAnswer);
+    using Answer = std::variant<platform::EngineReply, platform::EngineFailure>;
+    // The request stays open until the engine answers, on a thread of its own: Podman ends a
+    // stop whose caller went away by killing the container, which would not be the polite stop
+    // asked for. The caller waits only a moment for the answer.
+    auto promise = std::make_shared<std::promise<Answer>>();
+    std::future<Answer> pending = promise->get_future();
+    std::thread([promise, socket = container.endpoint.socketPath, path = pathOf(container, force ? "/kill" : "/stop"),
+                 limit = force ? kSendLimit : kStopLimit] {
+        promise->set_value(platform::engineRequest(socket, "POST", path, limit, kMaxAnswer));
+    }).detach();
+    if (pending.wait_for(kSendLimit) != std::future_status::ready) {
+        return std::nullopt;  // the engine is carrying it out
+    }
+    const Answer answer = pending.get();
     if (const auto* failure = std::get_if<platform::EngineFailure>(&answer)) {
-        // A stop still under way when the wait for its answer ran out goes on without us.
         return failure->timedOut && !force ? std::nullopt : std::optional(couldNotStop(container, failure->reason));
     }
     const auto& reply = std::get<platform::EngineReply>(answer);
@@ -68,6 +83,12 @@ std::optional<bool> isRunning(const EngineContainer& container) {
     const QJsonObject state = QJsonDocument::fromJson(reply->body).object()[u"State"_s].toObject();
     if (reply->status != 200 || !state.contains(u"Running"_s)) {
         return std::nullopt;
+    }
+    // Podman says Running false while a stop is still under way ("stopping"): only a container
+    // that has ended counts as ended.
+    const QString status = state[u"Status"_s].toString();
+    if (!status.isEmpty()) {
+        return status != u"exited"_s && status != u"dead"_s && status != u"created"_s && status != u"configured"_s;
     }
     return state[u"Running"_s].toBool();
 }

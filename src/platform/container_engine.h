@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <variant>
 
@@ -33,6 +34,16 @@ struct EngineFailure {
 std::variant<EngineReply, EngineFailure> engineRequest(const QString& socketPath, const QByteArray& method,
                                                        const QByteArray& path, std::chrono::milliseconds limit,
                                                        qsizetype maxBytes);
+
+// Follows a streaming answer (the engine's events) until `keepGoing` says no, the engine closes
+// it, or it fails: each piece that arrives goes to `received` as it comes. `keepGoing` is also
+// asked at least every second while nothing arrives, so a caller can end the stream at any time.
+// Only the connection is held to `connectLimit`. Returns why the stream ended, when it was not
+// the caller who ended it. Blocks: call off the main thread.
+std::optional<EngineFailure> engineStream(const QString& socketPath, const QByteArray& path,
+                                          std::chrono::milliseconds connectLimit,
+                                          const std::function<void(const QByteArray&)>& received,
+                                          const std::function<bool()>& keepGoing);
 
 // Everything the choice of the user's engine sockets depends on, read from the environment
 // and the docker client's configuration.

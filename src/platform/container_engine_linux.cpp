@@ -96,6 +96,61 @@ std::variant<EngineReply, EngineFailure> engineRequest(const QString& socketPath
     return EngineReply{static_cast<int>(status), std::move(received.body)};
 }
 
+namespace {
+
+struct Stream {
+    const std::function<void(const QByteArray&)>* received;
+    const std::function<bool()>* keepGoing;
+    bool endedByCaller = false;
+};
+
+size_t pass(char* data, size_t size, size_t count, void* user) {
+    auto* stream = static_cast<Stream*>(user);
+    (*stream->received)(QByteArray(data, static_cast<qsizetype>(size * count)));
+    return size * count;
+}
+
+int askToGoOn(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* stream = static_cast<Stream*>(user);
+    stream->endedByCaller = !(*stream->keepGoing)();
+    return stream->endedByCaller ? 1 : 0;  // non-zero aborts the transfer
+}
+
+}  // namespace
+
+std::optional<EngineFailure> engineStream(const QString& socketPath, const QByteArray& path,
+                                          std::chrono::milliseconds connectLimit,
+                                          const std::function<void(const QByteArray&)>& received,
+                                          const std::function<bool()>& keepGoing) {
+    initialiseOnce();
+    const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
+    if (!handle) {
+        return EngineFailure{u"the connection could not be set up"_s};
+    }
+    CURL* curl = handle.get();
+    const QByteArray socket = QFile::encodeName(socketPath);
+    const QByteArray url = "http://localhost" + path;
+    Stream stream{&received, &keepGoing};
+    curl_easy_setopt(curl, CURLOPT_UNIX_SOCKET_PATH, socket.constData());
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectLimit.count()));
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, pass);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &stream);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, askToGoOn);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &stream);
+    const CURLcode result = curl_easy_perform(curl);
+    if (stream.endedByCaller) {
+        return std::nullopt;
+    }
+    if (result == CURLE_OK) {
+        return EngineFailure{u"the engine ended the stream"_s, true};
+    }
+    return EngineFailure{QString::fromUtf8(curl_easy_strerror(result)), result != CURLE_COULDNT_CONNECT};
+}
+
 EngineSettings readEngineSettings() {
     const auto variable = [](const char* name) -> std::optional<QString> {
         const QString value = qEnvironmentVariable(name);

@@ -43,6 +43,14 @@ QFuture<std::optional<QString>> PortService::showFolder(const QString& folder) c
                              [folder] { return platform::FileManager::showFolder(folder); });
 }
 
+std::unique_ptr<ContainerEvents> PortService::watchContainers(std::function<void()> changed) const {
+    if (!containers_) {
+        return nullptr;
+    }
+    const QList<EngineEndpoint> endpoints = ContainerScan::presentEndpoints();
+    return endpoints.isEmpty() ? nullptr : std::make_unique<ContainerEvents>(endpoints, std::move(changed));
+}
+
 QFuture<std::optional<uint64_t>> PortService::socketSignature() const {
     return QtConcurrent::run(QThreadPool::globalInstance(),
                              [enumerator = enumerator_] { return enumerator.socketSignature(); });

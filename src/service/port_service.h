@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/container_events.h"
 #include "core/container_scan.h"
 #include "core/listener.h"
 #include "core/listener_enumerator.h"
@@ -15,6 +16,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -59,6 +61,10 @@ public:
     // The address to open the listener's server at (see ServerUrls::of); the probe it takes runs
     // on a background thread.
     [[nodiscard]] virtual QFuture<QString> url(const Listener& listener) const;
+
+    // Calls `changed` (on another thread) whenever a container of the user's engines starts or
+    // ends, for as long as the returned watch lives; null when there are no engines to follow.
+    [[nodiscard]] virtual std::unique_ptr<ContainerEvents> watchContainers(std::function<void()> changed) const;
 
     // Asks the desktop's file manager to show the folder: nullopt once it has, otherwise why not.
     [[nodiscard]] virtual QFuture<std::optional<QString>> showFolder(const QString& folder) const;

@@ -133,6 +133,7 @@ QCoro::Task<void> PortStore::runRefreshPasses() {
 }
 
 void PortStore::refreshIfSocketsChanged() {
+    followContainers();
     if (socketCheckRunning_) {
         return;
     }

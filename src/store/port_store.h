@@ -92,14 +92,12 @@ public:
     // further pass.
     void refresh();
     // Refreshes if the listening sockets changed since the last look; costs next to nothing
-    // otherwise. Meant to be called every second or two while the list is on screen.
+    // otherwise. Meant to be called every second or two while the list is on screen. Also
+    // follows the container engines' events from then on, until the following stops.
     void refreshIfSocketsChanged();
     // Stops following the sockets when the list leaves the screen: a look still on its way is
     // ignored (other programs' sockets change all the time), and the next look only learns them.
-    void stopFollowingSockets() {
-        ++socketWatch_;
-        socketSignature_.reset();
-    }
+    void stopFollowingSockets();
     void toggleDiscoverySettings();
     // Saves, applies, closes the settings panel and refreshes.
     void updateDiscoverySettings(const DiscoverySettings& settings);
@@ -160,6 +158,8 @@ private:
 
     QCoro::Task<void> runRefreshPasses();
     QCoro::Task<void> runSocketCheck();
+    // Starts following the engines' events, once per time the list is on screen.
+    void followContainers();
     // Marks the target's rows as being stopped and runs the stop on the next turn; nothing when
     // a stop of any of its parts is already on its way.
     void startStop(StopTarget target, bool force);
@@ -219,6 +219,9 @@ private:
     bool socketCheckRunning_ = false;
     // Counts the times the following stopped, so that a look begun before is known as stale.
     uint64_t socketWatch_ = 0;
+    // The engines' events while the list is followed; null otherwise.
+    std::unique_ptr<ContainerEvents> containerEvents_;
+    bool followingContainers_ = false;
 };
 
 template <typename T>

@@ -4,6 +4,26 @@
 
 namespace vantu {
 
+void PortStore::stopFollowingSockets() {
+    ++socketWatch_;
+    socketSignature_.reset();
+    // Nothing is kept open while the list is off screen.
+    containerEvents_.reset();
+    followingContainers_ = false;
+}
+
+void PortStore::followContainers() {
+    if (followingContainers_) {
+        return;
+    }
+    followingContainers_ = true;
+    // Called on a stream's thread, and never after the watch is gone, which the store outlives.
+    containerEvents_ = service_->watchContainers([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { refresh(); }, Qt::QueuedConnection);
+    });
+}
+
 void PortStore::stopComposeProject(const Listener& listener) {
     if (!listener.container || listener.container->composeMembers.isEmpty()) {
         return;

@@ -3,6 +3,7 @@
 // one that answers garbage, one that answers 10 MB, and a socket nobody listens on; and
 // against a real Docker engine when the machine has one to start.
 #include "platform/container_engine.h"
+#include "core/container_events.h"
 #include "core/container_scan.h"
 #include "core/listener_enumerator.h"
 #include "core/stop_plan.h"
@@ -227,6 +228,43 @@ TEST(ContainerEngineTest, ARealDockerEnginesContainersAreRead) {
     EXPECT_TRUE(std::get<PortServiceError>(refused).errorDescription().contains(u"Stop the container instead."_s));
     EXPECT_FALSE(docker({u"ps"_s, u"-q"_s, u"--filter"_s, u"name=shop_web_1"_s}).isEmpty()) << "the container runs on";
     docker({u"rm"_s, u"-f"_s, u"shop_web_1"_s});
+}
+
+}  // namespace
+}  // namespace vantu
+
+namespace vantu {
+namespace {
+
+// An engine whose event stream tells of a container that died and then breaks: the watch
+// refreshes, opens the stream again after its pause, and stops calling once destroyed. Lines
+// that are no start or end of a container change nothing.
+TEST(ContainerEventsTest, StartsAndEndsAreFollowedAcrossABrokenStream) {
+    EXPECT_TRUE(ContainerEvents::isListChange(R"({"Type":"container","Action":"start","id":"4f"})"));
+    EXPECT_TRUE(ContainerEvents::isListChange(R"({"status":"die","id":"4f"})"));
+    EXPECT_FALSE(ContainerEvents::isListChange(R"({"Type":"container","Action":"exec_start: sh"})"));
+    EXPECT_FALSE(ContainerEvents::isListChange(R"({"Type":"network","Action":"destroy"})"));
+    EXPECT_FALSE(ContainerEvents::isListChange("not json"));
+
+    QTemporaryDir folder;
+    const QString socket = folder.filePath(u"events.sock"_s);
+    const StandIn engine(socket,
+                         "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n\r\n"
+                         R"({"Type":"container","Action":"exec_die"})"
+                         "\n"
+                         R"({"Type":"container","Action":"die","id":"4f"})"
+                         "\n");
+    std::atomic<int> changes{0};
+    auto watch = std::make_unique<ContainerEvents>(QList<EngineEndpoint>{{EngineEndpoint::Engine::docker, socket}},
+                                                   [&changes] { ++changes; });
+    for (int i = 0; i < 100 && changes < 2; ++i) {
+        QThread::msleep(50);
+    }
+    EXPECT_EQ(changes, 2) << "one die per stream, the stream opened again after it broke";
+    watch.reset();
+    const int seen = changes;
+    QThread::msleep(2500);
+    EXPECT_EQ(changes, seen) << "no call after the watch is gone";
 }
 
 }  // namespace

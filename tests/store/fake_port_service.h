@@ -18,6 +18,10 @@ namespace vantu::test {
 // keeps the shared record; the store owns the service.
 class FakePortService : public PortService {
 public:
+    // No engine is followed: the machine's own would make the test depend on it.
+    [[nodiscard]] std::unique_ptr<ContainerEvents> watchContainers(std::function<void()> /*changed*/) const override {
+        return nullptr;
+    }
     struct SnapshotRequest {
         DiscoverySettings settings;
         ProjectOverrides overrides;
