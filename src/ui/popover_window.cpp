@@ -120,6 +120,12 @@ void PopoverWindow::mousePressEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
+    // A popup closes on a press outside it. When that press was on the icon of a tray in
+    // another process (xfce4-panel's), the tray's own Activate still follows and must not
+    // reopen it.
+    if (mode_ == Mode::popup && windowType() == Qt::Popup && !rect().contains(event->position().toPoint())) {
+        closedByUser_.start();
+    }
     QWidget::mousePressEvent(event);
 }
 

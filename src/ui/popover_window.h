@@ -35,8 +35,8 @@ public:
     void showAt(const QRect& anchor);
     // Hides it on the app's own initiative (a click on the icon).
     void dismiss();
-    // Milliseconds since the popover last closed by losing activation (where it cannot be a
-    // real popup); nullopt if it never did.
+    // Milliseconds since the popover last closed on a click elsewhere: by losing activation
+    // (where it cannot be a real popup) or by a press outside the popup; nullopt if it never did.
     [[nodiscard]] std::optional<qint64> sinceClosedByUser() const;
     // Milliseconds since it was last shown; nullopt if it never was.
     [[nodiscard]] std::optional<qint64> sinceShown() const;

@@ -2,10 +2,15 @@
 """A StatusNotifierWatcher and host on the session bus, as a desktop's tray runs them, for the
 end-to-end tests; and a client that clicks and inspects the registered item as a host would.
 
-  sni_host.py serve LOG [ICON_DIR]   run the watcher and host; log each event as a JSON line
+  sni_host.py serve LOG [ICON_DIR] [--drop N]   run the watcher and host; log each event as a
+                                     JSON line; let the first N registrations go again at once,
+                                     as GNOME's extension does with an item it fails to read
   sni_host.py props                  print the first registered item's properties as JSON
   sni_host.py layout                 print its menu's layout as JSON
-  sni_host.py click LABEL            send "clicked" to the menu item with that label
+  sni_host.py labels                 print the menu's labels, a submenu's indented under it
+  sni_host.py click LABEL...         send "clicked" to the item with that label (in the submenu
+                                     with the label before it, if more are given)
+  sni_host.py about-to-show          tell the menu it is about to be shown
   sni_host.py activate X Y | secondary X Y | context X Y   call the item's method
 """
 import asyncio
@@ -91,8 +96,9 @@ async def item_properties(bus, service, path):
 
 
 class Watcher(ServiceInterface):
-    def __init__(self, bus, log, icon_dir):
+    def __init__(self, bus, log, icon_dir, drop=0):
         super().__init__(WATCHER)
+        self.drop = drop
         self.bus = bus
         self.log = log
         self.icon_dir = icon_dir
@@ -115,6 +121,16 @@ class Watcher(ServiceInterface):
             self.items.append(entry)
         self.StatusNotifierItemRegistered(entry)
         asyncio.get_event_loop().create_task(self.describe(name, path, "registered"))
+        if self.drop > 0:
+            self.drop -= 1
+            asyncio.get_event_loop().create_task(self.let_go(entry))
+
+    async def let_go(self, entry):
+        await asyncio.sleep(0.2)
+        if entry in self.items:
+            self.items.remove(entry)
+        self.StatusNotifierItemUnregistered(entry)
+        self.write(event="dropped", service=entry)
 
     @method()
     def RegisterStatusNotifierHost(self, service: "s"):
@@ -162,10 +178,10 @@ class Watcher(ServiceInterface):
             self.write(event="unregistered", service=entry)
 
 
-async def serve(log_path, icon_dir):
+async def serve(log_path, icon_dir, drop):
     bus = await MessageBus(bus_type=BusType.SESSION).connect()
     log = open(log_path, "a")
-    watcher = Watcher(bus, log, icon_dir)
+    watcher = Watcher(bus, log, icon_dir, drop)
 
     # dbus_next does not hand the sender to a method: note it from the raw message first.
     def note_sender(message):
@@ -180,6 +196,8 @@ async def serve(log_path, icon_dir):
             return
         if message.member == "NameOwnerChanged" and message.body[2] == "":
             watcher.forget(message.body[0])
+        elif message.interface == MENU_IFACE and message.member == "LayoutUpdated":
+            watcher.write(event="LayoutUpdated", revision=message.body[0])
         elif message.interface == ITEM_IFACE and message.member.startswith("New"):
             for entry in watcher.items:
                 name, path = entry.split("/", 1)
@@ -189,6 +207,8 @@ async def serve(log_path, icon_dir):
                ("type='signal',interface='org.freedesktop.DBus',member='NameOwnerChanged'",))
     await call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "AddMatch", "s",
                (f"type='signal',interface='{ITEM_IFACE}'",))
+    await call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "AddMatch", "s",
+               (f"type='signal',interface='{MENU_IFACE}'",))
     await bus.request_name(f"org.kde.StatusNotifierHost-{os.getpid()}")
     await bus.request_name(WATCHER)
     watcher.write(event="watcher ready")
@@ -207,16 +227,31 @@ async def client(command, args):
         props = await item_properties(bus, name, path)
         props["IconPixmap"] = [[w, h] for w, h, _ in props["IconPixmap"]]
         print(json.dumps(plain(props)))
-    elif command in ("layout", "click"):
+    elif command in ("layout", "labels", "click", "about-to-show"):
         (menu,) = await call(bus, name, path, "org.freedesktop.DBus.Properties", "Get", "ss", (ITEM_IFACE, "Menu"))
         revision, layout = await call(bus, name, menu.value, MENU_IFACE, "GetLayout", "iias", (0, -1, []))
+        label = lambda node: node[1].get("label", Variant("s", "")).value
         if command == "layout":
             print(json.dumps({"revision": revision, "layout": plain(layout)}))
+        elif command == "labels":
+            def show(node, indent):
+                for child in node[2]:
+                    if child.value[1].get("type", Variant("s", "")).value != "separator":
+                        enabled = child.value[1].get("enabled", Variant("b", True)).value
+                        print(indent + label(child.value) + ("" if enabled else " (disabled)"))
+                        show(child.value, indent + "  ")
+            show(layout, "")
+        elif command == "about-to-show":
+            (update,) = await call(bus, name, menu.value, MENU_IFACE, "AboutToShow", "i", (0,))
+            print(update)
         else:
-            ids = [child.value[0] for child in layout[2] if child.value[1].get("label", Variant("s", "")).value == args[0]]
-            if not ids:
-                raise SystemExit(f"no menu item is labelled {args[0]!r}")
-            await call(bus, name, menu.value, MENU_IFACE, "Event", "isvu", (ids[0], "clicked", Variant("s", ""), 0))
+            node = layout
+            for wanted in args:
+                found = [child.value for child in node[2] if label(child.value) == wanted]
+                if not found:
+                    raise SystemExit(f"no menu item is labelled {wanted!r}")
+                node = found[0]
+            await call(bus, name, menu.value, MENU_IFACE, "Event", "isvu", (node[0], "clicked", Variant("s", ""), 0))
     else:
         member = {"activate": "Activate", "secondary": "SecondaryActivate", "context": "ContextMenu"}[command]
         await call(bus, name, path, ITEM_IFACE, member, "ii", (int(args[0]), int(args[1])))
@@ -227,7 +262,13 @@ def main():
     if len(sys.argv) < 2:
         raise SystemExit(__doc__)
     if sys.argv[1] == "serve":
-        asyncio.run(serve(sys.argv[2], sys.argv[3] if len(sys.argv) > 3 else None))
+        args = sys.argv[2:]
+        drop = 0
+        if "--drop" in args:
+            at = args.index("--drop")
+            drop = int(args[at + 1])
+            del args[at:at + 2]
+        asyncio.run(serve(args[0], args[1] if len(args) > 1 and args[1] else None, drop))
     else:
         asyncio.run(client(sys.argv[1], sys.argv[2:]))
 

@@ -78,11 +78,12 @@ labels="$(sni layout | /usr/bin/python3 -c '
 import json, sys
 layout = json.load(sys.stdin)["layout"]
 print("|".join(child[1]["label"] for child in layout[2] if child[1].get("type") != "separator"))')"
-[ "$labels" = "Open|Refresh|Discovery Settings…|Quit" ] || fail "menu entries: $labels"
+[ "$labels" = "Open Vantu|Refresh|Discovery Settings…|Quit" ] || fail "menu entries: $labels"
 
 # A dev server starts; Refresh scans, and the tooltip then tells what the scan found.
 "$test_listener" "$port" >"$work/listener.out" &
-pids+=($!)
+listener=$!
+pids+=("$listener")
 listening() { grep -q '^PORT ' "$work/listener.out"; }
 wait_for "the dev server to listen" listening
 scans="$(count scanning)"
@@ -94,14 +95,29 @@ wait_for "the tooltip to tell the count" told
 [ "$(count shown)" -eq 1 ] || fail "Refresh opened the panel"
 # Open opens the popover.
 shown_before="$(count shown)"
-sni click Open
+sni click "Open Vantu"
 shown_more() { [ "$(count shown)" -gt "$shown_before" ]; }
-wait_for "the menu's Open to open the popover" shown_more
+wait_for "the menu's Open Vantu to open the popover" shown_more
 hidden_before="$(count hidden)"
 sni activate 0 0
 hidden_more() { [ "$(count hidden)" -gt "$hidden_before" ]; }
 wait_for "Activate to close the popover" hidden_more
-say "the menu lists Open, Refresh, Discovery Settings…, Quit; Refresh and Open work"
+say "the menu lists Open Vantu, Refresh, Discovery Settings…, Quit; Refresh and Open Vantu work"
+
+# --- The server in the menu, above the commands, with what its row offers.
+server_listed() { sni labels | grep -q "^[^ ].* · $port\$"; }
+wait_for "the server in the menu" server_listed
+sni labels >"$work/labels"
+server="$(grep "^[^ ].* · $port\$" "$work/labels")"
+[ "$(head -n 1 "$work/labels")" = "$server" ] || fail "the server is not above the commands: $(cat "$work/labels")"
+for entry in Stop "Open in Browser" "Copy Address" "Choose Project Folder…"; do
+  grep -qx "  $entry" "$work/labels" || fail "the server's submenu lacks $entry: $(cat "$work/labels")"
+done
+# About to be shown, the menu scans, without keeping the host waiting for the scan.
+scans="$(count scanning)"
+[ "$(sni about-to-show)" = False ] || fail "AboutToShow asked for an update it would not give"
+wait_for "AboutToShow to scan" scanned_once_more
+say "the menu lists $server with Stop, Open in Browser, Copy Address, Choose Project Folder…"
 
 # --- Activate opens the popover at the pointer when the host gives no place...
 xdotool mousemove 700 300
@@ -144,6 +160,20 @@ xdotool key Escape
 wait_for "the menu to close" count_reaches 'menu hidden' 1
 say "ContextMenu opened the menu"
 
+# --- The server's Stop stops it, and the menu lets it go.
+updates="$(grep -c '"event": "LayoutUpdated"' "$work/host.log")" || true
+sni click "$server" Stop
+listener_gone() {
+  local state
+  state="$(awk '{print $3}' "/proc/$listener/stat" 2>/dev/null || true)"
+  [ -z "$state" ] || [ "$state" = "Z" ]
+}
+wait_for "the menu's Stop to end the server" listener_gone
+server_unlisted() { ! sni labels | grep -q " · $port\$"; }
+wait_for "the server to leave the menu" server_unlisted
+[ "$(grep -c '"event": "LayoutUpdated"' "$work/host.log")" -gt "${updates:-0}" ] || fail "no LayoutUpdated announced the change"
+say "the menu's Stop ended $server; LayoutUpdated told the host"
+
 # --- The watcher goes (a panel restart): the window comes back; it returns: the item too.
 stop_sni_host
 wait_for "the window to come back" count_reaches 'tray window' 2
@@ -167,15 +197,47 @@ sleep 1
 panel_gone || fail "the panel is a window although the restarted watcher has the item"
 say "a watcher that restarted at once got the item, and only it"
 
+# --- A watcher that lets the item go (as GNOME's extension does with an item it failed to read)
+# gets it again; the app stays docked.
+docked="$(count 'tray docked')"
+before="$(registrations)"
+stop_sni_host
+start_sni_host "" --drop 1
+wait_for "the dropped item to register again" registrations_reach $((before + 2))
+grep -q '"event": "dropped"' "$work/host.log" || fail "the watcher dropped nothing"
+wait_for "the app to dock again" count_reaches 'tray docked' $((docked + 1))
+sleep 1
+panel_gone || fail "the panel is a window although the watcher took the item again"
+sni props >/dev/null || fail "the watcher does not list the item"
+say "a watcher that let the item go got it again"
+
+# A watcher that never keeps it: after a few tries, the panel is a window again.
+windows="$(count 'tray window')"
+stop_sni_host
+start_sni_host "" --drop 99
+before="$(registrations)"
+wait_for "the app to give up on the tray" count_reaches 'tray window' $((windows + 2))
+wait_for "the window to be mapped" panel_visible
+tries="$(($(registrations) - before))"
+sleep 2
+[ "$(($(registrations) - before))" -eq "$tries" ] || fail "the app kept registering after it gave up"
+say "a watcher that never keeps the item: $tries registrations, then the window"
+
 # --- The app started while the watcher runs docks at once: its window never shows.
 kill "$app_pid"
 wait "$app_pid" 2>/dev/null || true
+stop_sni_host
+readies="$(grep -c '"event": "watcher ready"' "$work/host.log")"
+start_sni_host
+host_ready() { [ "$(grep -c '"event": "watcher ready"' "$work/host.log")" -gt "$readies" ]; }
+wait_for "the watcher" host_ready
+before="$(registrations)"
 mv "$work/report" "$work/report.first"
 ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" \
   HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
   "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
 pids+=($!)
-wait_for "the item to register at start" registrations_reach 4
+wait_for "the item to register at start" registrations_reach $((before + 1))
 wait_for "the app to dock" count_reaches 'tray docked' 1
 sleep 1
 [ "$(grep -c '^tray\|^shown' "$work/report")" -eq 1 ] || fail "the app did more than dock: $(grep '^tray\|^shown' "$work/report")"
