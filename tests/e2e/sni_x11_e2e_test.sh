@@ -4,7 +4,10 @@
 # run them. Started before the tray, the app shows its panel as a window; once the watcher
 # appears the item registers and the window gives way; the item's properties, its D-Bus menu
 # and its clicks do what they say; when the watcher goes the window comes back, and a watcher
-# that starts again gets the item again. Started while the watcher runs, the app docks at once.
+# that starts again gets the item again, and so does one that lets it go; one that never keeps
+# it gets the window back. The menu lists the test's server with its row's commands. Started
+# while the watcher runs, the app docks at once. Last, xfce4-panel's own tray: its icon's click
+# opens the popover and the next closes it for good.
 #
 #   sni_x11_e2e_test.sh VANTU TEST_LISTENER [SCREENSHOT_DIR]
 #
@@ -243,4 +246,67 @@ sleep 1
 [ "$(grep -c '^tray\|^shown' "$work/report")" -eq 1 ] || fail "the app did more than dock: $(grep '^tray\|^shown' "$work/report")"
 panel_gone || fail "a window shows although the tray has the item"
 say "started with the tray running, the app docked at once"
+
+# --- xfce4-panel's tray: a click on the icon opens the popover, the next closes it for good (the
+# popup's close on that press and the panel's Activate must not reopen it).
+stop_sni_host
+mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml"
+cat >"$work/config/xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array">
+    <value type="int" value="1"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p=6;x=0;y=0"/>
+      <property name="length" type="uint" value="100"/>
+      <property name="position-locked" type="bool" value="true"/>
+      <property name="size" type="uint" value="30"/>
+      <property name="plugin-ids" type="array">
+        <value type="int" value="1"/>
+      </property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="systray"/>
+  </property>
+</channel>
+XML
+xfconfd="$(ls /usr/lib/*/xfce4/xfconf/xfconfd 2>/dev/null | head -n 1)"
+[ -x "$xfconfd" ] && command -v xfce4-panel >/dev/null || fail "xfce4-panel is not installed (scripts/dev.sh deps installs it)"
+# The settings daemon reads the panel's layout from the test's folder, not the user's.
+HOME="$work/home" XDG_CONFIG_HOME="$work/config" "$xfconfd" >"$work/xfconfd.log" 2>&1 &
+pids+=($!)
+HOME="$work/home" XDG_CONFIG_HOME="$work/config" xfce4-panel --disable-wm-check >"$work/panel.log" 2>&1 &
+pids+=($!)
+e2e_logs+=("$work/panel.log")
+docked="$(count 'tray docked')"
+wait_for "the app to dock into xfce4-panel" count_reaches 'tray docked' $((docked + 1))
+# The icon: the one thing drawn on the bar besides its background.
+icon_x() {
+  import -window root -crop 1280x1+0+15 +repage "$work/bar.txt" 2>/dev/null || return 1
+  /usr/bin/python3 - "$work/bar.txt" <<'PY'
+import sys
+pixels = [line.split()[2] for line in open(sys.argv[1]) if not line.startswith("#")]
+drawn = [x for x, colour in enumerate(pixels) if colour != pixels[-1]]
+print((drawn[0] + drawn[-1]) // 2 if drawn and drawn[-1] - drawn[0] < 40 else "")
+PY
+}
+icon_drawn() { [ -n "$(icon_x)" ]; }
+wait_for "the icon on the bar" icon_drawn
+x="$(icon_x)"
+screenshot xfce-panel
+shown_before="$(count shown)"
+xdotool mousemove "$x" 15 click 1
+wait_for "a click on the icon to open the popover" shown_more
+screenshot xfce-popover
+hidden_before="$(count hidden)"
+shown_before="$(count shown)"
+# Later than a double click's second click, which the popover takes as part of the first.
+sleep 0.6
+xdotool mousemove "$x" 15 click 1
+wait_for "a second click to close it" hidden_more
+sleep 1
+[ "$(count shown)" -eq "$shown_before" ] && panel_gone || fail "the popover opened again after the click that closed it"
+say "xfce4-panel: a click on the icon at $x opened the popover, the next closed it, and it stayed closed"
 echo "PASS"
