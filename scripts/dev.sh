@@ -15,7 +15,7 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev qcoro-qt6-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
-  libcurl4-openssl-dev
+  libcurl4-openssl-dev libxcb1-dev
   # tests, benchmarks, fuzzers
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # what the app runs and what its tests drive

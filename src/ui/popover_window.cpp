@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 
+#include "platform/tray/panel_window_hints.h"
 #include "ui/metrics.h"
 #include "ui/popover_placement.h"
 #include "ui/popover_view.h"
@@ -11,6 +12,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QWindow>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -67,6 +69,13 @@ void PopoverWindow::setContentHeight(int height) {
 void PopoverWindow::showAt(const QRect& anchor) {
     anchor_ = anchor;
     place();
+    // The stand-in for a popup is a window the desktop manages: not one to switch to.
+    if (windowType() != Qt::Popup) {
+        winId();
+        if (QWindow* handle = windowHandle()) {
+            platform::skipTaskbarAndPager(*handle);
+        }
+    }
     show();
     raise();
     activateWindow();

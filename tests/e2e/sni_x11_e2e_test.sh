@@ -239,7 +239,8 @@ mv "$work/report" "$work/report.first"
 ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" \
   HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
   "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
-pids+=($!)
+app_pid=$!
+pids+=("$app_pid")
 wait_for "the item to register at start" registrations_reach $((before + 1))
 wait_for "the app to dock" count_reaches 'tray docked' 1
 sleep 1
@@ -309,4 +310,25 @@ wait_for "a second click to close it" hidden_more
 sleep 1
 [ "$(count shown)" -eq "$shown_before" ] && panel_gone || fail "the popover opened again after the click that closed it"
 say "xfce4-panel: a click on the icon at $x opened the popover, the next closed it, and it stayed closed"
+
+# --- Where a popup cannot be one (an X11 client of a Wayland desktop), its stand-in asks to stay
+# out of the taskbar, the task switcher and the overview.
+kill "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+mv "$work/report" "$work/report.second"
+ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" QT_QPA_PLATFORM=xcb WAYLAND_DISPLAY=wayland-e2e-none \
+  HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+  "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
+app_pid=$!
+pids+=("$app_pid")
+wait_for "the app to dock again" count_reaches 'tray docked' 1
+sleep 0.6
+shown_before="$(count shown)"
+xdotool mousemove "$x" 15 click 1
+wait_for "the popover's stand-in" shown_more
+wait_for "its window to be mapped" panel_visible
+states="$(xprop -id "$(xdotool search --onlyvisible --class vantu | head -n 1)" _NET_WM_STATE)"
+[[ "$states" == *_NET_WM_STATE_SKIP_TASKBAR* && "$states" == *_NET_WM_STATE_SKIP_PAGER* ]] ||
+  fail "the popover's stand-in does not keep out of the taskbar: $states"
+say "the popover's stand-in under X11 on a Wayland desktop keeps out of the taskbar and the task switcher"
 echo "PASS"
