@@ -122,9 +122,15 @@ void AppDelegate::togglePopover() {
     if (!isDocked()) {
         return;
     }
-    // A click elsewhere closed the popup a moment ago, and that click was on the icon.
+    // A click elsewhere closed the popup a moment ago, and that click was on the icon. (A
+    // press that closed a real popup never reaches an XEmbed icon, ours: a click on it then is
+    // a new one. The icon of a StatusNotifierItem tray is the tray's, which sees the press too.)
     const std::optional<qint64> sinceClosed = popover_->sinceClosedByUser();
-    if (sinceClosed && *sinceClosed < kReopenGuardMilliseconds) {
+    const std::optional<qint64> sincePressed = tray_->kind() == TrayIcon::Kind::statusNotifier
+                                                   ? popover_->sinceClosedByPress()
+                                                   : std::nullopt;
+    if ((sinceClosed && *sinceClosed < kReopenGuardMilliseconds) ||
+        (sincePressed && *sincePressed < kReopenGuardMilliseconds)) {
         return;
     }
     openPopover();

@@ -110,6 +110,10 @@ std::optional<qint64> PopoverWindow::sinceClosedByUser() const {
     return closedByUser_.elapsed();
 }
 
+std::optional<qint64> PopoverWindow::sinceClosedByPress() const {
+    return closedByPress_.isValid() ? std::optional<qint64>(closedByPress_.elapsed()) : std::nullopt;
+}
+
 void PopoverWindow::keyPressEvent(QKeyEvent* event) {
     if (mode_ == Mode::popup && event->key() == Qt::Key_Escape) {
         event->accept();
@@ -133,7 +137,7 @@ void PopoverWindow::mousePressEvent(QMouseEvent* event) {
     // another process (xfce4-panel's), the tray's own Activate still follows and must not
     // reopen it.
     if (mode_ == Mode::popup && windowType() == Qt::Popup && !rect().contains(event->position().toPoint())) {
-        closedByUser_.start();
+        closedByPress_.start();
     }
     QWidget::mousePressEvent(event);
 }
