@@ -126,9 +126,8 @@ void AppDelegate::togglePopover() {
     // press that closed a real popup never reaches an XEmbed icon, ours: a click on it then is
     // a new one. The icon of a StatusNotifierItem tray is the tray's, which sees the press too.)
     const std::optional<qint64> sinceClosed = popover_->sinceClosedByUser();
-    const std::optional<qint64> sincePressed = tray_->kind() == TrayIcon::Kind::statusNotifier
-                                                   ? popover_->sinceClosedByPress()
-                                                   : std::nullopt;
+    const std::optional<qint64> sincePressed =
+        tray_->kind() == TrayIcon::Kind::statusNotifier ? popover_->sinceClosedByPress() : std::nullopt;
     if ((sinceClosed && *sinceClosed < kReopenGuardMilliseconds) ||
         (sincePressed && *sincePressed < kReopenGuardMilliseconds)) {
         return;

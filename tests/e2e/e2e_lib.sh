@@ -88,8 +88,8 @@ count_reaches() { [ "$(count "$1")" -ge "$2" ]; }
 # client, which clicks and reads the registered item as a host would.
 sni_host_script="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/sni_host.py"
 sni() { /usr/bin/python3 "$sni_host_script" "$@"; }
-start_sni_host() {  # [ICON_DIR [--drop N]]
-  /usr/bin/python3 "$sni_host_script" serve "$work/host.log" "${@:-}" >>"$work/host.out" 2>&1 &
+start_sni_host() {  # [ICON_DIR]
+  /usr/bin/python3 "$sni_host_script" serve "$work/host.log" "${1:-}" >>"$work/host.out" 2>&1 &
   host_pid=$!
   pids+=("$host_pid")
 }

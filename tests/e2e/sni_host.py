@@ -2,15 +2,12 @@
 """A StatusNotifierWatcher and host on the session bus, as a desktop's tray runs them, for the
 end-to-end tests; and a client that clicks and inspects the registered item as a host would.
 
-  sni_host.py serve LOG [ICON_DIR] [--drop N]   run the watcher and host; log each event as a
-                                     JSON line; let the first N registrations go again at once,
-                                     as GNOME's extension does with an item it fails to read
+  sni_host.py serve LOG [ICON_DIR]   run the watcher and host; log each event as a JSON line
+                                     ($SNI_DROP: let that many registrations go again at once)
   sni_host.py props                  print the first registered item's properties as JSON
   sni_host.py layout                 print its menu's layout as JSON
-  sni_host.py labels                 print the menu's labels, a submenu's indented under it
-  sni_host.py click LABEL...         send "clicked" to the item with that label (in the submenu
-                                     with the label before it, if more are given)
-  sni_host.py about-to-show          tell the menu it is about to be shown
+  sni_host.py labels | about-to-show print the labels (a submenu's indented) | call AboutToShow
+  sni_host.py click LABEL...         send "clicked" to the item with that label (in LABEL's submenu)
   sni_host.py activate X Y | secondary X Y | context X Y   call the item's method
 """
 import asyncio
@@ -96,9 +93,9 @@ async def item_properties(bus, service, path):
 
 
 class Watcher(ServiceInterface):
-    def __init__(self, bus, log, icon_dir, drop=0):
+    def __init__(self, bus, log, icon_dir):
         super().__init__(WATCHER)
-        self.drop = drop
+        self.drop = int(os.environ.get("SNI_DROP", "0"))
         self.bus = bus
         self.log = log
         self.icon_dir = icon_dir
@@ -125,12 +122,10 @@ class Watcher(ServiceInterface):
             self.drop -= 1
             asyncio.get_event_loop().create_task(self.let_go(entry))
 
-    async def let_go(self, entry):
+    async def let_go(self, entry):  # as GNOME's extension does with an item it fails to read
         await asyncio.sleep(0.2)
-        if entry in self.items:
-            self.items.remove(entry)
+        self.items.remove(entry)
         self.StatusNotifierItemUnregistered(entry)
-        self.write(event="dropped", service=entry)
 
     @method()
     def RegisterStatusNotifierHost(self, service: "s"):
@@ -178,10 +173,10 @@ class Watcher(ServiceInterface):
             self.write(event="unregistered", service=entry)
 
 
-async def serve(log_path, icon_dir, drop):
+async def serve(log_path, icon_dir):
     bus = await MessageBus(bus_type=BusType.SESSION).connect()
     log = open(log_path, "a")
-    watcher = Watcher(bus, log, icon_dir, drop)
+    watcher = Watcher(bus, log, icon_dir)
 
     # dbus_next does not hand the sender to a method: note it from the raw message first.
     def note_sender(message):
@@ -235,15 +230,12 @@ async def client(command, args):
             print(json.dumps({"revision": revision, "layout": plain(layout)}))
         elif command == "labels":
             def show(node, indent):
-                for child in node[2]:
-                    if child.value[1].get("type", Variant("s", "")).value != "separator":
-                        enabled = child.value[1].get("enabled", Variant("b", True)).value
-                        print(indent + label(child.value) + ("" if enabled else " (disabled)"))
-                        show(child.value, indent + "  ")
+                for child in (c.value for c in node[2] if label(c.value)):
+                    print(indent + label(child))
+                    show(child, indent + "  ")
             show(layout, "")
         elif command == "about-to-show":
-            (update,) = await call(bus, name, menu.value, MENU_IFACE, "AboutToShow", "i", (0,))
-            print(update)
+            print((await call(bus, name, menu.value, MENU_IFACE, "AboutToShow", "i", (0,)))[0])
         else:
             node = layout
             for wanted in args:
@@ -262,13 +254,7 @@ def main():
     if len(sys.argv) < 2:
         raise SystemExit(__doc__)
     if sys.argv[1] == "serve":
-        args = sys.argv[2:]
-        drop = 0
-        if "--drop" in args:
-            at = args.index("--drop")
-            drop = int(args[at + 1])
-            del args[at:at + 2]
-        asyncio.run(serve(args[0], args[1] if len(args) > 1 and args[1] else None, drop))
+        asyncio.run(serve(sys.argv[2], sys.argv[3] if len(sys.argv) > 3 else None))
     else:
         asyncio.run(client(sys.argv[1], sys.argv[2:]))
 

@@ -78,7 +78,8 @@ void DBusMenuExporter::forget(QAction* action) {
 
 bool DBusMenuExporter::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
-    if (watched_.contains(watched) && (type == QEvent::ActionAdded || type == QEvent::ActionRemoved || type == QEvent::ActionChanged)) {
+    if (watched_.contains(watched) &&
+        (type == QEvent::ActionAdded || type == QEvent::ActionRemoved || type == QEvent::ActionChanged)) {
         QAction* action = static_cast<QActionEvent*>(event)->action();
         if (type == QEvent::ActionRemoved) {
             // Its id is not given to another action: a host may still hold it.
@@ -121,7 +122,8 @@ QList<QAction*> DBusMenuExporter::childrenOf(int id) const {
         return root_ ? actionsOf_(*root_) : QList<QAction*>();
     }
     const QAction* action = actionOf(id);
-    return action != nullptr && action->menu<QObject*>() != nullptr ? actionsOf_(*action->menu<QObject*>()) : QList<QAction*>();
+    return action != nullptr && action->menu<QObject*>() != nullptr ? actionsOf_(*action->menu<QObject*>())
+                                                                    : QList<QAction*>();
 }
 
 QString DBusMenuExporter::protocolLabel(const QString& text) {

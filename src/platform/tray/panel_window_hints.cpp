@@ -7,8 +7,8 @@
 
 #include <array>
 #include <cstdlib>
-#include <string>
 #include <memory>
+#include <string>
 
 namespace vantu::platform {
 namespace {

@@ -142,8 +142,8 @@ void StatusNotifierItem::registerWithWatcher() {
 
 void StatusNotifierItem::checkKept() {
     const quint64 attempt = attempt_;
-    QDBusMessage message = QDBusMessage::createMethodCall(kWatcherService, kWatcherPath,
-                                                          u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(kWatcherService, kWatcherPath, u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
     message << kWatcherService << u"RegisteredStatusNotifierItems"_s;
     auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this, call, attempt] {
