@@ -64,15 +64,24 @@ void TrayMenu::updateServers() {
         return;
     }
     stale_ = false;
+    QList<Shown> shown;
+    for (const Listener& listener : store_.listeners()) {
+        const StopTarget* force = store_.forceTarget(listener);
+        shown.append({listener, store_.isStopping(listener),
+                      force != nullptr ? std::optional<StopTarget>(*force) : std::nullopt});
+    }
+    if (shown == shown_ && servers_.size() == shown.size()) {
+        return;
+    }
+    shown_ = shown;
     // Out of the menu first, so whoever follows it sees each entry leave whole.
     for (QMenu* server : std::as_const(servers_)) {
         menu_.removeAction(server->menuAction());
         server->deleteLater();
     }
     servers_.clear();
-    for (const Listener& listener : store_.listeners()) {
+    for (const auto& [listener, stopping, force] : std::as_const(shown_)) {
         QMenu* server = RowMenu::build(store_, listener, nullptr);
-        const bool stopping = store_.isStopping(listener);
         const QString label = serverLabel(listener.displayName(), listener.port);
         QString title = stopping ? tr("%1 \u2014 Stopping\u2026").arg(label) : label;
         server->setTitle(title.replace(u'&', u"&&"_s));
@@ -80,7 +89,7 @@ void TrayMenu::updateServers() {
             server->setIcon(lockIcon());
         }
         // The row's own button first: Stop, or Force once a stop did not take.
-        auto* stop = new QAction(store_.forceTarget(listener) != nullptr ? tr("Force") : tr("Stop"), server);
+        auto* stop = new QAction(force ? tr("Force") : tr("Stop"), server);
         stop->setObjectName(u"stop"_s);
         stop->setEnabled(listener.canTerminate() && !stopping);
         connect(stop, &QAction::triggered, this, [this, listener] { store_.stop(listener); });

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "core/listener.h"
+#include "core/stop_target.h"
+
 #include <QMenu>
 #include <QObject>
+
+#include <optional>
 
 namespace vantu {
 
@@ -35,6 +40,15 @@ private:
     QMenu menu_;
     QAction* commandsStart_ = nullptr;
     QList<QMenu*> servers_;
+    // What the entries show: each server, whether it is being stopped and what a forced stop
+    // would end. A menu rebuilt without need would renumber its items under a host's pointer.
+    struct Shown {
+        Listener listener;
+        bool stopping = false;
+        std::optional<StopTarget> force;
+        friend bool operator==(const Shown&, const Shown&) = default;
+    };
+    QList<Shown> shown_;
     bool updating_ = false;
     bool stale_ = false;
 };
