@@ -49,9 +49,8 @@ TrayMenu::TrayMenu(PortStore& store, QObject* parent) : QObject(parent), store_(
     updateServers();
 }
 
-TrayMenu::~TrayMenu() {
-    qDeleteAll(servers_);
-}
+// The server menus are the menu's children.
+TrayMenu::~TrayMenu() = default;
 
 QString TrayMenu::serverLabel(const QString& displayName, quint16 port) {
     return displayName + u" \u00b7 "_s + QString::number(port);
@@ -81,7 +80,7 @@ void TrayMenu::updateServers() {
     }
     servers_.clear();
     for (const auto& [listener, stopping, force] : std::as_const(shown_)) {
-        QMenu* server = RowMenu::build(store_, listener, nullptr);
+        QMenu* server = RowMenu::build(store_, listener, &menu_);
         const QString label = serverLabel(listener.displayName(), listener.port);
         QString title = stopping ? tr("%1 \u2014 Stopping\u2026").arg(label) : label;
         server->setTitle(title.replace(u'&', u"&&"_s));
