@@ -121,7 +121,11 @@ void StatusNotifierItem::registerWithWatcher() {
     setRegistration(Registration::pending);
     QDBusMessage message =
         QDBusMessage::createMethodCall(kWatcherService, kWatcherPath, kWatcherService, u"RegisterStatusNotifierItem"_s);
-    message << serviceName_;
+    // By its path on this connection, not by the name: GNOME's extension watches an item given
+    // by name for the name's owner, and when that answer overtakes its first read of the item it
+    // wipes what it read and fails on reading it again ("Argument two may not be null"), then
+    // drops the item. Every watcher takes a path (libappindicator's items register so).
+    message << kItemPath;
     auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this, call, attempt] {
         call->deleteLater();
