@@ -15,7 +15,7 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev qcoro-qt6-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
-  libcurl4-openssl-dev
+  libcurl4-openssl-dev libxcb1-dev
   # tests, benchmarks, fuzzers
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # what the app runs and what its tests drive
@@ -26,6 +26,8 @@ packages=(
   xvfb xdotool trayer x11-utils imagemagick
   # StatusNotifierItem trays on a private session bus, and Wayland (headless sway, screenshots)
   dbus python3-dbus-next qt6-wayland sway xwayland foot grim
+  # xfce4-panel, whose tray hosts the item as xfce desktops do
+  xfce4-panel
   # container engines the tests start privately, with an image made of busybox (no registry)
   docker.io busybox-static curl podman uidmap slirp4netns runc catatonit
 )

@@ -4,6 +4,7 @@
 #include "store/port_store.h"
 #include "ui/popover_view.h"
 #include "ui/popover_window.h"
+#include "ui/tray_menu.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -20,17 +21,15 @@ AppDelegate::AppDelegate(std::unique_ptr<PortStore> store, std::function<void()>
       store_(std::move(store)),
       popover_(std::make_unique<PopoverWindow>(
           *store_, quit ? std::move(quit) : std::function<void()>([] { QCoreApplication::quit(); }))) {
-    trayMenu_ = std::make_unique<QMenu>();
-    trayMenu_->setObjectName(u"trayMenu"_s);
-    connect(trayMenu_->addAction(tr("Open")), &QAction::triggered, this, &AppDelegate::openPopover);
-    connect(trayMenu_->addAction(tr("Refresh")), &QAction::triggered, this, [this] { store_->refresh(); });
-    connect(trayMenu_->addAction(tr("Discovery Settings\u2026")), &QAction::triggered, this,
-            &AppDelegate::openDiscoverySettings);
-    trayMenu_->addSeparator();
+    trayMenu_ = std::make_unique<TrayMenu>(*store_);
+    connect(trayMenu_.get(), &TrayMenu::openRequested, this, &AppDelegate::openPopover);
+    connect(trayMenu_.get(), &TrayMenu::discoverySettingsRequested, this, &AppDelegate::openDiscoverySettings);
     const std::function<void()> quitApp = popover_->quitAction();
-    connect(trayMenu_->addAction(tr("Quit")), &QAction::triggered, this, [quitApp] { quitApp(); });
-    tray_ = std::make_unique<TrayIcon>(*trayMenu_, std::move(bus));
+    connect(trayMenu_.get(), &TrayMenu::quitRequested, this, [quitApp] { quitApp(); });
+    tray_ = std::make_unique<TrayIcon>(trayMenu_->menu(), std::move(bus));
     connect(tray_.get(), &TrayIcon::kindChanged, this, &AppDelegate::followTray);
+    // The menu lists what a scan finds: one starts as it opens, and the menu follows.
+    connect(tray_.get(), &TrayIcon::menuAboutToShow, this, [this] { store_->refresh(); });
     connect(tray_.get(), &TrayIcon::activated, this, &AppDelegate::onIconActivated);
     // The tray tells how many servers the last scan found, once the store has settled.
     connect(store_.get(), &PortStore::willChange, this, [this] {
@@ -40,6 +39,12 @@ AppDelegate::AppDelegate(std::unique_ptr<PortStore> store, std::function<void()>
         }
     });
 }
+
+#ifdef VANTU_TEST_HOOKS
+QMenu* AppDelegate::trayMenu() const {
+    return &trayMenu_->menu();
+}
+#endif
 
 AppDelegate::~AppDelegate() {
     store_->setOnLayoutChange({});
@@ -117,9 +122,14 @@ void AppDelegate::togglePopover() {
     if (!isDocked()) {
         return;
     }
-    // A click elsewhere closed the popup a moment ago, and that click was on the icon.
+    // A click elsewhere closed the popup a moment ago, and that click was on the icon. (A
+    // press that closed a real popup never reaches an XEmbed icon, ours: a click on it then is
+    // a new one. The icon of a StatusNotifierItem tray is the tray's, which sees the press too.)
     const std::optional<qint64> sinceClosed = popover_->sinceClosedByUser();
-    if (sinceClosed && *sinceClosed < kReopenGuardMilliseconds) {
+    const std::optional<qint64> sincePressed =
+        tray_->kind() == TrayIcon::Kind::statusNotifier ? popover_->sinceClosedByPress() : std::nullopt;
+    if ((sinceClosed && *sinceClosed < kReopenGuardMilliseconds) ||
+        (sincePressed && *sincePressed < kReopenGuardMilliseconds)) {
         return;
     }
     openPopover();

@@ -15,6 +15,7 @@ namespace vantu {
 
 class PopoverWindow;
 class PortStore;
+class TrayMenu;
 
 // Owns the tray item, the popover and the application state, opens and closes the popover
 // from the icon, and keeps the popover's size in step with the store.
@@ -39,10 +40,8 @@ public:
     // Opens the panel on the discovery settings.
     void openDiscoverySettings();
 #ifdef VANTU_TEST_HOOKS
-    // The tray icon's right-click menu: Open, Refresh, Discovery Settings…, Quit.
-    [[nodiscard]] QMenu* trayMenu() const {
-        return trayMenu_.get();
-    }
+    // The tray icon's menu: the servers, then Open Vantu, Refresh, Discovery Settings…, Quit.
+    [[nodiscard]] QMenu* trayMenu() const;
     [[nodiscard]] PortStore& store() const {
         return *store_;
     }
@@ -82,7 +81,7 @@ private:
 
     std::unique_ptr<PortStore> store_;
     std::unique_ptr<PopoverWindow> popover_;
-    std::unique_ptr<QMenu> trayMenu_;
+    std::unique_ptr<TrayMenu> trayMenu_;
     MenuBarIcon icon_;
     std::unique_ptr<TrayIcon> tray_;
     bool describing_ = false;

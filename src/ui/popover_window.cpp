@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 
+#include "platform/tray/panel_window_hints.h"
 #include "ui/metrics.h"
 #include "ui/popover_placement.h"
 #include "ui/popover_view.h"
@@ -12,6 +13,7 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
@@ -67,6 +69,13 @@ void PopoverWindow::setContentHeight(int height) {
 void PopoverWindow::showAt(const QRect& anchor) {
     anchor_ = anchor;
     place();
+    // The stand-in for a popup is a window the desktop manages: not one to switch to.
+    if (windowType() != Qt::Popup) {
+        winId();
+        if (QWindow* handle = windowHandle()) {
+            platform::skipTaskbarAndPager(*handle);
+        }
+    }
     show();
     raise();
     activateWindow();
@@ -101,6 +110,10 @@ std::optional<qint64> PopoverWindow::sinceClosedByUser() const {
     return closedByUser_.elapsed();
 }
 
+std::optional<qint64> PopoverWindow::sinceClosedByPress() const {
+    return closedByPress_.isValid() ? std::optional<qint64>(closedByPress_.elapsed()) : std::nullopt;
+}
+
 void PopoverWindow::keyPressEvent(QKeyEvent* event) {
     if (mode_ == Mode::popup && event->key() == Qt::Key_Escape) {
         event->accept();
@@ -119,6 +132,12 @@ void PopoverWindow::mousePressEvent(QMouseEvent* event) {
         shownFor && *shownFor < QApplication::doubleClickInterval()) {
         event->accept();
         return;
+    }
+    // A popup closes on a press outside it. When that press was on the icon of a tray in
+    // another process (xfce4-panel's), the tray's own Activate still follows and must not
+    // reopen it.
+    if (mode_ == Mode::popup && windowType() == Qt::Popup && !rect().contains(event->position().toPoint())) {
+        closedByPress_.start();
     }
     QWidget::mousePressEvent(event);
 }

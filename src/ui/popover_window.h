@@ -38,6 +38,8 @@ public:
     // Milliseconds since the popover last closed by losing activation (where it cannot be a
     // real popup); nullopt if it never did.
     [[nodiscard]] std::optional<qint64> sinceClosedByUser() const;
+    // Milliseconds since the popup last closed on a press outside it; nullopt if it never did.
+    [[nodiscard]] std::optional<qint64> sinceClosedByPress() const;
     // Milliseconds since it was last shown; nullopt if it never was.
     [[nodiscard]] std::optional<qint64> sinceShown() const;
 
@@ -68,6 +70,7 @@ private:
     Mode mode_ = Mode::popup;
     std::optional<QRect> anchor_;
     QElapsedTimer closedByUser_;
+    QElapsedTimer closedByPress_;
     QElapsedTimer shownAt_;
 };
 

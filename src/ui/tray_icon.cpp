@@ -32,10 +32,18 @@ const char* kindName(TrayIcon::Kind kind) {
 using platform::StatusNotifierItem;
 
 TrayIcon::TrayIcon(QMenu& menu, QDBusConnection bus, QObject* parent)
-    : QObject(parent), menu_(menu), menuExport_(menu.actions()), item_(std::move(bus), u"vantu"_s) {
+    : QObject(parent),
+      menu_(menu),
+      menuExport_(menu,
+                  [](const QObject& submenu) {
+                      const auto* widget = qobject_cast<const QWidget*>(&submenu);
+                      return widget != nullptr ? widget->actions() : QList<QAction*>();
+                  }),
+      item_(std::move(bus), u"vantu"_s) {
     item_.setTitle(tr("Vantu"));
     item_.setMenu(&menuExport_);
     connect(&item_, &StatusNotifierItem::registrationChanged, this, &TrayIcon::follow);
+    connect(&menuExport_, &platform::DBusMenuExporter::aboutToShow, this, &TrayIcon::menuAboutToShow);
     connect(&item_, &StatusNotifierItem::activated, this, [this](QPoint at) {
         clickedAt_ = at;
         Q_EMIT activated(QSystemTrayIcon::Trigger);

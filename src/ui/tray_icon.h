@@ -61,6 +61,8 @@ Q_SIGNALS:
     // A click (Trigger), a double click (XEmbed only), a middle click on the icon, or, where
     // no menu can pop up on its own (Wayland), a right click (Context).
     void activated(QSystemTrayIcon::ActivationReason reason);
+    // A StatusNotifierItem host is about to show the menu.
+    void menuAboutToShow();
 
 private:
     void follow();

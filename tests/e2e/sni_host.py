@@ -3,9 +3,11 @@
 end-to-end tests; and a client that clicks and inspects the registered item as a host would.
 
   sni_host.py serve LOG [ICON_DIR]   run the watcher and host; log each event as a JSON line
+                                     ($SNI_DROP: let that many registrations go again at once)
   sni_host.py props                  print the first registered item's properties as JSON
   sni_host.py layout                 print its menu's layout as JSON
-  sni_host.py click LABEL            send "clicked" to the menu item with that label
+  sni_host.py labels | about-to-show print the labels (a submenu's indented) | call AboutToShow
+  sni_host.py click LABEL...         send "clicked" to the item with that label (in LABEL's submenu)
   sni_host.py activate X Y | secondary X Y | context X Y   call the item's method
 """
 import asyncio
@@ -93,6 +95,7 @@ async def item_properties(bus, service, path):
 class Watcher(ServiceInterface):
     def __init__(self, bus, log, icon_dir):
         super().__init__(WATCHER)
+        self.drop = int(os.environ.get("SNI_DROP", "0"))
         self.bus = bus
         self.log = log
         self.icon_dir = icon_dir
@@ -115,6 +118,14 @@ class Watcher(ServiceInterface):
             self.items.append(entry)
         self.StatusNotifierItemRegistered(entry)
         asyncio.get_event_loop().create_task(self.describe(name, path, "registered"))
+        if self.drop > 0:
+            self.drop -= 1
+            asyncio.get_event_loop().create_task(self.let_go(entry))
+
+    async def let_go(self, entry):  # as GNOME's extension does with an item it fails to read
+        await asyncio.sleep(0.2)
+        self.items.remove(entry)
+        self.StatusNotifierItemUnregistered(entry)
 
     @method()
     def RegisterStatusNotifierHost(self, service: "s"):
@@ -180,6 +191,8 @@ async def serve(log_path, icon_dir):
             return
         if message.member == "NameOwnerChanged" and message.body[2] == "":
             watcher.forget(message.body[0])
+        elif message.interface == MENU_IFACE and message.member == "LayoutUpdated":
+            watcher.write(event="LayoutUpdated", revision=message.body[0])
         elif message.interface == ITEM_IFACE and message.member.startswith("New"):
             for entry in watcher.items:
                 name, path = entry.split("/", 1)
@@ -189,6 +202,8 @@ async def serve(log_path, icon_dir):
                ("type='signal',interface='org.freedesktop.DBus',member='NameOwnerChanged'",))
     await call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "AddMatch", "s",
                (f"type='signal',interface='{ITEM_IFACE}'",))
+    await call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "AddMatch", "s",
+               (f"type='signal',interface='{MENU_IFACE}'",))
     await bus.request_name(f"org.kde.StatusNotifierHost-{os.getpid()}")
     await bus.request_name(WATCHER)
     watcher.write(event="watcher ready")
@@ -207,16 +222,28 @@ async def client(command, args):
         props = await item_properties(bus, name, path)
         props["IconPixmap"] = [[w, h] for w, h, _ in props["IconPixmap"]]
         print(json.dumps(plain(props)))
-    elif command in ("layout", "click"):
+    elif command in ("layout", "labels", "click", "about-to-show"):
         (menu,) = await call(bus, name, path, "org.freedesktop.DBus.Properties", "Get", "ss", (ITEM_IFACE, "Menu"))
         revision, layout = await call(bus, name, menu.value, MENU_IFACE, "GetLayout", "iias", (0, -1, []))
+        label = lambda node: node[1].get("label", Variant("s", "")).value
         if command == "layout":
             print(json.dumps({"revision": revision, "layout": plain(layout)}))
+        elif command == "labels":
+            def show(node, indent):
+                for child in (c.value for c in node[2] if label(c.value)):
+                    print(indent + label(child))
+                    show(child, indent + "  ")
+            show(layout, "")
+        elif command == "about-to-show":
+            print((await call(bus, name, menu.value, MENU_IFACE, "AboutToShow", "i", (0,)))[0])
         else:
-            ids = [child.value[0] for child in layout[2] if child.value[1].get("label", Variant("s", "")).value == args[0]]
-            if not ids:
-                raise SystemExit(f"no menu item is labelled {args[0]!r}")
-            await call(bus, name, menu.value, MENU_IFACE, "Event", "isvu", (ids[0], "clicked", Variant("s", ""), 0))
+            node = layout
+            for wanted in args:
+                found = [child.value for child in node[2] if label(child.value) == wanted]
+                if not found:
+                    raise SystemExit(f"no menu item is labelled {wanted!r}")
+                node = found[0]
+            await call(bus, name, menu.value, MENU_IFACE, "Event", "isvu", (node[0], "clicked", Variant("s", ""), 0))
     else:
         member = {"activate": "Activate", "secondary": "SecondaryActivate", "context": "ContextMenu"}[command]
         await call(bus, name, path, ITEM_IFACE, member, "ii", (int(args[0]), int(args[1])))

@@ -149,6 +149,12 @@ sni activate 0 0
 wait_for "a second Activate to close it" hidden_more
 say "ContextMenu opened the panel; a second Activate closed it"
 
+# The menu's Open Vantu opens the popover too.
+shown_before="$(count shown)"
+sni click "Open Vantu"
+wait_for "Open Vantu to open the popover" shown_more
+wait_for "sway to show it" shown_on_screen
+
 # --- The tray goes: the panel is a window again.
 stop_sni_host
 wait_for "the window to come back" count_reaches 'tray window' 2

@@ -4,7 +4,8 @@
 # run them. Started before the tray, the app shows its panel as a window; once the watcher
 # appears the item registers and the window gives way; the item's properties, its D-Bus menu
 # and its clicks do what they say; when the watcher goes the window comes back, and a watcher
-# that starts again gets the item again. Started while the watcher runs, the app docks at once.
+# that starts again gets the item again, as does one that lets it go. Started while the watcher
+# runs, the app docks at once. Last, xfce4-panel's tray: the icon's second click closes for good.
 #
 #   sni_x11_e2e_test.sh VANTU TEST_LISTENER [SCREENSHOT_DIR]
 #
@@ -78,11 +79,12 @@ labels="$(sni layout | /usr/bin/python3 -c '
 import json, sys
 layout = json.load(sys.stdin)["layout"]
 print("|".join(child[1]["label"] for child in layout[2] if child[1].get("type") != "separator"))')"
-[ "$labels" = "Open|Refresh|Discovery Settings…|Quit" ] || fail "menu entries: $labels"
+[ "$labels" = "Open Vantu|Refresh|Discovery Settings…|Quit" ] || fail "menu entries: $labels"
 
 # A dev server starts; Refresh scans, and the tooltip then tells what the scan found.
 "$test_listener" "$port" >"$work/listener.out" &
-pids+=($!)
+listener=$!
+pids+=("$listener")
 listening() { grep -q '^PORT ' "$work/listener.out"; }
 wait_for "the dev server to listen" listening
 scans="$(count scanning)"
@@ -94,14 +96,24 @@ wait_for "the tooltip to tell the count" told
 [ "$(count shown)" -eq 1 ] || fail "Refresh opened the panel"
 # Open opens the popover.
 shown_before="$(count shown)"
-sni click Open
+sni click "Open Vantu"
 shown_more() { [ "$(count shown)" -gt "$shown_before" ]; }
-wait_for "the menu's Open to open the popover" shown_more
+wait_for "the menu's Open Vantu to open the popover" shown_more
 hidden_before="$(count hidden)"
 sni activate 0 0
 hidden_more() { [ "$(count hidden)" -gt "$hidden_before" ]; }
 wait_for "Activate to close the popover" hidden_more
-say "the menu lists Open, Refresh, Discovery Settings…, Quit; Refresh and Open work"
+say "the menu lists Open Vantu, Refresh, Discovery Settings…, Quit; Refresh and Open Vantu work"
+
+# --- The server heads the menu, with what its row offers; the menu scans as it is about to show.
+server_listed() { sni labels >"$work/labels" && head -n 1 "$work/labels" | grep -q " · $port\$"; }
+wait_for "the server atop the menu" server_listed
+server="$(head -n 1 "$work/labels")"
+[ "$(sed -n 2,5p "$work/labels" | tr '\n' '|')" = "  Stop|  Open in Browser|  Copy Address|  Show Project Folder|" ] &&
+  grep -qx "  Choose Project Folder…" "$work/labels" || fail "the server's submenu: $(cat "$work/labels")"
+scans="$(count scanning)"
+[ "$(sni about-to-show)" = False ] || fail "AboutToShow asked for an update it would not give"
+wait_for "AboutToShow to scan" scanned_once_more
 
 # --- Activate opens the popover at the pointer when the host gives no place...
 xdotool mousemove 700 300
@@ -144,6 +156,16 @@ xdotool key Escape
 wait_for "the menu to close" count_reaches 'menu hidden' 1
 say "ContextMenu opened the menu"
 
+# --- The server's Stop stops it, and the menu lets it go.
+updates="$(grep -c '"event": "LayoutUpdated"' "$work/host.log")" || true
+sni click "$server" Stop
+listener_gone() { ! ps -o stat= -p "$listener" | grep -qv Z; }
+wait_for "the menu's Stop to end the server" listener_gone
+server_unlisted() { ! sni labels | grep -q " · $port\$"; }
+wait_for "the server to leave the menu" server_unlisted
+[ "$(grep -c '"event": "LayoutUpdated"' "$work/host.log")" -gt "${updates:-0}" ] || fail "no LayoutUpdated announced the change"
+say "the menu's Stop ended $server; LayoutUpdated told the host"
+
 # --- The watcher goes (a panel restart): the window comes back; it returns: the item too.
 stop_sni_host
 wait_for "the window to come back" count_reaches 'tray window' 2
@@ -162,7 +184,8 @@ start_sni_host
 wait_for "the item to register with the restarted watcher" registrations_reach 3
 sleep 1
 [ "$(registrations)" -eq 3 ] || fail "expected one item per watcher, saw $(registrations) registrations"
-[ "$(grep '"event": "registered"' "$work/host.log" | grep -c "\"org.kde.StatusNotifierItem-$app_pid-1\"")" -eq 3 ] ||
+# Ours registers by its path on the app's connection; Qt's own would by a name.
+[ "$(grep '"event": "registered"' "$work/host.log" | grep -c '"service": ":1\.[0-9]*", "path": "/StatusNotifierItem"')" -eq 3 ] ||
   fail "an item under another name registered: $(grep '"event": "registered"' "$work/host.log" | cut -c1-120)"
 panel_gone || fail "the panel is a window although the restarted watcher has the item"
 say "a watcher that restarted at once got the item, and only it"
@@ -174,11 +197,107 @@ mv "$work/report" "$work/report.first"
 ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" \
   HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
   "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
-pids+=($!)
+app_pid=$!
+pids+=("$app_pid")
 wait_for "the item to register at start" registrations_reach 4
 wait_for "the app to dock" count_reaches 'tray docked' 1
 sleep 1
 [ "$(grep -c '^tray\|^shown' "$work/report")" -eq 1 ] || fail "the app did more than dock: $(grep '^tray\|^shown' "$work/report")"
 panel_gone || fail "a window shows although the tray has the item"
 say "started with the tray running, the app docked at once"
+
+# --- A watcher that lets the item go gets it again; one that never keeps it, a few times, and
+# then the panel is a window again.
+docked="$(count 'tray docked')"
+before="$(registrations)"
+stop_sni_host
+SNI_DROP=1 start_sni_host
+wait_for "the dropped item to register again" registrations_reach $((before + 2))
+wait_for "the app to dock again" count_reaches 'tray docked' $((docked + 1))
+sleep 1
+panel_gone || fail "the panel is a window although the watcher took the item again"
+windows="$(count 'tray window')"
+stop_sni_host
+before="$(registrations)"
+SNI_DROP=99 start_sni_host
+wait_for "the app to give up on the tray" count_reaches 'tray window' $((windows + 2))
+tries="$(($(registrations) - before))"
+sleep 2
+[ "$(($(registrations) - before))" -eq "$tries" ] || fail "the app kept registering after it gave up"
+say "a watcher that let the item go got it again; one that never kept it: $tries tries, then the window"
+
+# --- xfce4-panel's tray: a click on the icon opens the popover, the next closes it for good (the
+# popup's close on that press and the panel's Activate must not reopen it).
+stop_sni_host
+mkdir -p "$work/config/xfce4/xfconf/xfce-perchannel-xml"
+cat >"$work/config/xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array">
+    <value type="int" value="1"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p=6;x=0;y=0"/>
+      <property name="length" type="uint" value="100"/>
+      <property name="position-locked" type="bool" value="true"/>
+      <property name="size" type="uint" value="30"/>
+      <property name="plugin-ids" type="array">
+        <value type="int" value="1"/>
+      </property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="systray"/>
+  </property>
+</channel>
+XML
+xfconfd="$(ls /usr/lib/*/xfce4/xfconf/xfconfd 2>/dev/null | head -n 1)"
+[ -x "$xfconfd" ] && command -v xfce4-panel >/dev/null || fail "xfce4-panel is not installed (scripts/dev.sh deps installs it)"
+# The settings daemon reads the panel's layout from the test's folder, not the user's.
+HOME="$work/home" XDG_CONFIG_HOME="$work/config" "$xfconfd" >"$work/xfconfd.log" 2>&1 &
+pids+=($!)
+HOME="$work/home" XDG_CONFIG_HOME="$work/config" xfce4-panel --disable-wm-check >"$work/panel.log" 2>&1 &
+pids+=($!)
+e2e_logs+=("$work/panel.log")
+docked="$(count 'tray docked')"
+wait_for "the app to dock into xfce4-panel" count_reaches 'tray docked' $((docked + 1))
+# The icon: the one thing drawn on the bar besides its background.
+icon_x() {
+  import -window root -crop 1280x1+0+15 +repage "$work/bar.txt" 2>/dev/null && /usr/bin/python3 -c '
+import sys; pixels = [line.split()[2] for line in open(sys.argv[1]) if not line.startswith("#")]
+drawn = [x for x, colour in enumerate(pixels) if colour != pixels[-1]]
+print((drawn[0] + drawn[-1]) // 2 if drawn and drawn[-1] - drawn[0] < 40 else "")' "$work/bar.txt"
+}
+icon_drawn() { x="$(icon_x)" && [ -n "$x" ]; }
+wait_for "the icon on the bar" icon_drawn
+shown_before="$(count shown)"
+xdotool mousemove "$x" 15 click 1
+wait_for "a click on the icon to open the popover" shown_more
+screenshot xfce-popover
+hidden_before="$(count hidden)"
+shown_before="$(count shown)"
+sleep 0.6  # later than a double click's second click, which counts as part of the first
+xdotool mousemove "$x" 15 click 1
+wait_for "a second click to close it" hidden_more
+sleep 1
+[ "$(count shown)" -eq "$shown_before" ] && panel_gone || fail "the popover opened again after the click that closed it"
+say "xfce4-panel: a click on the icon at $x opened the popover, the next closed it, and it stayed closed"
+
+# --- An X11 client of a Wayland desktop: the popover's stand-in keeps out of the taskbar.
+kill "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+mv "$work/report" "$work/report.second"
+ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0" QT_QPA_PLATFORM=xcb WAYLAND_DISPLAY=wayland-e2e-none \
+  HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+  "$vantu" --test-report "$work/report" >"$work/vantu.log" 2>&1 &
+app_pid=$!
+pids+=("$app_pid")
+wait_for "the app to dock again" count_reaches 'tray docked' 1
+sleep 0.6
+shown_before="$(count shown)"
+xdotool mousemove "$x" 15 click 1
+wait_for "the popover's stand-in" shown_more
+wait_for "its window to be mapped" panel_visible
+states="$(xprop -id "$(xdotool search --onlyvisible --class vantu | head -n 1)" _NET_WM_STATE)"
+[[ $states == *_SKIP_TASKBAR* && $states == *_SKIP_PAGER* ]] || fail "the popover's stand-in states: $states"
 echo "PASS"

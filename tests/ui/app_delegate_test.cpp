@@ -90,7 +90,7 @@ TEST_F(AppDelegateTest, TheTrayMenuOpensRefreshesShowsTheSettingsAndQuits) {
             texts.append(action->text());
         }
     }
-    ASSERT_EQ(texts, (QStringList{u"Open"_s, u"Refresh"_s, u"Discovery Settings\u2026"_s, u"Quit"_s}));
+    ASSERT_EQ(texts, (QStringList{u"Open Vantu"_s, u"Refresh"_s, u"Discovery Settings\u2026"_s, u"Quit"_s}));
     const auto trigger = [&](const QString& text) {
         for (QAction* action : menu->actions()) {
             if (action->text() == text) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QMenu>
 #include <QSignalSpy>
 
 using namespace Qt::StringLiterals;
@@ -41,11 +42,13 @@ protected:
         separator.setSeparator(true);
         quit.setText(u"Quit"_s);
         quit.setEnabled(false);
+        menu.addActions({&open, &separator, &quit});
     }
     QAction open;
     QAction separator;
     QAction quit;
-    DBusMenuExporter exporter{{&open, &separator, &quit}};
+    QMenu menu;
+    DBusMenuExporter exporter{menu, [](const QObject& m) { return static_cast<const QMenu&>(m).actions(); }};
 };
 
 TEST_F(DBusMenuExporterTest, MnemonicsBecomeTheProtocolsUnderscores) {

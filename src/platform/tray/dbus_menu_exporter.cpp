@@ -1,6 +1,8 @@
 #include "platform/tray/dbus_menu_exporter.h"
 
 #include <QAction>
+#include <QActionEvent>
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QMetaObject>
 
@@ -24,18 +26,104 @@ QVariantMap only(const QVariantMap& properties, const QStringList& names) {
 
 }  // namespace
 
-DBusMenuExporter::DBusMenuExporter(const QList<QAction*>& actions, QObject* parent) : QObject(parent) {
+DBusMenuExporter::DBusMenuExporter(QObject& root, ActionsOf actionsOf, QObject* parent)
+    : QObject(parent), root_(&root), actionsOf_(std::move(actionsOf)) {
     registerDBusMenuTypes();
-    for (QAction* action : actions) {
-        const int id = static_cast<int>(actions_.size()) + 1;
-        actions_.append(action);
-        connect(action, &QAction::changed, this, [this, id] {
-            if (const auto properties = propertiesOf(id, {})) {
-                Q_EMIT ItemsPropertiesUpdated({DBusMenuItemProperties{id, *properties}}, {});
-            }
-        });
-        connect(action, &QObject::destroyed, this, [this] { Q_EMIT LayoutUpdated(++revision_, 0); });
+    watch(&root);
+}
+
+DBusMenuExporter::~DBusMenuExporter() {
+    for (const QPointer<QObject>& menu : std::as_const(watched_)) {
+        if (menu) {
+            menu->removeEventFilter(this);
+        }
     }
+}
+
+void DBusMenuExporter::watch(QObject* menu) {
+    if (watched_.contains(menu)) {
+        return;
+    }
+    watched_.append(menu);
+    menu->installEventFilter(this);
+    for (QAction* action : actionsOf_(*menu)) {
+        identify(action);
+        if (action->menu<QObject*>() != nullptr) {
+            watch(action->menu<QObject*>());
+        }
+    }
+}
+
+int DBusMenuExporter::identify(QAction* action) {
+    // An address may come back for a new action once the old one is gone.
+    const int known = ids_.value(action);
+    if (known != 0 && actionOf(known) == action) {
+        return known;
+    }
+    ids_.insert(action, nextId_);
+    actions_.insert(nextId_, action);
+    return nextId_++;
+}
+
+void DBusMenuExporter::forget(QAction* action) {
+    if (QObject* submenu = action->menu<QObject*>()) {
+        watched_.removeAll(submenu);
+        submenu->removeEventFilter(this);
+        for (QAction* child : actionsOf_(*submenu)) {
+            forget(child);
+        }
+    }
+    actions_.remove(ids_.take(action));
+}
+
+bool DBusMenuExporter::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched_.contains(watched) &&
+        (type == QEvent::ActionAdded || type == QEvent::ActionRemoved || type == QEvent::ActionChanged)) {
+        QAction* action = static_cast<QActionEvent*>(event)->action();
+        if (type == QEvent::ActionRemoved) {
+            // Its id is not given to another action: a host may still hold it.
+            forget(action);
+            announceLayout();
+        } else if (type == QEvent::ActionAdded || actionOf(ids_.value(action)) != action) {
+            identify(action);
+            if (action->menu<QObject*>() != nullptr) {
+                watch(action->menu<QObject*>());
+            }
+            announceLayout();
+        } else {
+            const int id = ids_.value(action);
+            if (action->menu<QObject*>() != nullptr && !watched_.contains(action->menu<QObject*>())) {
+                watch(action->menu<QObject*>());
+                announceLayout();
+            }
+            Q_EMIT ItemsPropertiesUpdated({DBusMenuItemProperties{id, propertiesOf(*action)}}, {});
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void DBusMenuExporter::announceLayout() {
+    // A menu rebuilt action by action is one change to the host.
+    if (!announcing_) {
+        announcing_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                announcing_ = false;
+                Q_EMIT LayoutUpdated(++revision_, 0);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+QList<QAction*> DBusMenuExporter::childrenOf(int id) const {
+    if (id == 0) {
+        return root_ ? actionsOf_(*root_) : QList<QAction*>();
+    }
+    const QAction* action = actionOf(id);
+    return action != nullptr && action->menu<QObject*>() != nullptr ? actionsOf_(*action->menu<QObject*>())
+                                                                    : QList<QAction*>();
 }
 
 QString DBusMenuExporter::protocolLabel(const QString& text) {
@@ -73,6 +161,15 @@ QVariantMap DBusMenuExporter::propertiesOf(const QAction& action) {
     properties.insert(u"enabled"_s, action.isEnabled());
     if (!action.icon().name().isEmpty()) {
         properties.insert(u"icon-name"_s, action.icon().name());
+    } else if (!action.icon().isNull()) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        action.icon().pixmap(16).save(&buffer, "PNG");
+        properties.insert(u"icon-data"_s, png);
+    }
+    if (action.menu<QObject*>() != nullptr) {
+        properties.insert(u"children-display"_s, u"submenu"_s);
     }
     if (action.isCheckable()) {
         properties.insert(u"toggle-type"_s, action.actionGroup() != nullptr ? u"radio"_s : u"checkmark"_s);
@@ -82,7 +179,7 @@ QVariantMap DBusMenuExporter::propertiesOf(const QAction& action) {
 }
 
 QAction* DBusMenuExporter::actionOf(int id) const {
-    return id >= 1 && id <= actions_.size() ? actions_.at(id - 1).data() : nullptr;
+    return actions_.value(id).data();
 }
 
 std::optional<QVariantMap> DBusMenuExporter::propertiesOf(int id, const QStringList& names) const {
@@ -102,11 +199,10 @@ std::optional<DBusMenuLayoutItem> DBusMenuExporter::layout(int parentId, int dep
         return std::nullopt;
     }
     DBusMenuLayoutItem item{parentId, *properties, {}};
-    // The menu is flat: only the root has children.
-    if (parentId == 0 && depth != 0) {
-        for (int id = 1; id <= actions_.size(); ++id) {
-            if (const auto child = propertiesOf(id, propertyNames)) {
-                item.children.append({id, *child, {}});
+    if (depth != 0) {
+        for (const QAction* action : childrenOf(parentId)) {
+            if (const auto child = layout(ids_.value(action), depth < 0 ? depth : depth - 1, propertyNames)) {
+                item.children.append(*child);
             }
         }
     }
@@ -168,6 +264,9 @@ bool DBusMenuExporter::handle(int id, const QString& eventId) {
     if (id != 0 && actionOf(id) == nullptr) {
         return false;
     }
+    if (id == 0 && eventId == u"opened"_s) {
+        QMetaObject::invokeMethod(this, &DBusMenuExporter::aboutToShow, Qt::QueuedConnection);
+    }
     if (eventId == u"clicked"_s) {
         if (QAction* action = actionOf(id); action != nullptr && action->isEnabled()) {
             // After the reply: an action such as Quit must not leave the host waiting for it.
@@ -194,7 +293,11 @@ QList<int> DBusMenuExporter::EventGroup(const QList<DBusMenuEvent>& events) {
 }
 
 bool DBusMenuExporter::AboutToShow(int id) {
-    known(id);
+    // The host waits for the answer before it shows the menu: what the app does about it
+    // (a scan) runs after, and the menu follows with LayoutUpdated.
+    if (known(id) && id == 0) {
+        QMetaObject::invokeMethod(this, &DBusMenuExporter::aboutToShow, Qt::QueuedConnection);
+    }
     return false;
 }
 
@@ -203,6 +306,8 @@ QList<int> DBusMenuExporter::AboutToShowGroup(const QList<int>& ids, QList<int>&
     for (const int id : ids) {
         if (id != 0 && actionOf(id) == nullptr) {
             idErrors.append(id);
+        } else if (id == 0) {
+            QMetaObject::invokeMethod(this, &DBusMenuExporter::aboutToShow, Qt::QueuedConnection);
         }
     }
     return {};

@@ -4,20 +4,24 @@
 
 #include <QDBusContext>
 #include <QDBusVariant>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QAction;
 
 namespace vantu::platform {
 
-// A flat menu of actions published as a com.canonical.dbusmenu object, so that a tray host
-// can draw the item's menu itself. The root has id 0; the n-th action has id n. A "clicked"
-// event triggers the action once the call has been answered.
+// A menu and its submenus published as a com.canonical.dbusmenu object, so that a tray host
+// can draw the item's menu itself. The root has id 0; every action gets an id of its own when it
+// is first seen (in menu order), kept while it stays in the menu. A "clicked" event triggers the
+// action once the call has been answered. Actions added to or removed from any of the menus are
+// announced with one LayoutUpdated.
 class DBusMenuExporter : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
@@ -29,8 +33,13 @@ class DBusMenuExporter : public QObject, protected QDBusContext {
 public:
     static constexpr uint kProtocolVersion = 3;
 
-    // The actions are watched, not owned: one that is destroyed drops out of the menu.
-    explicit DBusMenuExporter(const QList<QAction*>& actions, QObject* parent = nullptr);
+    // A menu's actions, in order. (Menus are widgets, which this layer knows nothing of.)
+    using ActionsOf = std::function<QList<QAction*>(const QObject& menu)>;
+
+    // The menu is watched, not owned; it must outlive the exporter. A submenu is an action's
+    // menu object.
+    DBusMenuExporter(QObject& root, ActionsOf actionsOf, QObject* parent = nullptr);
+    ~DBusMenuExporter() override;
 
     // The tree under `parentId` down to `depth` levels (-1: all), with only the named
     // properties (all when none are named); nullopt for an unknown id.
@@ -63,7 +72,20 @@ Q_SIGNALS:
     Q_SCRIPTABLE void LayoutUpdated(uint revision, int parent);
     Q_SCRIPTABLE void ItemActivationRequested(int id, uint timestamp);
 
+    // For the app: the host is about to show the menu; emitted after the host has its answer.
+    void aboutToShow();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Gives the menu's actions, and those of its submenus, ids and follows their changes.
+    void watch(QObject* menu);
+    // The action's id, a new one for an action not seen before.
+    int identify(QAction* action);
+    void forget(QAction* action);
+    void announceLayout();
+    [[nodiscard]] QList<QAction*> childrenOf(int id) const;
     [[nodiscard]] QAction* actionOf(int id) const;
     [[nodiscard]] std::optional<QVariantMap> propertiesOf(int id, const QStringList& names) const;
     // Answers the caller with an error when the id names no item; true when it does.
@@ -71,8 +93,14 @@ private:
     // Whether the event was taken; false for an unknown id.
     bool handle(int id, const QString& eventId);
 
-    QList<QPointer<QAction>> actions_;
+    QPointer<QObject> root_;
+    ActionsOf actionsOf_;
+    QHash<int, QPointer<QAction>> actions_;
+    QHash<const QAction*, int> ids_;
+    QList<QPointer<QObject>> watched_;
+    int nextId_ = 1;
     uint revision_ = 1;
+    bool announcing_ = false;
 };
 
 }  // namespace vantu::platform

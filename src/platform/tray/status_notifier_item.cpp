@@ -9,6 +9,10 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QDBusVariant>
+#include <QTimer>
+
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -69,9 +73,18 @@ bool StatusNotifierItem::start() {
         bus_.unregisterObject(kMenuPath);
         return false;
     }
+    retry_ = new QTimer(this);
+    retry_->setSingleShot(true);
+    connect(retry_, &QTimer::timeout, this, &StatusNotifierItem::registerWithWatcher);
+    bus_.connect(kWatcherService, kWatcherPath, kWatcherService, u"StatusNotifierItemUnregistered"_s, this,
+                 SLOT(onItemUnregistered(QString)));
     watcher_ = new QDBusServiceWatcher(kWatcherService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString& /*service*/, const QString& /*oldOwner*/, const QString& newOwner) {
+                // A new watcher owes the item nothing: it gets the full retries.
+                retry_->stop();
+                retries_ = 0;
+                registeredAt_.invalidate();
                 if (newOwner.isEmpty()) {
                     qCDebug(lcTray, "the StatusNotifierWatcher left the session bus");
                     ++attempt_;
@@ -108,7 +121,11 @@ void StatusNotifierItem::registerWithWatcher() {
     setRegistration(Registration::pending);
     QDBusMessage message =
         QDBusMessage::createMethodCall(kWatcherService, kWatcherPath, kWatcherService, u"RegisterStatusNotifierItem"_s);
-    message << serviceName_;
+    // By its path on this connection, not by the name: GNOME's extension watches an item given
+    // by name for the name's owner, and when that answer overtakes its first read of the item it
+    // wipes what it read and fails on reading it again ("Argument two may not be null"), then
+    // drops the item. Every watcher takes a path (libappindicator's items register so).
+    message << kItemPath;
     auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this, call, attempt] {
         call->deleteLater();
@@ -118,9 +135,67 @@ void StatusNotifierItem::registerWithWatcher() {
         if (call->isError()) {
             qCWarning(lcTray, "the StatusNotifierWatcher refused the item: %s",
                       qUtf8Printable(call->error().message()));
+            registerAgain("it refused the item");
+            return;
         }
-        setRegistration(call->isError() ? Registration::refused : Registration::registered);
+        registeredAt_.start();
+        setRegistration(Registration::registered);
+        checkKept();
     });
+}
+
+void StatusNotifierItem::checkKept() {
+    const quint64 attempt = attempt_;
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(kWatcherService, kWatcherPath, u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
+    message << kWatcherService << u"RegisteredStatusNotifierItems"_s;
+    auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this, call, attempt] {
+        call->deleteLater();
+        const QDBusPendingReply<QDBusVariant> reply = *call;
+        // A watcher without the list gives no reason to doubt its answer.
+        if (attempt != attempt_ || reply.isError()) {
+            return;
+        }
+        const QStringList items = reply.value().variant().toStringList();
+        if (std::none_of(items.cbegin(), items.cend(), [this](const QString& item) { return isOurs(item); })) {
+            registerAgain("its list of items lacks the item");
+        }
+    });
+}
+
+void StatusNotifierItem::onItemUnregistered(const QString& item) {
+    if (registration_ == Registration::registered && isOurs(item)) {
+        registerAgain("it let the item go");
+    }
+}
+
+bool StatusNotifierItem::isOurs(const QString& entry) const {
+    for (const QString& name : {serviceName_, bus_.baseService()}) {
+        if (!name.isEmpty() && entry.startsWith(name) &&
+            (entry.size() == name.size() || entry.at(name.size()) == u'/' || entry.at(name.size()) == u'@')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void StatusNotifierItem::registerAgain(const char* why) {
+    ++attempt_;
+    if (registeredAt_.isValid() && registeredAt_.elapsed() > kKeptMilliseconds) {
+        retries_ = 0;
+    }
+    registeredAt_.invalidate();
+    if (retries_ >= kRetryLimit) {
+        qCWarning(lcTray, "the StatusNotifierWatcher does not keep the item (%s): giving up on that tray", why);
+        setRegistration(Registration::refused);
+        return;
+    }
+    const int wait = kFirstRetryMilliseconds << retries_;
+    ++retries_;
+    qCDebug(lcTray, "the StatusNotifierWatcher does not keep the item (%s): asking again in %d ms", why, wait);
+    setRegistration(Registration::pending);
+    retry_->start(wait);
 }
 
 void StatusNotifierItem::setRegistration(Registration registration) {

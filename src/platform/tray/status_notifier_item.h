@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QList>
 #include <QObject>
@@ -11,6 +12,7 @@
 #include <QString>
 
 class QDBusServiceWatcher;
+class QTimer;
 
 namespace vantu::platform {
 
@@ -20,7 +22,9 @@ class DBusMenuExporter;
 // waybar, xfce4-panel's plugin): an org.kde.StatusNotifierItem object on the session bus that
 // registers with the org.kde.StatusNotifierWatcher whenever one appears, so a tray that starts
 // after the app, or restarts, still gets the item. Clicks arrive as signals with the screen
-// position the host reports (0, 0 when it reports none).
+// position the host reports (0, 0 when it reports none). A watcher that lets the item go again
+// (GNOME's extension does when it fails to read a new item) is asked again a few times, waiting
+// longer each time, before the item counts as refused.
 class StatusNotifierItem : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
@@ -45,6 +49,13 @@ public:
     // Where the item stands with the tray: no watcher on the bus, a question under way, taken
     // in, or turned away by the watcher.
     enum class Registration { noWatcher, pending, registered, refused };
+
+    // How often a watcher that let the item go is asked again, and the first wait before that;
+    // each further wait doubles.
+    static constexpr int kRetryLimit = 4;
+    static constexpr int kFirstRetryMilliseconds = 500;
+    // A watcher that kept the item this long and then lets it go earns the full retries again.
+    static constexpr qint64 kKeptMilliseconds = 60000;
 
     StatusNotifierItem(QDBusConnection bus, QString id, QObject* parent = nullptr);
     ~StatusNotifierItem() override;
@@ -97,8 +108,17 @@ Q_SIGNALS:
     void contextMenuRequested(QPoint at);
     void registrationChanged();
 
+private Q_SLOTS:
+    void onItemUnregistered(const QString& item);
+
 private:
     void registerWithWatcher();
+    // Asks the watcher again after a wait, or gives up once the retries are spent.
+    void registerAgain(const char* why);
+    // Whether the watcher's list still names the item.
+    void checkKept();
+    // Whether a watcher's entry ("name", "name/path", "name@path") names this item.
+    [[nodiscard]] bool isOurs(const QString& entry) const;
     void setRegistration(Registration registration);
 
     QDBusConnection bus_;
@@ -114,6 +134,9 @@ private:
     Registration registration_ = Registration::noWatcher;
     // Tells the answer to the latest registration from one that a restarted watcher overtook.
     quint64 attempt_ = 0;
+    QTimer* retry_ = nullptr;
+    int retries_ = 0;
+    QElapsedTimer registeredAt_;
 };
 
 }  // namespace vantu::platform
