@@ -26,6 +26,8 @@ packages=(
   xvfb xdotool trayer x11-utils imagemagick
   # StatusNotifierItem trays on a private session bus, and Wayland (headless sway, screenshots)
   dbus python3-dbus-next qt6-wayland sway xwayland foot grim
+  # what a screen reader hears: the AT-SPI buses and their Python client
+  at-spi2-core python3-pyatspi
   # container engines the tests start privately, with an image made of busybox (no registry)
   docker.io busybox-static
 )

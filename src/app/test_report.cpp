@@ -7,6 +7,7 @@
 #include "ui/port_row.h"
 #include "ui/stop_button.h"
 
+#include <QApplication>
 #include <QMenu>
 
 #include <chrono>
@@ -31,6 +32,17 @@ QString slotName(PortRow::Slot slot) {
             return u"lock"_s;
     }
     return {};
+}
+
+// Where the keyboard is: a row or its button by port, anything else by its object name.
+QString focusName(const QWidget* widget) {
+    for (const QWidget* each = widget; each != nullptr; each = each->parentWidget()) {
+        if (const auto* row = qobject_cast<const PortRow*>(each)) {
+            return (widget == row ? u"row "_s : u"button "_s) + QString::number(row->listener().port);
+        }
+    }
+    return widget->objectName().isEmpty() ? QString::fromLatin1(widget->metaObject()->className())
+                                          : widget->objectName();
 }
 
 }  // namespace
@@ -58,6 +70,11 @@ TestReport::TestReport(const QString& path, AppDelegate& delegate) : file_(path)
             }
         }
         write(u"row menu\t"_s + items.join(u'\t'));
+    });
+    connect(qApp, &QApplication::focusChanged, this, [this, &popover](QWidget* /*old*/, QWidget* now) {
+        if (now != nullptr && popover.isVisible() && popover.isAncestorOf(now)) {
+            write(u"focus "_s + focusName(now));
+        }
     });
     connect(popover.view(), &PopoverView::painted, this, [this] {
         if (awaitingPaint_) {

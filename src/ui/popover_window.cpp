@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 
 #include "ui/metrics.h"
+#include "ui/popover_frame.h"
 #include "ui/popover_placement.h"
 #include "ui/popover_view.h"
 
@@ -46,6 +47,9 @@ PopoverWindow::PopoverWindow(PortStore& store, std::function<void()> quit, QWidg
     view_ = new PopoverView(store, std::move(quit), this);
     layout->addWidget(view_);
     setFocusProxy(view_);
+    new PopoverFrame(this);
+    // A popup's title is not read out: the name is given as well.
+    setAccessibleName(windowTitle());
 }
 
 void PopoverWindow::setMode(Mode mode) {

@@ -47,6 +47,8 @@ public:
     // is offered.
     [[nodiscard]] bool showAction() const { return isHovered_ || actionFocused_ || canForce_; }
     [[nodiscard]] Slot slot() const;
+    // The Stop or Force button, for the list's Tab order; hidden with its slot.
+    [[nodiscard]] QWidget* actionWidget() const;
 
     // The row's stop action for accessibility: "Stop", or "Force quit" once a forced kill is
     // offered. Its other action, "Open in Browser", is what Enter and a double click do.

@@ -6,7 +6,6 @@ namespace vantu {
 
 SymbolView::SymbolView(Symbol symbol, int glyphSize, double weight, Appearance::Level level, QWidget* parent)
     : QWidget(parent), symbol_(symbol), glyphSize_(glyphSize), weight_(weight), level_(level) {
-    setAccessibleName(Symbols::name(symbol));
 }
 
 void SymbolView::setSymbol(Symbol symbol) {
@@ -14,7 +13,6 @@ void SymbolView::setSymbol(Symbol symbol) {
         return;
     }
     symbol_ = symbol;
-    setAccessibleName(Symbols::name(symbol));
     update();
 }
 
