@@ -186,7 +186,7 @@ TEST_F(PopoverViewTest, AButtonThatSlidUnderAStillPointerIsNotArmed) {
     QTest::mouseClick(target->actionButton(), Qt::LeftButton, {}, aim);
     ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
     EXPECT_EQ(service->stops[0].identity, *listeners[0].identity);
-    EXPECT_TRUE(view->findChild<QWidget*>(u"rowList"_s)->hasFocus()) << "focus went to the list, not a button";
+    EXPECT_TRUE(target->hasFocus()) << "focus went to the row, off its button";
 
     refreshWith({listeners[1], listeners[2]});
     ASSERT_EQ(view->rows().front(), next);
@@ -237,13 +237,21 @@ TEST_F(PopoverViewTest, RowsKeepHoverAcrossUpdatesAndFollowTheStoreOrder) {
     QTest::mouseMove(view.get(), QPoint(view->width() / 2, 4));
     refreshWith({ownListener(4312, 3000, u"node"_s), ownListener(4400, 5173, u"node"_s)});
     PortRow* second = view->rows()[1];
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(second, &enter);
+    QTest::mouseMove(second, second->rect().center());
+    settle();
+    ASSERT_TRUE(second->isHovered());
+    refreshWith(
+        {ownListener(4312, 3000, u"node"_s), ownListener(4400, 5173, u"node"_s), ownListener(4500, 8000, u"node"_s)});
+    EXPECT_EQ(view->rows()[1], second);
+    EXPECT_TRUE(second->isHovered()) << "kept across an update that leaves it under the pointer";
+    // A row arrives above: the rows slide down under the still pointer, and the hover goes with
+    // the pointer, not with the row.
     refreshWith(
         {ownListener(4100, 2000, u"node"_s), ownListener(4312, 3000, u"node"_s), ownListener(4400, 5173, u"node"_s)});
     ASSERT_EQ(view->rows().size(), 3);
     EXPECT_EQ(view->rows()[2], second);
-    EXPECT_TRUE(second->isHovered());
+    EXPECT_FALSE(second->isHovered());
+    EXPECT_TRUE(view->rows()[1]->isHovered());
     EXPECT_EQ(view->rows()[0]->listener().port, 2000);
     // The layout shows them in that order too.
     EXPECT_LT(view->rows()[0]->y(), view->rows()[1]->y());
