@@ -2,8 +2,10 @@
 
 #include "ui/elided_label.h"
 #include "ui/port_badge.h"
+#include "ui/popover_window.h"
 #include "ui/port_row.h"
 #include "ui/symbol_view.h"
+#include "ui/word_mark_title.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -83,6 +85,13 @@ QAccessibleInterface* factory(const QString& /*className*/, QObject* object) {
     }
     if (auto* badge = qobject_cast<PortBadge*>(object)) {
         return new TextAccessible(badge, [](const QWidget* widget) { return static_cast<const PortBadge*>(widget)->text(); });
+    }
+    if (auto* title = qobject_cast<WordMarkTitle*>(object)) {
+        return new TextAccessible(title, [](const QWidget* widget) { return static_cast<const WordMarkTitle*>(widget)->text(); });
+    }
+    if (auto* popover = qobject_cast<PopoverWindow*>(object)) {
+        // A window, in a window or docked as a popup, named by its title.
+        return new QAccessibleWidget(popover, QAccessible::Window);
     }
     if (auto* symbol = qobject_cast<SymbolView*>(object)) {
         return new SymbolAccessible(symbol);

@@ -59,6 +59,8 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
     // Holds the focus when nothing in it does, but is no Tab stop: nothing to see or name.
     setFocusPolicy(Qt::ClickFocus);
     AccessibleWidgets::install();
+    // Holding the focus, it is what a screen reader announces: the panel by what it lists.
+    setAccessibleName(tr("Development ports"));
 
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);

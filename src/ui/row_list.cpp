@@ -19,6 +19,7 @@ RowList::RowList(QWidget* parent) : QWidget(parent), layout_(new QVBoxLayout(thi
     layout_->addStretch(1);
     // Holds focus after a stop; not a Tab stop of its own.
     setFocusPolicy(Qt::ClickFocus);
+    setAccessibleName(QCoreApplication::translate("vantu::PopoverView", "Development ports"));
 }
 
 void RowList::syncHover() {
