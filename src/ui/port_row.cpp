@@ -202,6 +202,8 @@ void PortRow::applyState() {
     name_->setText(displayName);
     // A Force that appears by itself must say why: the polite stop did not take.
     detail_->setText(canForce_ ? tr("Still running after SIGTERM") : listener_.detail());
+    // A sentence, not a record: in the text face, which also fits it in the line.
+    detail_->setFont(canForce_ ? Appearance::systemFont(10) : Appearance::monospacedFont(10));
     nameBlock_->setToolTip(toolTipText());
     setAccessibleName(displayName);
     name_->setAccessibleName(displayName);

@@ -165,7 +165,10 @@ TEST_F(PopoverViewTest, RowsReflectStoppingAndForceState) {
     EXPECT_TRUE(row->canForce());
     EXPECT_EQ(row->slot(), PortRow::Slot::actionButton);
     EXPECT_EQ(row->actionButton()->text(), u"Force"_s);
+    EXPECT_EQ(row->findChild<ElidedLabel*>(u"detail"_s)->text(), u"Still running after SIGTERM"_s) << "Force says why";
+    EXPECT_TRUE(row->actionButton()->isOutlined()) << "Force does not look like Stop";
     EXPECT_FALSE(view->rows()[1]->canForce());
+    EXPECT_FALSE(view->rows()[1]->actionButton()->isOutlined());
     EXPECT_EQ(view->rows()[1]->slot(), PortRow::Slot::actionButton);
 
     QTest::mouseClick(row->actionButton(), Qt::LeftButton);

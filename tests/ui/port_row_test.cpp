@@ -313,6 +313,16 @@ TEST(PortRowTest, ColoursFollowTheAppearance) {
         const QColor behind = Appearance::composite(tint, window);
         EXPECT_GE(Appearance::contrastRatio(Appearance::readable(Appearance::accent(palette), behind), behind), 4.5)
             << dark;
+        // Force is outlined: the window shows inside its frame, and its label reads at 4.5:1 there.
+        const QImage force = harness.row.actionButton()->grab().toImage();
+        EXPECT_EQ(force.pixelColor(4, force.height() / 2).rgb(), window.rgb()) << dark;
+        double strongest = 1;
+        for (int y = 0; y < force.height(); ++y) {
+            for (int x = 0; x < force.width(); ++x) {
+                strongest = std::max(strongest, Appearance::contrastRatio(force.pixelColor(x, y), window));
+            }
+        }
+        EXPECT_GE(strongest, 4.5) << dark;
     }
 }
 
