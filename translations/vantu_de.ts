@@ -22,6 +22,10 @@
         <source>Runs in the systemd user unit %1</source>
         <translation>Läuft in der systemd-Benutzereinheit %1</translation>
     </message>
+    <message>
+        <source>port %1</source>
+        <translation>Port %1</translation>
+    </message>
 </context>
 <context>
     <name>ListenerScan</name>
@@ -674,6 +678,10 @@ unverständlich.
     <message>
         <source>Press Enter to open it in the browser, or Shift+F10 for more actions.</source>
         <translation>Eingabetaste öffnet ihn im Browser, Umschalt+F10 bietet weitere Aktionen.</translation>
+    </message>
+    <message>
+        <source>Still running after SIGTERM</source>
+        <translation>Läuft nach SIGTERM weiter</translation>
     </message>
 </context>
 <context>

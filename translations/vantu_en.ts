@@ -22,6 +22,10 @@
         <source>Runs in the systemd user unit %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>port %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ListenerScan</name>
@@ -645,6 +649,10 @@ failed, or a port was not released; 64 the command line was not understood.
     </message>
     <message>
         <source>Press Enter to open it in the browser, or Shift+F10 for more actions.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Still running after SIGTERM</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -76,7 +76,6 @@ PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::
 
     auto* slotBox = new QWidget(this);
     slotBox->setObjectName(u"actionSlot"_s);
-    slotBox->setFixedWidth(Metrics::actionSlotWidth);
     slotLayout_ = new QStackedLayout(slotBox);
     slotLayout_->setContentsMargins(0, 0, 0, 0);
 
@@ -100,6 +99,13 @@ PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::
         }
     });
     buttonLayout->addWidget(button_, 0, Qt::AlignCenter);
+    // Wide enough for the longer label of the language in use ("Erzwingen"), the same for
+    // Stop and Force so that nothing moves when one replaces the other.
+    const QFontMetrics labels(button_->font());
+    const int labelWidth = std::max(labels.horizontalAdvance(tr("Stop")), labels.horizontalAdvance(tr("Force")));
+    const int slotWidth = std::max(Metrics::actionSlotWidth, labelWidth + 12);
+    button_->setFixedWidth(slotWidth);
+    slotBox->setFixedWidth(slotWidth);
     slotLayout_->addWidget(buttonBox);
 
     lock_ = new SymbolView(Symbol::lockFill, 11, 1.0, Appearance::Level::tertiary, slotBox);

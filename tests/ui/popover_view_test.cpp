@@ -652,6 +652,28 @@ TEST_F(PopoverViewTest, InGermanEveryFixedTextIsTranslatedAndCountsTakeTheirPlur
     refreshWith(threeListeners());
     view->resize(view->width(), naturalHeight());
     test::saveScreenshot(*view, u"popover-list-de-light"_s);
+    // At the default width nothing a row or the footer says is cut: measured as drawn, the
+    // reason of a Force row and the labels of both buttons included.
+    PortRow forced(threeListeners().front(), false, true, [] {});
+    forced.setFixedWidth(view->width());
+    forced.show();
+    settle();
+    test::saveScreenshot(forced, u"row-force-de-light"_s);
+    QList<ElidedLabel*> texts = view->findChildren<ElidedLabel*>();
+    texts += forced.findChildren<ElidedLabel*>();
+    for (const ElidedLabel* text : std::as_const(texts)) {
+        EXPECT_TRUE(!text->isVisible() || !text->isElided()) << text->text().toStdString();
+    }
+    EXPECT_EQ(forced.findChild<ElidedLabel*>(u"detail"_s)->text(), u"Läuft nach SIGTERM weiter"_s);
+    for (const StopButton* button : {forced.actionButton(), view->rows().front()->actionButton()}) {
+        EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(button->text()), button->width() - 8)
+            << button->text().toStdString();
+    }
+    EXPECT_TRUE(forced.findChild<QWidget*>(u"nameBlock"_s)->accessibleDescription().endsWith(u"node · PID 4312 · Port 3000"_s))
+        << "no English in the German tooltip";
+    std::unique_ptr<QMenu> menu(view->buildContextMenu(threeListeners().front(), nullptr));
+    menu->adjustSize();
+    test::saveScreenshot(*menu, u"row-menu-de-light"_s);
     store->toggleDiscoverySettings();
     settle();
     EXPECT_EQ(preferences()->findChild<QPushButton*>(u"cancelButton"_s)->text(), u"Abbrechen"_s);
