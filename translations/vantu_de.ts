@@ -97,6 +97,10 @@
         <source>Couldn’t show the folder %1: no file manager answered.</source>
         <translation>Der Ordner %1 konnte nicht gezeigt werden: Kein Dateimanager hat geantwortet.</translation>
     </message>
+    <message>
+        <source>Stopped %1 — ports %2 are free.</source>
+        <translation>%1 gestoppt — die Ports %2 sind frei.</translation>
+    </message>
 </context>
 <context>
     <name>PortVerdict</name>

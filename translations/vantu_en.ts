@@ -97,6 +97,10 @@
         <source>Couldn’t show the folder %1: no file manager answered.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Stopped %1 — ports %2 are free.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PortVerdict</name>
