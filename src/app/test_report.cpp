@@ -104,8 +104,9 @@ void TestReport::writeRows() {
     const QList<PortRow*> rows = delegate_.popover().view()->rows();
     QString block = u"rows %1\n"_s.arg(rows.size());
     for (const PortRow* row : rows) {
-        const StopButton* button = row->actionButton();
-        const QPoint centre = button->mapToGlobal(button->rect().center());
+        // Where the button shows once the pointer is on the row: a hidden one gives the name its width.
+        const QPoint centre =
+            row->mapToGlobal(QPoint(row->width() - 8 - row->actionButton()->width() / 2, row->height() / 2));
         block += u"row %1\t%2\t%3\t%4\t%5\n"_s.arg(row->listener().port)
                      .arg(row->listener().displayName(), slotName(row->slot()))
                      .arg(centre.x())

@@ -74,7 +74,7 @@ PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::
     nameBlock_->installEventFilter(this);
     layout->addWidget(nameBlock_, 1);
 
-    auto* slotBox = new QWidget(this);
+    auto* slotBox = slotBox_ = new QWidget(this);
     slotBox->setObjectName(u"actionSlot"_s);
     slotLayout_ = new QStackedLayout(slotBox);
     slotLayout_->setContentsMargins(0, 0, 0, 0);
@@ -243,8 +243,7 @@ void PortRow::applyState() {
             slotLayout_->setCurrentWidget(lock_);
             break;
     }
-    // A hidden button keeps its place and its focus but takes no clicks.
-    button_->setAttribute(Qt::WA_TransparentForMouseEvents, !showAction());
+    fitSlot();
 }
 
 QString PortRow::toolTipText() const {
@@ -313,7 +312,7 @@ void PortRow::setHovered(bool hovered) {
         return;
     }
     isHovered_ = hovered;
-    button_->setAttribute(Qt::WA_TransparentForMouseEvents, !showAction());
+    fitSlot();
     animate(false);
 }
 
@@ -322,8 +321,16 @@ void PortRow::setActionFocused(bool focused) {
         return;
     }
     actionFocused_ = focused;
-    button_->setAttribute(Qt::WA_TransparentForMouseEvents, !showAction());
+    fitSlot();
     animate(false);
+}
+
+void PortRow::fitSlot() {
+    // A hidden button keeps its focus but takes no clicks, and leaves its width to the name.
+    button_->setAttribute(Qt::WA_TransparentForMouseEvents, !showAction());
+    slotBox_->setFixedWidth(slot() == Slot::actionButton && !showAction() ? 0 : button_->width());
+    // At once, so that the button is where the pointer that revealed it is.
+    layout()->activate();
 }
 
 void PortRow::enterEvent(QEnterEvent* event) {

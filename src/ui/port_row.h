@@ -113,6 +113,8 @@ private:
     void setHovered(bool hovered);
     void setActionFocused(bool focused);
     void applyState();
+    // The slot's width and the button's clicks follow whether the button shows.
+    void fitSlot();
     // Fades the hover background and the button towards the current state, or sets them there
     // at once when asked to or when the style turns animations off.
     void animate(bool immediately);
@@ -133,6 +135,7 @@ private:
     QWidget* nameBlock_;
     ElidedLabel* name_;
     ElidedLabel* detail_;
+    QWidget* slotBox_;
     QStackedLayout* slotLayout_;
     Spinner* spinner_;
     StopButton* button_;

@@ -184,6 +184,9 @@ TEST_F(PopoverViewTest, AButtonThatSlidUnderAStillPointerIsNotArmed) {
     refreshWith(listeners);
     PortRow* target = view->rows()[0];
     PortRow* next = view->rows()[1];
+    // The pointer comes onto the row, which shows its button, and then onto the button.
+    QTest::mouseMove(target, target->rect().center());
+    settle();
     const QPoint aim = target->actionButton()->rect().center();
     QTest::mouseMove(target->actionButton(), aim);
     QTest::mouseClick(target->actionButton(), Qt::LeftButton, {}, aim);
