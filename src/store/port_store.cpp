@@ -1,9 +1,9 @@
 #include "store/port_store.h"
 #include <QCoreApplication>
 
+#include "core/visible_text.h"
 #include "platform/settings_store.h"
 #include "rules/development_port_filter.h"
-#include "core/visible_text.h"
 #include "service/project_overrides.h"
 #include "store/list_geometry.h"
 #include "store/settled.h"
@@ -47,8 +47,7 @@ std::optional<QString> freedPorts(const StopTarget& target, const QList<uint16_t
     const QString name = target.kind() == StopTarget::Kind::processGroup && target.group()
                              ? visible(target.group()->leaderCommand)
                              : target.description();
-    return QCoreApplication::translate("PortStore", "Stopped %1 — ports %2 are free.")
-        .arg(name, numbers.join(u", "_s));
+    return QCoreApplication::translate("PortStore", "Stopped %1 — ports %2 are free.").arg(name, numbers.join(u", "_s));
 }
 
 }  // namespace
@@ -267,8 +266,8 @@ QCoro::Task<void> PortStore::runStop(StopTarget target, bool force) {
         // Give the processes time to exit; the wait ends early once they have.
         const StopSent asked = *sent;
         const QList<uint16_t> ports = portsOf(asked.target);
-        const std::optional<StopAftermath> aftermath = co_await Settled(
-            service_->awaitOutcome(asked, ports, force ? delays_.afterForced : delays_.afterPolite));
+        const std::optional<StopAftermath> aftermath =
+            co_await Settled(service_->awaitOutcome(asked, ports, force ? delays_.afterForced : delays_.afterPolite));
         if (!self) {
             co_return;
         }

@@ -1,8 +1,8 @@
 #include "ui/accessible_widgets.h"
 
 #include "ui/elided_label.h"
-#include "ui/port_badge.h"
 #include "ui/popover_window.h"
+#include "ui/port_badge.h"
 #include "ui/port_row.h"
 #include "ui/symbol_view.h"
 #include "ui/word_mark_title.h"
@@ -81,13 +81,16 @@ QAccessibleInterface* factory(const QString& /*className*/, QObject* object) {
         return new PortRowAccessible(row);
     }
     if (auto* label = qobject_cast<ElidedLabel*>(object)) {
-        return new TextAccessible(label, [](const QWidget* widget) { return static_cast<const ElidedLabel*>(widget)->text(); });
+        return new TextAccessible(
+            label, [](const QWidget* widget) { return static_cast<const ElidedLabel*>(widget)->text(); });
     }
     if (auto* badge = qobject_cast<PortBadge*>(object)) {
-        return new TextAccessible(badge, [](const QWidget* widget) { return static_cast<const PortBadge*>(widget)->text(); });
+        return new TextAccessible(badge,
+                                  [](const QWidget* widget) { return static_cast<const PortBadge*>(widget)->text(); });
     }
     if (auto* title = qobject_cast<WordMarkTitle*>(object)) {
-        return new TextAccessible(title, [](const QWidget* widget) { return static_cast<const WordMarkTitle*>(widget)->text(); });
+        return new TextAccessible(
+            title, [](const QWidget* widget) { return static_cast<const WordMarkTitle*>(widget)->text(); });
     }
     if (auto* popover = qobject_cast<PopoverWindow*>(object)) {
         // A window, in a window or docked as a popup, named by its title.

@@ -1,9 +1,9 @@
 #include "ui/popover_view.h"
 
 #include "core/visible_text.h"
-#include "ui/accessible_widgets.h"
 #include "store/list_geometry.h"
 #include "store/port_store.h"
+#include "ui/accessible_widgets.h"
 #include "ui/appearance.h"
 #include "ui/discovery_preferences_view.h"
 #include "ui/divider.h"

@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QCursor>
 #include <QKeyEvent>
-#include <QScrollArea>
 #include <QMultiHash>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace vantu {

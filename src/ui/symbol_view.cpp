@@ -5,8 +5,7 @@
 namespace vantu {
 
 SymbolView::SymbolView(Symbol symbol, int glyphSize, double weight, Appearance::Level level, QWidget* parent)
-    : QWidget(parent), symbol_(symbol), glyphSize_(glyphSize), weight_(weight), level_(level) {
-}
+    : QWidget(parent), symbol_(symbol), glyphSize_(glyphSize), weight_(weight), level_(level) {}
 
 void SymbolView::setSymbol(Symbol symbol) {
     if (symbol == symbol_) {

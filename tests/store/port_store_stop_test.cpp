@@ -321,8 +321,10 @@ TEST_F(GroupStopTest, WhatTheGroupStopAndTheUnitStopEndInIsShown) {
          },
          u"Stopped api.service — ports 3000, 5173 are free."_s,
          {other}},
-        {"the group stopped", [&] { stopGroup(vite, session); },
-         u"Stopped concurrently vite api — ports 3000, 5173 are free."_s, {other}},
+        {"the group stopped",
+         [&] { stopGroup(vite, session); },
+         u"Stopped concurrently vite api — ports 3000, 5173 are free."_s,
+         {other}},
     };
     for (const Case& c : cases) {
         refreshWith({vite, api, other});

@@ -672,7 +672,8 @@ TEST_F(PopoverViewTest, InGermanEveryFixedTextIsTranslatedAndCountsTakeTheirPlur
         EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(button->text()), button->width() - 8)
             << button->text().toStdString();
     }
-    EXPECT_TRUE(forced.findChild<QWidget*>(u"nameBlock"_s)->accessibleDescription().endsWith(u"node · PID 4312 · Port 3000"_s))
+    EXPECT_TRUE(
+        forced.findChild<QWidget*>(u"nameBlock"_s)->accessibleDescription().endsWith(u"node · PID 4312 · Port 3000"_s))
         << "no English in the German tooltip";
     std::unique_ptr<QMenu> menu(view->buildContextMenu(threeListeners().front(), nullptr));
     menu->adjustSize();
