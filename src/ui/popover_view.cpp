@@ -18,6 +18,7 @@
 #include "ui/status_panel.h"
 #include "ui/word_mark_title.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QMenu>
@@ -269,6 +270,10 @@ void PopoverView::updateContent() {
         return;
     }
     if (!preferences_.isNull()) {
+        // The keyboard goes back to the button that opened the panel, not on along the chain to Quit.
+        if (preferences_->isAncestorOf(QApplication::focusWidget())) {
+            settingsButton_->setFocus(Qt::OtherFocusReason);
+        }
         // Closing the panel drops its edits: the next opening starts from the settings in force.
         contentStack_->removeWidget(preferences_);
         preferences_->hide();

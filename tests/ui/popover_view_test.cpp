@@ -636,6 +636,7 @@ TEST_F(PopoverViewTest, ReturnSavesFromTheFields) {
     settle();
     EXPECT_EQ(settings->value(DiscoverySettings::kExcludedKey).toString(), u"9229"_s);
     EXPECT_NE(view->content(), Content::discoverySettings);
+    EXPECT_TRUE(view->findChild<QWidget*>(u"settingsButton"_s)->hasFocus()) << "the keyboard goes back, not to Quit";
 }
 
 TEST_F(PopoverViewTest, InGermanEveryFixedTextIsTranslatedAndCountsTakeTheirPlural) {
