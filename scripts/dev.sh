@@ -29,7 +29,7 @@ packages=(
   # what a screen reader hears: the AT-SPI buses and their Python client
   at-spi2-core python3-pyatspi
   # container engines the tests start privately, with an image made of busybox (no registry)
-  docker.io busybox-static
+  docker.io busybox-static curl
 )
 
 as_root() {

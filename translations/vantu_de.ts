@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
+    <name>ContainerStop</name>
+    <message>
+        <source>%1 couldn’t stop %2: %3</source>
+        <translation>%1 konnte %2 nicht stoppen: %3</translation>
+    </message>
+</context>
+<context>
     <name>EngineHelpers</name>
     <message>
         <source>This process (%1) holds a container’s published port for its engine; stopping it would break the container. Stop the container instead.</source>
@@ -21,6 +28,18 @@
     <message>
         <source>Runs in the systemd user unit %1</source>
         <translation>Läuft in der systemd-Benutzereinheit %1</translation>
+    </message>
+    <message>
+        <source>%1 container %2 (%3)</source>
+        <translation>%1-Container %2 (%3)</translation>
+    </message>
+    <message>
+        <source>Image %1</source>
+        <translation>Image %1</translation>
+    </message>
+    <message>
+        <source>Compose project %1, service %2</source>
+        <translation>Compose-Projekt %1, Dienst %2</translation>
     </message>
     <message>
         <source>port %1</source>
@@ -221,6 +240,20 @@
     </message>
 </context>
 <context>
+    <name>StopPlan</name>
+    <message>
+        <source>%1 started again: its restart policy brings it back.</source>
+        <translation>%1 läuft wieder: Seine Neustart-Richtlinie startet ihn neu.</translation>
+    </message>
+</context>
+<context>
+    <name>StopTarget</name>
+    <message>
+        <source>compose project %1</source>
+        <translation>Compose-Projekt %1</translation>
+    </message>
+</context>
+<context>
     <name>UrlOpener</name>
     <message>
         <source>xdg-open did not understand the request.</source>
@@ -390,8 +423,9 @@ them safely: only your own processes, and only the very process that was found l
 
 list       Shows what the tray app would show, under your discovery settings.
   --all    Every listening socket of yours, dev server or not.
-  --json   One JSON array instead of a table, with each server’s address (https when it
-           answers a TLS handshake), start time, uptime and memory.
+  --json   JSON for scripts instead of a table (format 1, described in vantu-cli(1)), with each
+           server’s web address (https when it answers a TLS handshake), bound addresses,
+           start time, uptime and memory.
 
 stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 seconds for
            the port to be released and says whether it was.
@@ -418,8 +452,9 @@ wurde.
 
 list       Zeigt, was die Tray-App zeigen würde, nach Ihren Sucheinstellungen.
   --all    Jeder eigene lauschende Socket, ob Entwicklungsserver oder nicht.
-  --json   Ein JSON-Array statt einer Tabelle, mit der Adresse jedes Servers (https, wenn er
-           einen TLS-Handshake beantwortet), Startzeit, Laufzeit und Speicher.
+  --json   JSON für Skripte statt einer Tabelle (Format 1, beschrieben in vantu-cli(1)), mit der
+           Webadresse jedes Servers (https, wenn er einen TLS-Handshake beantwortet), den
+           gebundenen Adressen, Startzeit, Laufzeit und Speicher.
 
 stop       Sendet SIGTERM an jeden Prozess, der auf PORT lauscht, wartet dann bis zu 3 Sekunden,
            bis der Port frei wird, und sagt, ob er es wurde.
@@ -439,6 +474,22 @@ unverständlich.
     <message>
         <source>Nothing is listening on ports %1–%2.</source>
         <translation>Auf den Ports %1–%2 lauscht nichts.</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Asked %1 to kill %2 on port %3.</source>
+        <translation>%1 wurde gebeten, %2 auf Port %3 zu beenden (SIGKILL).</translation>
+    </message>
+    <message>
+        <source>Asked %1 to stop %2 on port %3.</source>
+        <translation>%1 wurde gebeten, %2 auf Port %3 zu stoppen.</translation>
+    </message>
+    <message>
+        <source>Port %1 is hidden by your discovery settings. Add --all to stop its container anyway.</source>
+        <translation>Port %1 ist durch Ihre Erkennungseinstellungen ausgeblendet. Fügen Sie --all hinzu, um seinen Container trotzdem zu stoppen.</translation>
     </message>
 </context>
 <context>
@@ -633,6 +684,20 @@ unverständlich.
         <source>ports %1</source>
         <translation>Ports %1</translation>
     </message>
+    <message numerus="yes">
+        <source>Force Stop compose project %1 (%n containers)</source>
+        <translation>
+            <numerusform>Compose-Projekt %1 erzwungen stoppen (%n Container)</numerusform>
+            <numerusform>Compose-Projekt %1 erzwungen stoppen (%n Container)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Stop compose project %1 (%n containers)</source>
+        <translation>
+            <numerusform>Compose-Projekt %1 stoppen (%n Container)</numerusform>
+            <numerusform>Compose-Projekt %1 stoppen (%n Container)</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>vantu::PopoverWindow</name>
@@ -682,6 +747,14 @@ unverständlich.
     <message>
         <source>Press Enter to open it in the browser, or Shift+F10 for more actions.</source>
         <translation>Eingabetaste öffnet ihn im Browser, Umschalt+F10 bietet weitere Aktionen.</translation>
+    </message>
+    <message>
+        <source> through %1</source>
+        <translation> über %1</translation>
+    </message>
+    <message>
+        <source>Still running after its engine’s stop</source>
+        <translation>Läuft nach dem Stoppen durch die Engine weiter</translation>
     </message>
     <message>
         <source>Still running after SIGTERM</source>

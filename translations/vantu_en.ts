@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>ContainerStop</name>
+    <message>
+        <source>%1 couldn’t stop %2: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>EngineHelpers</name>
     <message>
         <source>This process (%1) holds a container’s published port for its engine; stopping it would break the container. Stop the container instead.</source>
@@ -20,6 +27,18 @@
     </message>
     <message>
         <source>Runs in the systemd user unit %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 container %2 (%3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Image %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Compose project %1, service %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -221,6 +240,20 @@
     </message>
 </context>
 <context>
+    <name>StopPlan</name>
+    <message>
+        <source>%1 started again: its restart policy brings it back.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>StopTarget</name>
+    <message>
+        <source>compose project %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>UrlOpener</name>
     <message>
         <source>xdg-open did not understand the request.</source>
@@ -390,8 +423,9 @@ them safely: only your own processes, and only the very process that was found l
 
 list       Shows what the tray app would show, under your discovery settings.
   --all    Every listening socket of yours, dev server or not.
-  --json   One JSON array instead of a table, with each server’s address (https when it
-           answers a TLS handshake), start time, uptime and memory.
+  --json   JSON for scripts instead of a table (format 1, described in vantu-cli(1)), with each
+           server’s web address (https when it answers a TLS handshake), bound addresses,
+           start time, uptime and memory.
 
 stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 seconds for
            the port to be released and says whether it was.
@@ -410,6 +444,22 @@ failed, or a port was not released; 64 the command line was not understood.
     </message>
     <message>
         <source>Nothing is listening on ports %1–%2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Asked %1 to kill %2 on port %3.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Asked %1 to stop %2 on port %3.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Port %1 is hidden by your discovery settings. Add --all to stop its container anyway.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -605,6 +655,20 @@ failed, or a port was not released; 64 the command line was not understood.
         <source>ports %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message numerus="yes">
+        <source>Force Stop compose project %1 (%n containers)</source>
+        <translation>
+            <numerusform>Force Stop compose project %1 (%n container)</numerusform>
+            <numerusform>Force Stop compose project %1 (%n containers)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Stop compose project %1 (%n containers)</source>
+        <translation>
+            <numerusform>Stop compose project %1 (%n container)</numerusform>
+            <numerusform>Stop compose project %1 (%n containers)</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>vantu::PopoverWindow</name>
@@ -653,6 +717,14 @@ failed, or a port was not released; 64 the command line was not understood.
     </message>
     <message>
         <source>Press Enter to open it in the browser, or Shift+F10 for more actions.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> through %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Still running after its engine’s stop</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

@@ -5,6 +5,19 @@ _vantu_cli_ports() {
     vantu-cli list "$@" --json 2>/dev/null | sed -n 's/^ *"port": *\([0-9][0-9]*\).*/\1/p' | sort -un
 }
 
+# Whether PORT is among the WORDS, alone or in a range such as 3000-3005.
+_vantu_cli_named() {
+    local port=$1 word
+    shift
+    for word; do
+        if [[ $word =~ ^([0-9]+)(-([0-9]+))?$ ]] &&
+            ((10#${BASH_REMATCH[1]} <= port && port <= 10#${BASH_REMATCH[3]:-${BASH_REMATCH[1]}})); then
+            return 0
+        fi
+    done
+    return 1
+}
+
 _vantu_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]}
     if ((COMP_CWORD == 1)); then
@@ -28,9 +41,14 @@ _vantu_cli() {
         [[ $words == *" $option "* ]] || offered+=("$option")
     done
     if [[ ${COMP_WORDS[1]} == stop && $cur != -* ]]; then
-        local all=()
+        local all=() port ports=()
         [[ $words == *" --all "* ]] && all=(--all)
-        mapfile -t COMPREPLY < <(compgen -W "$(_vantu_cli_ports "${all[@]}")" -- "$cur")
+        # A port already named is not offered again.
+        for port in $(_vantu_cli_ports "${all[@]}"); do
+            _vantu_cli_named "$port" "${COMP_WORDS[@]:2:COMP_CWORD-2}" "${COMP_WORDS[@]:COMP_CWORD+1}" ||
+                ports+=("$port")
+        done
+        mapfile -t COMPREPLY < <(compgen -W "${ports[*]}" -- "$cur")
     else
         mapfile -t COMPREPLY < <(compgen -W "${offered[*]}" -- "$cur")
     fi

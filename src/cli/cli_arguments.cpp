@@ -125,8 +125,9 @@ them safely: only your own processes, and only the very process that was found l
 
 list       Shows what the tray app would show, under your discovery settings.
   --all    Every listening socket of yours, dev server or not.
-  --json   One JSON array instead of a table, with each server’s address (https when it
-           answers a TLS handshake), start time, uptime and memory.
+  --json   JSON for scripts instead of a table (format 1, described in vantu-cli(1)), with each
+           server’s web address (https when it answers a TLS handshake), bound addresses,
+           start time, uptime and memory.
 
 stop       Sends SIGTERM to each process listening on PORT, then waits up to 3 seconds for
            the port to be released and says whether it was.

@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 
 #include "cli/listener_report.h"
+#include "core/container_rows.h"
 #include "core/process_group.h"
 #include "core/stop_plan.h"
 #include "platform/process_signal.h"
@@ -12,8 +13,8 @@
 #include "service/snapshot_assembly.h"
 
 #include <QDateTime>
-#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -32,6 +33,9 @@ QString text(const char* sentence, int count = -1) {
 }
 
 QString describe(const Listener& listener) {
+    if (listener.container) {
+        return text(QT_TRANSLATE_NOOP("vantu-cli", "%1 (%2)")).arg(listener.displayName(), listener.command);
+    }
     return text(QT_TRANSLATE_NOOP("vantu-cli", "%1 (%2, PID %3)"))
         .arg(listener.displayName(), listener.command)
         .arg(listener.pid);
@@ -48,7 +52,7 @@ void complain(CliContext& context, const QString& message) {
 }
 
 std::optional<ListenerInventory> takeSnapshot(CliContext& context) {
-    auto result = SnapshotAssembly::take(context.enumerator, context.settings, context.overrides);
+    auto result = SnapshotAssembly::take(context.enumerator, context.settings, context.overrides, context.containers);
     if (const auto* error = std::get_if<ServiceError>(&result)) {
         complain(context, errorDescription(*error));
         return std::nullopt;
@@ -81,6 +85,13 @@ QString stoppedSentence(const StopTarget& target, bool force, uint16_t port) {
             .arg(target.description())
             .arg(port);
     }
+    if (target.isContainers()) {
+        const QString engine = target.containers().constFirst().endpoint.engineName();
+        return (force ? text(QT_TRANSLATE_NOOP("vantu-cli", "Asked %1 to kill %2 on port %3."))
+                      : text(QT_TRANSLATE_NOOP("vantu-cli", "Asked %1 to stop %2 on port %3.")))
+            .arg(engine, target.description())
+            .arg(port);
+    }
     return (force ? text(QT_TRANSLATE_NOOP("vantu-cli", "Killed %1 on port %2."))
                   : text(QT_TRANSLATE_NOOP("vantu-cli", "Asked %1 to stop on port %2.")))
         .arg(target.description())
@@ -109,6 +120,35 @@ void sendStop(uint16_t port, const StopTarget& target, const CliArguments& argum
     }
 }
 
+// Stops the container that publishes the port through its engine, or with --session its whole
+// compose project.
+void stopContainer(uint16_t port, const Listener& listener, const CliArguments& arguments, CliContext& context,
+                   PortOutcome& outcome) {
+    if (!arguments.all && !DevelopmentPortFilter::includes(listener, context.settings)) {
+        complain(context, text(QT_TRANSLATE_NOOP("vantu-cli",
+                                                 "Port %1 is hidden by your discovery settings. Add "
+                                                 "--all to stop its container anyway."))
+                              .arg(port));
+        outcome.status = worse(outcome.status, kNothingToDo);
+        return;
+    }
+    const auto earlier = std::find_if(outcome.stops.begin(), outcome.stops.end(),
+                                      [&](const SentStop& stop) { return stop.sent.target.covers(listener); });
+    if (earlier != outcome.stops.end()) {
+        // Published on two addresses, or one of a project stopped for an earlier port.
+        if (!earlier->ports.contains(port)) {
+            earlier->ports.append(port);
+        }
+        return;
+    }
+    const ListenerContainer& container = *listener.container;
+    sendStop(port,
+             arguments.group && !container.composeMembers.isEmpty()
+                 ? StopTarget::composeProject(container.container.compose->project, container.composeMembers)
+                 : StopTarget::container(container.target()),
+             arguments, context, outcome);
+}
+
 // Decides about every listener on the port and stops those it may stop.
 void stopPort(uint16_t port, const ListenerInventory& inventory, const CliArguments& arguments, CliContext& context,
               PortOutcome& outcome) {
@@ -128,7 +168,9 @@ void stopPort(uint16_t port, const ListenerInventory& inventory, const CliArgume
         return;
     }
     for (const Listener& listener : onPort) {
-        if (!listener.canTerminate()) {
+        if (listener.container) {
+            stopContainer(port, listener, arguments, context, outcome);
+        } else if (!listener.canTerminate()) {
             // Another user's process, or one we may never signal: the stop refuses it before
             // touching anything, and says so in its own words.
             const StopSendResult refused =
@@ -289,7 +331,7 @@ int runList(const CliArguments& arguments, CliContext& context) {
     QList<Listener> shown;
     std::copy_if(snapshot->listeners.cbegin(), snapshot->listeners.cend(), std::back_inserter(shown),
                  [&](const Listener& listener) {
-                     return arguments.all ? listener.canTerminate()
+                     return arguments.all ? listener.canStop() && !ContainerRows::isEngineHelper(listener)
                                           : DevelopmentPortFilter::includes(listener, context.settings);
                  });
     if (arguments.json) {
@@ -297,13 +339,9 @@ int runList(const CliArguments& arguments, CliContext& context) {
         // pay for reading them, nor for the address's TLS probe.
         const auto every = [](const Listener&) { return true; };
         shown = SnapshotAssembly::withResidentMemory(SnapshotAssembly::withGroups(std::move(shown), every), every);
-        QJsonArray array = toJson(shown, QDateTime::currentSecsSinceEpoch(), ServerUrls::of(shown));
-        if (arguments.all) {
-            for (const QJsonValue& other : toJson(snapshot->foreign)) {
-                array.append(other);
-            }
-        }
-        context.out << QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+        const QJsonObject report = toJson(shown, arguments.all ? snapshot->foreign : QList<ForeignPort>{},
+                                          QDateTime::currentSecsSinceEpoch(), ServerUrls::of(shown), context.settings);
+        context.out << QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Indented));
     } else if (shown.isEmpty()) {
         context.out << (arguments.all ? text(QT_TRANSLATE_NOOP("vantu-cli", "Nothing of yours is listening."))
                                       : text(QT_TRANSLATE_NOOP("vantu-cli", "No dev servers found.")))
@@ -322,7 +360,7 @@ int runOpen(const CliArguments& arguments, CliContext& context) {
     const uint16_t port = arguments.ports.front();
     const auto found =
         std::find_if(snapshot->listeners.cbegin(), snapshot->listeners.cend(),
-                     [port](const Listener& listener) { return listener.port == port && listener.canTerminate(); });
+                     [port](const Listener& listener) { return listener.port == port && listener.canStop(); });
     if (found == snapshot->listeners.cend()) {
         complain(context, text(QT_TRANSLATE_NOOP("vantu-cli", "Nothing of yours is listening on port %1.")).arg(port));
         return finishOutput(kNothingToDo, context);

@@ -31,6 +31,8 @@ struct CliContext {
     std::chrono::milliseconds releaseWait{3000};
     // How listening sockets are found.
     ListenerEnumerator enumerator{};
+    // The container engines asked beside the kernel; none when null.
+    const ContainerScan* containers = nullptr;
 };
 
 int runList(const CliArguments& arguments, CliContext& context);

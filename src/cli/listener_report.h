@@ -3,8 +3,9 @@
 #include "core/listener.h"
 #include "core/listener_enumerator.h"
 #include "core/visible_text.h"
+#include "rules/discovery_settings.h"
 
-#include <QJsonArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -20,11 +21,14 @@ namespace vantu::cli {
 // a command and a project keep their start, a folder its end.
 QString formatTable(const QList<Listener>& listeners, qint64 nowSeconds, std::optional<int> width = std::nullopt);
 
-// Every fact the app knows about each listener, for scripts, with its uptime at `nowSeconds`
-// and `urls`, the address of each listener in order.
-QJsonArray toJson(const QList<Listener>& listeners, qint64 nowSeconds, const QStringList& urls);
+// The version of the JSON report's shape; it changes when a key changes meaning or goes away.
+constexpr int kJsonVersion = 1;
 
-// Ports held by processes that could not be examined (another user's): port and owner, no pid.
-QJsonArray toJson(const QList<ForeignPort>& ports);
+// The JSON report for scripts: {"version": 1, "listeners": [...]}, every fact known about each
+// of `listeners`, then the ports of `foreign`. Values are stable words, never a sentence in the
+// user's language. Each listener has its uptime at `nowSeconds`, its address from `urls` (in
+// the same order) and whether `settings` show it as a dev server.
+QJsonObject toJson(const QList<Listener>& listeners, const QList<ForeignPort>& foreign, qint64 nowSeconds,
+                   const QStringList& urls, const DiscoverySettings& settings);
 
 }  // namespace vantu::cli

@@ -58,12 +58,14 @@ int main(int argc, char** argv) {
         err << u"vantu-cli: "_s << *store.readProblem() << Qt::endl;
     }
     const vantu::PortService service;
+    const vantu::ContainerScan containers;
     vantu::cli::CliContext context{
         .service = service,
         .settings = vantu::DiscoverySettings::load(store),
         .overrides = vantu::ProjectOverridesStorage::load(store),
         .out = out,
         .err = err,
+        .containers = &containers,
     };
     switch (arguments.command) {
         case vantu::cli::CliArguments::Command::list:

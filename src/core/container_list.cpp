@@ -66,9 +66,6 @@ std::optional<QList<Container>> parse(const QByteArray& json) {
             continue;
         }
         QList<PublishedPort> ports = publishedPorts(container[u"Ports"_s].toArray());
-        if (ports.isEmpty()) {
-            continue;
-        }
         QString name = container[u"Names"_s].toArray().first().toString();
         if (name.startsWith(u'/')) {
             name.remove(0, 1);

@@ -30,7 +30,8 @@ struct ComposeLabels {
     friend bool operator==(const ComposeLabels&, const ComposeLabels&) = default;
 };
 
-// A running container with published TCP ports, as an engine lists it.
+// A running container, as an engine lists it: the published TCP ports make its rows, and a
+// container without any still counts for its compose project.
 struct Container {
     QString id;
     // Without the leading slash the engine puts before it ("shop_web_1").
@@ -47,7 +48,7 @@ struct Container {
 
 namespace ContainerList {
 
-// The running containers that publish TCP ports, from the answer to GET /containers/json
+// The running containers, from the answer to GET /containers/json
 // (Docker's and Podman's compatible API alike). A port published on both address families
 // (Docker lists it once for 0.0.0.0 and once for ::) is one port. nullopt when the text is not
 // such a list.

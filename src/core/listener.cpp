@@ -11,16 +11,40 @@ const QString kSeparator = QStringLiteral(" \u00B7 ");
 }  // namespace
 
 QString Listener::displayName() const {
+    if (container) {
+        const auto& compose = container->container.compose;
+        return compose && !compose->service.isEmpty() ? compose->service : container->container.name;
+    }
     return project ? project->name : command;
 }
 
 QString Listener::detail() const {
+    if (container) {
+        return container->container.image.isEmpty() ? container->container.name : container->container.image;
+    }
     const QString pidText = QStringLiteral("PID ") + QString::number(pid);
     return project ? command + kSeparator + pidText : pidText;
 }
 
 QString Listener::helpText() const {
     QStringList lines{displayName()};
+    if (container) {
+        const Container& running = container->container;
+        lines << QCoreApplication::translate("Listener", "%1 container %2 (%3)")
+                     .arg(container->endpoint.engineName(), running.name, running.shortId());
+        if (!running.image.isEmpty()) {
+            lines << QCoreApplication::translate("Listener", "Image %1").arg(running.image);
+        }
+        if (running.compose) {
+            lines << QCoreApplication::translate("Listener", "Compose project %1, service %2")
+                         .arg(running.compose->project, running.compose->service);
+        }
+        if (project) {
+            lines << project->directory;
+        }
+        lines << container->mapping();
+        return lines.join(QLatin1Char('\n'));
+    }
     if (project) {
         lines << project->nameSource() << project->directory;
     } else {
@@ -46,7 +70,7 @@ std::optional<QString> Listener::projectOverrideKey() const {
 }
 
 size_t qHash(const Listener::ID& id, size_t seed) noexcept {
-    seed = qHashMulti(seed, id.pid, id.port);
+    seed = qHashMulti(seed, id.pid, id.port, id.containerID);
     return qHashOptional(id.identity, seed);
 }
 
@@ -54,6 +78,9 @@ size_t qHash(const Listener& listener, size_t seed) noexcept {
     seed = qHashMulti(seed, listener.pid, listener.port, listener.command);
     seed = qHashOptional(listener.identity, seed);
     seed = qHashOptional(listener.project, seed);
+    if (listener.container) {
+        seed = qHashMulti(seed, listener.container->container.id);
+    }
     return qHashOptional(listener.workingDirectory, seed);
 }
 

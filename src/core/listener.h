@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/engine_container.h"
 #include "core/process_group.h"
 #include "core/process_identity.h"
 #include "core/project_metadata.h"
@@ -21,6 +22,8 @@ struct Listener {
         int32_t pid = 0;
         uint16_t port = 0;
         std::optional<ProcessIdentity> identity;
+        // A container's row is the container's, whichever helper holds its port.
+        QString containerID;
 
         friend bool operator==(const ID&, const ID&) = default;
     };
@@ -46,9 +49,14 @@ struct Listener {
     QStringList addresses;
     // The process's resident memory, read for the servers that are shown.
     std::optional<uint64_t> residentBytes;
+    // Set for a port a container publishes: the row is the container's, stopped through its
+    // engine. It is the user's because the user's engine answered for it; `pid` is then 0.
+    std::optional<ListenerContainer> container;
 
-    [[nodiscard]] ID id() const { return ID{pid, port, identity}; }
+    [[nodiscard]] ID id() const { return ID{pid, port, identity, container ? container->container.id : QString()}; }
     [[nodiscard]] bool canTerminate() const { return identity && identity->canTerminate(); }
+    // Whether the row offers a stop: the user's own process, or a container of the user's engine.
+    [[nodiscard]] bool canStop() const { return container.has_value() || canTerminate(); }
 
     [[nodiscard]] QString displayName() const;
     [[nodiscard]] QString detail() const;

@@ -162,10 +162,12 @@ ProcessGroup groupOf(int32_t processGroup, const QString& fallbackCommand, const
                      const QList<int32_t>& protectedChain) {
     ProcessGroup group;
     group.leaderPid = processGroup;
-    group.leaderCommand = shortCommand(platform::commandLine(processGroup).value_or(QString()));
+    group.leaderCommandLine = platform::commandLine(processGroup).value_or(QString());
+    group.leaderCommand = shortCommand(group.leaderCommandLine);
     if (group.leaderCommand.isEmpty()) {
         const auto leader = platform::placeOf(processGroup);
         group.leaderCommand = leader ? leader->command : fallbackCommand;
+        group.leaderCommandLine = group.leaderCommand;
     }
     for (const int32_t pid : memberPids) {
         const auto member = platform::placeOf(pid);
@@ -244,7 +246,10 @@ QHash<ProcessIdentity, ProcessGroup> ofEach(const QList<ProcessIdentity>& proces
         if (place->processGroup <= 0) {
             // The group's leader lives outside this pid namespace: /proc numbers it 0, and which
             // processes share it cannot be told from here.
-            ProcessGroup unreadable{.leaderPid = 0, .leaderCommand = place->command, .members = {place.key()}};
+            ProcessGroup unreadable{.leaderPid = 0,
+                                    .leaderCommand = place->command,
+                                    .leaderCommandLine = place->command,
+                                    .members = {place.key()}};
             unreadable.refusal = QCoreApplication::translate(
                 "ProcessGroup",
                 "This process’s group began outside the process namespace Vantu runs in, so its members "

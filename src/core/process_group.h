@@ -20,6 +20,8 @@ struct ProcessGroup {
     int32_t leaderPid = 0;
     // A short command line of the group's leader, such as "npm run dev".
     QString leaderCommand;
+    // The leader's whole command line, its arguments joined by spaces, for scripts.
+    QString leaderCommandLine;
     // Every member, the listener among them, each pinned down by its identity.
     QList<ProcessIdentity> members;
     // The systemd user unit the listener runs in ("api.service"), which would start it again.

@@ -1,5 +1,6 @@
 #include "core/stop_plan.h"
 
+#include "core/container_stop.h"
 #include "core/engine_helpers.h"
 #include "core/process_stopper.h"
 #include "platform/log.h"
@@ -8,6 +9,9 @@
 
 #include <algorithm>
 #include <csignal>
+#include <future>
+
+#include <QCoreApplication>
 
 using namespace Qt::StringLiterals;
 
@@ -71,10 +75,64 @@ StopSendResult sendToUnit(const StopTarget& target) {
     return StopSent{target, {}};
 }
 
+StopSendResult sendToContainers(const StopTarget& target, bool force) {
+    // All at once: each engine stop may take up to its wait for an answer.
+    std::vector<std::future<std::optional<PortServiceError>>> asked;
+    for (const EngineContainer& container : target.containers()) {
+        asked.push_back(std::async(std::launch::async, ContainerStop::send, container, force));
+    }
+    std::optional<PortServiceError> refusal;
+    bool anyAsked = false;
+    for (auto& answer : asked) {
+        const std::optional<PortServiceError> failed = answer.get();
+        if (!failed) {
+            anyAsked = true;
+        } else if (failed->errorCase() != PortServiceError::Case::processExited && !refusal) {
+            refusal = failed;
+        }
+    }
+    if (refusal) {
+        return std::move(*refusal);
+    }
+    if (!anyAsked) {
+        return PortServiceError::processExited();
+    }
+    return StopSent{target, {}};
+}
+
+// Who holds each port once the containers that published it have ended: their engine's helper
+// letting go at the same moment holds it for no one. A container its engine started again (a
+// restart policy) is named as what took the port.
+void settleContainerPorts(const ListenerEnumerator& enumerator, const StopSent& sent, const QList<uint16_t>& ports,
+                          StopAftermath& aftermath, QStringList& taken) {
+    for (const EngineContainer& container : sent.target.containers()) {
+        if (!aftermath.containersRunning.contains(container.id) && ContainerStop::isRunning(container) == true) {
+            taken.append(QCoreApplication::translate("StopPlan", "%1 started again: its restart policy brings it back.")
+                             .arg(container.name));
+        }
+    }
+    for (const uint16_t port : ports) {
+        auto holders = PortRelease::holdersOf(enumerator, port);
+        if (const auto* error = std::get_if<ServiceError>(&holders)) {
+            aftermath.lookFailed = *error;
+            continue;
+        }
+        PortVerdict verdict{port, std::get<QList<PortHolder>>(std::move(holders))};
+        verdict.holders.removeIf([](const PortHolder& holder) {
+            return !holder.foreign && EngineHelpers::helperName(holder.command, std::nullopt).has_value();
+        });
+        if (!verdict.isFree() && taken.isEmpty()) {
+            taken.append(verdict.message());
+        }
+        aftermath.verdicts.append(verdict);
+    }
+}
+
 }  // namespace
 
 StopSendResult send(const StopTarget& target, bool force) {
-    StopSendResult result = target.kind() == StopTarget::Kind::process        ? sendToProcess(target, force)
+    StopSendResult result = target.isContainers()                             ? sendToContainers(target, force)
+                            : target.kind() == StopTarget::Kind::process      ? sendToProcess(target, force)
                             : target.kind() == StopTarget::Kind::processGroup ? sendToGroup(target, force)
                                                                               : sendToUnit(target);
     if (const auto* failure = std::get_if<PortServiceError>(&result)) {
@@ -94,6 +152,25 @@ StopAftermath awaitOutcome(const ListenerEnumerator& enumerator, const StopSent&
     // One deadline for all: each wait gets what the ones before it left.
     const auto deadline = std::chrono::steady_clock::now() + limit;
     StopAftermath aftermath;
+    if (sent.target.isContainers()) {
+        for (const EngineContainer& container : sent.target.containers()) {
+            const auto left = std::max(std::chrono::nanoseconds(0), deadline - std::chrono::steady_clock::now());
+            if (!ContainerStop::awaitEnd(container, std::chrono::ceil<std::chrono::milliseconds>(left))) {
+                aftermath.containersRunning.append(container.id);
+            }
+        }
+        aftermath.exited = aftermath.containersRunning.isEmpty();
+        QStringList taken;
+        if (aftermath.exited) {
+            settleContainerPorts(enumerator, sent, ports, aftermath, taken);
+        } else {
+            aftermath.stillHeld = ports;
+        }
+        if (!taken.isEmpty()) {
+            aftermath.takenAgain = taken.join(u' ');
+        }
+        return aftermath;
+    }
     for (const ProcessIdentity& process : sent.target.processes()) {
         const auto left = std::max(std::chrono::nanoseconds(0), deadline - std::chrono::steady_clock::now());
         if (!ProcessStopper::awaitExit(process, std::chrono::ceil<std::chrono::milliseconds>(left))) {

@@ -32,6 +32,8 @@ struct StopAftermath {
     bool exited = false;
     // Those that had not.
     QList<ProcessIdentity> stillRunning;
+    // For containers: the ids of those still running after the wait.
+    QStringList containersRunning;
     // The ports the target let go of, and who holds each now (free when nobody does).
     QList<PortVerdict> verdicts;
     // The ports a process that outlived the wait still holds.

@@ -21,6 +21,9 @@ struct EngineFailure {
     QString reason;
     // The socket was there and accepted the connection: the engine runs but is unwell.
     bool reachedEngine = false;
+    // The request was sent and the answer did not come within the limit: the engine may still
+    // be carrying it out.
+    bool timedOut = false;
 };
 
 // One HTTP request to the engine API behind the unix socket at `socketPath`, with the whole

@@ -85,7 +85,8 @@ std::variant<EngineReply, EngineFailure> engineRequest(const QString& socketPath
         return EngineFailure{u"nothing answers at %1"_s.arg(socketPath)};
     }
     if (result == CURLE_OPERATION_TIMEDOUT) {
-        return EngineFailure{u"it did not answer within %1 s"_s.arg(static_cast<double>(limit.count()) / 1000.0), true};
+        return EngineFailure{u"it did not answer within %1 s"_s.arg(static_cast<double>(limit.count()) / 1000.0), true,
+                             true};
     }
     if (result != CURLE_OK) {
         return EngineFailure{QString::fromUtf8(error[0] != '\0' ? error : curl_easy_strerror(result)), true};

@@ -107,6 +107,32 @@ std::optional<ProjectMetadata> chosenProject(const QString& path) {
     return project;
 }
 
+// A container's project: what its compose folder holds as for any server, else the compose
+// project's own name; the user's folder choice wins over both. The folder is compose's record,
+// not a process's: there is no process of the user to read it from.
+void enrichContainer(Listener& listener, const ProjectOverrides& overrides, const QStringList& homes,
+                     QHash<QString, std::optional<ProjectMetadata>>& projects) {
+    const auto& compose = listener.container->container.compose;
+    if (!listener.workingDirectory || !compose) {
+        return;
+    }
+    const QString folder = QDir::cleanPath(*listener.workingDirectory);
+    auto known = projects.constFind(folder);
+    if (known == projects.cend()) {
+        known = projects.insert(folder, resolve(folder, homes));
+    }
+    listener.project = *known && (*known)->hasProjectEvidence
+                           ? **known
+                           : ProjectMetadata{.name = compose->project, .directory = folder};
+    if (const auto key = listener.projectOverrideKey()) {
+        if (const auto chosen = overrides.constFind(*key); chosen != overrides.cend()) {
+            if (auto project = chosenProject(*chosen)) {
+                listener.project = std::move(project);
+            }
+        }
+    }
+}
+
 }  // namespace
 
 QList<Listener> enrich(QList<Listener> listeners, const ProjectOverrides& overrides,
@@ -118,6 +144,10 @@ QList<Listener> enrich(QList<Listener> listeners, const ProjectOverrides& overri
     QHash<int32_t, std::optional<ProjectMetadata>> projectsByPid;
 
     for (Listener& listener : listeners) {
+        if (listener.container) {
+            enrichContainer(listener, overrides, homes, projectsByDirectory);
+            continue;
+        }
         // Listeners that can never be shown are not worth a single file read.
         if (!listener.canTerminate()) {
             continue;

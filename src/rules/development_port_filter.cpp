@@ -1,5 +1,7 @@
 #include "rules/development_port_filter.h"
 
+#include "core/container_rows.h"
+
 namespace vantu::DevelopmentPortFilter {
 namespace {
 
@@ -88,7 +90,12 @@ bool isAutomaticCandidate(const Listener& listener) {
 }
 
 bool includes(const Listener& listener, const DiscoverySettings& settings) {
-    if (!listener.canTerminate()) {
+    if (listener.container) {
+        // The user's engine answered for it: a server the user started, shown unless hidden.
+        return !settings.excluded().contains(listener.port) &&
+               (settings.automatic() || settings.included().contains(listener.port));
+    }
+    if (!listener.canTerminate() || ContainerRows::isEngineHelper(listener)) {
         return false;
     }
     // Hide rules win over everything, include rules over automatic detection.

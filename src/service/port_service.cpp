@@ -14,8 +14,9 @@ QFuture<SnapshotResult> PortService::snapshot(const DiscoverySettings& settings,
     // The task owns copies of everything it uses: the caller may change its settings or go
     // away while the scan runs.
     return QtConcurrent::run(
-        QThreadPool::globalInstance(), [enumerator = enumerator_, settings, overrides]() -> SnapshotResult {
-            auto taken = SnapshotAssembly::take(enumerator, settings, overrides);
+        QThreadPool::globalInstance(),
+        [enumerator = enumerator_, containers = containers_, settings, overrides]() -> SnapshotResult {
+            auto taken = SnapshotAssembly::take(enumerator, settings, overrides, containers.get());
             if (auto* error = std::get_if<ServiceError>(&taken)) {
                 return std::move(*error);
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/container_scan.h"
 #include "core/listener.h"
 #include "core/listener_enumerator.h"
 #include "core/port_service_error.h"
@@ -14,6 +15,7 @@
 #include <QString>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <variant>
 
@@ -27,8 +29,11 @@ using SnapshotResult = std::variant<QList<Listener>, ServiceError>;
 // stop ends.
 class PortService {
 public:
-    PortService() = default;
-    explicit PortService(ListenerEnumerator enumerator) : enumerator_(std::move(enumerator)) {}
+    // The kernel's listing, and the user's container engines.
+    PortService() : containers_(std::make_shared<const ContainerScan>()) {}
+    // Only what `enumerator` finds, and the containers of `containers` when given.
+    explicit PortService(ListenerEnumerator enumerator, std::shared_ptr<const ContainerScan> containers = nullptr)
+        : enumerator_(std::move(enumerator)), containers_(std::move(containers)) {}
     virtual ~PortService() = default;
     PortService(const PortService&) = default;
     PortService& operator=(const PortService&) = default;
@@ -60,6 +65,8 @@ public:
 
 private:
     ListenerEnumerator enumerator_;
+    // Shared by copies: an engine that failed is left alone for a while by all of them.
+    std::shared_ptr<const ContainerScan> containers_;
 };
 
 }  // namespace vantu

@@ -1,23 +1,29 @@
 #include "service/snapshot_assembly.h"
 
+#include "core/container_rows.h"
 #include "core/listener_facts.h"
 #include "project/project_resolver.h"
 #include "rules/development_port_filter.h"
+
+#include <future>
 
 namespace vantu::SnapshotAssembly {
 
 std::variant<ListenerInventory, ServiceError> assemble(std::variant<ListenerInventory, ServiceError> found,
                                                        const DiscoverySettings& settings,
-                                                       const ProjectOverrides& overrides, const Enricher& enrich) {
+                                                       const ProjectOverrides& overrides, const Enricher& enrich,
+                                                       const QList<EngineContainers>& engines) {
     if (auto* error = std::get_if<ServiceError>(&found)) {
         return std::move(*error);
     }
     ListenerInventory inventory = std::get<ListenerInventory>(std::move(found));
+    // Once per process, here off the main thread, so that deciding what is shown is pure; the
+    // engines' helpers are known by their files.
+    ListenerFacts::read(inventory.listeners, &DevelopmentPortFilter::isDevelopmentRuntime);
+    ContainerRows::fold(inventory, engines);
     if (inventory.listeners.isEmpty()) {
         return inventory;
     }
-    // Once per process, here off the main thread, so that deciding what is shown is pure.
-    ListenerFacts::read(inventory.listeners, &DevelopmentPortFilter::isDevelopmentRuntime);
     inventory.listeners = enrich ? enrich(std::move(inventory.listeners), overrides, settings)
                                  : ProjectResolver::enrich(std::move(inventory.listeners), overrides, settings);
     return inventory;
@@ -58,9 +64,14 @@ QList<Listener> withResidentMemory(QList<Listener> listeners, const std::functio
 }
 
 std::variant<ListenerInventory, ServiceError> take(const ListenerEnumerator& enumerator,
-                                                   const DiscoverySettings& settings,
-                                                   const ProjectOverrides& overrides) {
-    return assemble(enumerator.enumerate(), settings, overrides);
+                                                   const DiscoverySettings& settings, const ProjectOverrides& overrides,
+                                                   const ContainerScan* containers) {
+    if (containers == nullptr) {
+        return assemble(enumerator.enumerate(), settings, overrides);
+    }
+    auto engines = std::async(std::launch::async, [containers] { return containers->scan().engines; });
+    auto found = enumerator.enumerate();
+    return assemble(std::move(found), settings, overrides, {}, engines.get());
 }
 
 }  // namespace vantu::SnapshotAssembly

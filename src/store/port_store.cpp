@@ -208,14 +208,13 @@ const StopTarget* PortStore::forceTarget(const Listener& listener) const {
 }
 
 void PortStore::stop(const Listener& listener) {
-    if (!listener.identity) {
-        return;
-    }
     if (const StopTarget* offer = forceTarget(listener)) {
         startStop(*offer, true);
-        return;
+    } else if (listener.container) {
+        startStop(StopTarget::container(listener.container->target()), false);
+    } else if (listener.identity) {
+        startStop(StopTarget::process(*listener.identity, listener.displayName()), false);
     }
-    startStop(StopTarget::process(*listener.identity, listener.displayName()), false);
 }
 
 void PortStore::stopGroup(const Listener& listener) {
@@ -273,7 +272,8 @@ QCoro::Task<void> PortStore::runStop(StopTarget target, bool force) {
         }
         // Ended, their rows go at once rather than with the refresh, and nothing is left to force.
         const QList<ProcessIdentity> survivors = applyAftermath(asked.target, aftermath, ports);
-        if (const auto rest = force ? std::nullopt : asked.target.remainder(survivors)) {
+        if (const auto rest =
+                force ? std::nullopt : asked.target.remainder(survivors, runningContainers(asked.target, aftermath))) {
             // In one turn: the rows leave the stopping state and offer the forced stop of what
             // is left, while the refresh that decides whether they stay is on its way.
             QList<StopTarget> offers;
@@ -320,7 +320,8 @@ QList<ProcessIdentity> PortStore::applyAftermath(const StopTarget& waited,
     std::copy_if(waited.processes().cbegin(), waited.processes().cend(), std::back_inserter(ended),
                  [&survivors](const ProcessIdentity& process) { return !survivors.contains(process); });
     dropEnded(ended);
-    if (survivors.isEmpty()) {
+    dropEndedContainers(waited, aftermath);
+    if (survivors.isEmpty() && aftermath) {
         showThroughRefresh(aftermath->takenAgain ? aftermath->takenAgain
                                                  : freedPorts(waited, ports, aftermath->stillHeld));
     }

@@ -127,6 +127,9 @@ public:
     void stopGroup(const Listener& listener);
     // Asks the user's service manager to stop the unit the listener runs in.
     void stopUnit(const Listener& listener);
+    // Stops every running container of the compose project the listener's container belongs to:
+    // through their engine, politely first, by force once that has been offered.
+    void stopComposeProject(const Listener& listener);
 
     // The desktop the next three open, copy and show through.
     void setDesktop(Desktop desktop);
@@ -170,6 +173,11 @@ private:
                                           const QList<uint16_t>& ports);
     // The rows and force offers of processes that ended go, as the next refresh would take them.
     void dropEnded(const QList<ProcessIdentity>& ended);
+    // The rows of the target's containers that ended go at once too.
+    void dropEndedContainers(const StopTarget& waited, const std::optional<StopAftermath>& aftermath);
+    // The ids of the target's containers still running after the wait: all of them when it was
+    // not seen.
+    static QStringList runningContainers(const StopTarget& target, const std::optional<StopAftermath>& aftermath);
     void applyProjectFolder(const QString& key, const QString& folder);
     // Keeps the choice for this run and saves it; nullopt removes it. False when the store was
     // destroyed by the layout hook meanwhile.

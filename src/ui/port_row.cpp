@@ -156,7 +156,7 @@ PortRow::Slot PortRow::slot() const {
     if (isStopping_) {
         return Slot::spinner;
     }
-    if (listener_.canTerminate()) {
+    if (listener_.canStop()) {
         return Slot::actionButton;
     }
     return Slot::lock;
@@ -171,7 +171,7 @@ QString PortRow::actionName() const {
 }
 
 void PortRow::performAction() {
-    if (listener_.canTerminate() && !isStopping_ && stop_) {
+    if (listener_.canStop() && !isStopping_ && stop_) {
         stop_();
     }
 }
@@ -207,7 +207,9 @@ void PortRow::applyState() {
     badge_->setPort(listener_.port);
     name_->setText(displayName);
     // A Force that appears by itself must say why: the polite stop did not take.
-    detail_->setText(canForce_ ? tr("Still running after SIGTERM") : listener_.detail());
+    const QString stillRunning = listener_.container ? tr("Still running after its engine’s stop")
+                                                     : tr("Still running after SIGTERM");
+    detail_->setText(canForce_ ? stillRunning : listener_.detail());
     // A sentence, not a record: in the text face, which also fits it in the line.
     detail_->setFont(canForce_ ? Appearance::systemFont(10) : Appearance::monospacedFont(10));
     nameBlock_->setToolTip(toolTipText());
@@ -217,8 +219,9 @@ void PortRow::applyState() {
 
     button_->setText(canForce_ ? tr("Force") : tr("Stop"));
     button_->setOutlined(canForce_);
-    // The suffix names the signal a plain stop sends.
-    const QString stopSuffix = u" (SIGTERM)"_s;
+    // The suffix names the signal a plain stop sends, or the engine that stops a container its way.
+    const QString stopSuffix =
+        listener_.container ? tr(" through %1").arg(listener_.container->endpoint.engineName()) : u" (SIGTERM)"_s;
     const QString buttonTip = canForce_ ? tr("Force quit %1 (SIGKILL)").arg(forceTarget_.value_or(displayName))
                                         : tr("Stop %1").arg(displayName) + stopSuffix;
     button_->setToolTip(Appearance::literalText(buttonTip));

@@ -71,6 +71,28 @@ void addGroupActions(PortStore& store, QMenu* menu, const Listener& listener) {
     QObject::connect(stopGroup, &QAction::triggered, menu, [&store, listener] { store.stopGroup(listener); });
 }
 
+// Stopping every container of the compose project the row's container belongs to.
+void addComposeActions(PortStore& store, QMenu* menu, const Listener& listener) {
+    if (!listener.container || listener.container->composeMembers.isEmpty()) {
+        return;
+    }
+    const StopTarget* offer = store.forceTarget(listener);
+    const bool force = offer != nullptr && offer->kind() == StopTarget::Kind::composeProject;
+    const auto count = static_cast<int>(force ? offer->containers().size() : listener.container->composeMembers.size());
+    const QString project = visible(listener.container->container.compose->project).replace(u'&', u"&&"_s);
+    menu->addSeparator();
+    QAction* stop = menu->addAction(
+        force ? QCoreApplication::translate("vantu::PopoverView", "Force Stop compose project %1 (%n containers)",
+                                            nullptr, count)
+                    .arg(project)
+              : QCoreApplication::translate("vantu::PopoverView", "Stop compose project %1 (%n containers)", nullptr,
+                                            count)
+                    .arg(project));
+    stop->setObjectName(u"stopComposeProject"_s);
+    stop->setEnabled(!store.isStopping(listener));
+    QObject::connect(stop, &QAction::triggered, menu, [&store, listener] { store.stopComposeProject(listener); });
+}
+
 }  // namespace
 
 QMenu* build(PortStore& store, const Listener& listener, QWidget* parent) {
@@ -95,6 +117,7 @@ QMenu* build(PortStore& store, const Listener& listener, QWidget* parent) {
         QObject::connect(reset, &QAction::triggered, menu, [&store, listener] { store.resetProjectFolder(listener); });
     }
     addGroupActions(store, menu, listener);
+    addComposeActions(store, menu, listener);
     return menu;
 }
 

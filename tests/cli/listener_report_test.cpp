@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QJsonObject>
 
 using namespace Qt::StringLiterals;
@@ -37,8 +38,10 @@ TEST(ListenerReportTest, TableAlignsColumnsAndMarksMissingValues) {
 TEST(ListenerReportTest, JsonCarriesEveryFact) {
     Listener withMemory = sample().front();
     withMemory.residentBytes = 184'000'000;
-    const QJsonArray array = toJson({withMemory, sample().back()}, 1700000000 + 8045, {u"https://localhost:5173/"_s});
-    ASSERT_EQ(array.size(), 2);
+    const QJsonObject report = toJson({withMemory, sample().back()}, {ForeignPort{.port = 631}}, 1700000000 + 8045,
+                                      {u"https://localhost:5173/"_s}, DiscoverySettings::defaults());
+    const QJsonArray array = report[u"listeners"_s].toArray();
+    ASSERT_EQ(array.size(), 3);
     const QJsonObject node = array.at(0).toObject();
     EXPECT_EQ(node[u"port"_s].toInt(), 5173);
     EXPECT_EQ(node[u"pid"_s].toInt(), 4312);
@@ -51,7 +54,7 @@ TEST(ListenerReportTest, JsonCarriesEveryFact) {
     EXPECT_EQ(project[u"name"_s].toString(), u"my-app"_s);
     EXPECT_EQ(project[u"directory"_s].toString(), u"/home/a/site"_s);
     EXPECT_EQ(project[u"manifest"_s].toString(), u"/home/a/site/package.json"_s);
-    EXPECT_EQ(project[u"nameSource"_s].toString(), u"Name from package.json"_s);
+    EXPECT_EQ(project[u"nameSource"_s].toString(), u"packageJson"_s);
     EXPECT_TRUE(project[u"hasProjectEvidence"_s].toBool());
     const QJsonObject identity = node[u"identity"_s].toObject();
     EXPECT_EQ(identity[u"startSeconds"_s].toInteger(), 1700000000);
@@ -70,6 +73,11 @@ TEST(ListenerReportTest, JsonCarriesEveryFact) {
         EXPECT_TRUE(bare[QLatin1StringView(unknown)].isNull()) << unknown;
     }
     EXPECT_EQ(bare[u"displayName"_s].toString(), u"ruby"_s);
+    EXPECT_TRUE(bare[u"address"_s].isNull() && !array.at(2)[u"isDevServer"_s].toBool(true));
+    withMemory.project->isUserSelected = true;
+    EXPECT_EQ(toJson({withMemory}, {}, 0, {},
+                     DiscoverySettings::defaults())[u"listeners"_s][0][u"project"_s][u"nameSource"_s],
+              u"override"_s);
 }
 
 }  // namespace

@@ -133,28 +133,68 @@ TEST_F(VantuCliTest, ListShowsADevServerWithItsProject) {
               "as vantu.json.damaged.\n"_s);
 }
 
-TEST_F(VantuCliTest, JsonHoldsTheSameFacts) {
+// The listeners of a `list --json` report, each by its port.
+QHash<int, QJsonObject> listenersByPort(const QString& json) {
+    QHash<int, QJsonObject> byPort;
+    for (const QJsonValue& value : QJsonDocument::fromJson(json.toUtf8())[u"listeners"_s].toArray()) {
+        byPort.insert(value[u"port"_s].toInt(), value.toObject());
+    }
+    return byPort;
+}
+
+TEST_F(VantuCliTest, JsonHoldsTheSameFactsInStableWords) {
+    const QString plainFolder = QFileInfo(root_.path()).canonicalFilePath(), checkout = plainFolder + u"/checkout"_s;
     const QString folder = makeProject(root_, u"json-site"_s);
-    SpawnedListener node = SpawnedListener::start({.workingDirectory = folder, .commandName = u"node"_s});
-    const CliRun run = runCli({u"list"_s, u"--json"_s});
+    QDir().mkpath(checkout + u"/.git"_s);
+    // A dev server on each kind of address, each named another way, and one that is no dev server.
+    SpawnedListener four = SpawnedListener::start({.workingDirectory = folder, .commandName = u"node"_s});
+    SpawnedListener six =
+        SpawnedListener::start({.host = u"::1"_s, .workingDirectory = checkout, .commandName = u"node"_s});
+    SpawnedListener dual =
+        SpawnedListener::start({.host = u"both"_s, .workingDirectory = plainFolder, .commandName = u"node"_s});
+    SpawnedListener plain = SpawnedListener::start({.workingDirectory = plainFolder});
+    const CliRun run = runCli({u"list"_s, u"--json"_s, u"--all"_s});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(run.out.toUtf8(), &error);
     ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out.toStdString();
-    QJsonObject found;
-    for (const QJsonValue& value : document.array()) {
-        if (value[u"port"_s].toInt() == node.port()) {
-            found = value.toObject();
-        }
-    }
+    EXPECT_EQ(document[u"version"_s].toInt(), 1);
+    const QHash<int, QJsonObject> byPort = listenersByPort(run.out);
+    const QJsonObject found = byPort.value(four.port());
     ASSERT_FALSE(found.isEmpty()) << run.out.toStdString();
-    EXPECT_EQ(found[u"pid"_s].toInt(), node.pid());
+    EXPECT_EQ(found[u"pid"_s].toInt(), four.pid());
     EXPECT_EQ(found[u"command"_s].toString(), u"node"_s);
     EXPECT_EQ(found[u"displayName"_s].toString(), u"json-site"_s);
     EXPECT_EQ(found[u"workingDirectory"_s].toString(), folder);
     EXPECT_EQ(found[u"project"_s][u"directory"_s].toString(), folder);
     EXPECT_TRUE(found[u"canTerminate"_s].toBool());
-    EXPECT_EQ(found[u"identity"_s][u"pid"_s].toInt(), node.pid());
+    EXPECT_EQ(found[u"identity"_s][u"pid"_s].toInt(), four.pid());
+    // Address and family, every address with its family, where the name came from, dev server or not.
+    const QList<std::pair<const SpawnedListener*, QString>> table{
+        {&four, u"127.0.0.1 ipv4 127.0.0.1 ipv4 packageJson true"_s},
+        {&six, u"::1 ipv6 ::1 ipv6 gitFolder true"_s},
+        {&dual, u"127.0.0.1 ipv4 127.0.0.1 ipv4 ::1 ipv6 folder true"_s},
+        {&plain, u"127.0.0.1 ipv4 127.0.0.1 ipv4 folder false"_s},
+    };
+    // Under a German locale every value is the same, but for what changes by the moment.
+    QProcessEnvironment german = QProcessEnvironment::systemEnvironment();
+    german.insert(u"LC_ALL"_s, u"de_DE.UTF-8"_s);
+    ASSERT_TRUE(runCli({u"--help"_s}, {}, german).out.startsWith(u"Aufruf:"_s));
+    const auto inGerman = listenersByPort(runCli({u"list"_s, u"--json"_s, u"--all"_s}, {}, german).out);
+    for (const auto& [server, facts] : table) {
+        QJsonObject entry = byPort.value(server->port()), translated = inGerman.value(server->port());
+        QStringList words{entry[u"address"_s].toString(), entry[u"family"_s].toString()};
+        for (const QJsonValue& address : entry[u"addresses"_s].toArray()) {
+            words << address[u"address"_s].toString() << address[u"family"_s].toString();
+        }
+        words << entry[u"project"_s][u"nameSource"_s].toString() << entry[u"isDevServer"_s].toVariant().toString();
+        EXPECT_EQ(words.join(u' '), facts) << run.out.toStdString();
+        for (const QString& changing : {u"uptimeSeconds"_s, u"residentBytes"_s, u"session"_s}) {
+            entry.remove(changing);
+            translated.remove(changing);
+        }
+        EXPECT_EQ(translated, entry);
+    }
 }
 
 TEST_F(VantuCliTest, AllShowsWhatTheDefaultHides) {
@@ -238,13 +278,10 @@ TEST_F(VantuCliTest, AnotherUsersServerIsRefusedAndSurvives) {
               u"vantu-cli: Port "_s + QString::number(foreign.port()) + u": Only your own processes can be stopped."_s);
     const CliRun listed = runCli({u"list"_s, u"--all"_s, u"--json"_s}, asDaemon);
     ASSERT_EQ(listed.exitCode, 0) << listed.err.toStdString();
-    const QJsonArray entries = QJsonDocument::fromJson(listed.out.toUtf8()).array();
-    const auto entry = std::find_if(entries.begin(), entries.end(), [&](const QJsonValue& value) {
-        return value[u"port"_s].toInt() == foreign.port();
-    });
-    ASSERT_NE(entry, entries.end()) << listed.out.toStdString();
-    EXPECT_TRUE((*entry)[u"pid"_s].isNull());
-    EXPECT_EQ((*entry)[u"userID"_s].toInt(), 65534);
+    const QJsonObject entry = listenersByPort(listed.out).value(foreign.port());
+    ASSERT_FALSE(entry.isEmpty()) << listed.out.toStdString();
+    EXPECT_TRUE(entry[u"pid"_s].isNull());
+    EXPECT_EQ(entry[u"userID"_s].toInt(), 65534);
     EXPECT_FALSE(foreign.hasExited());
 }
 
@@ -364,18 +401,16 @@ TEST_F(VantuCliTest, StoppingTheGroupEndsTheServerAndWhatRestartsIt) {
     const auto listed = [&] { return runCli({u"list"_s, u"--json"_s}); };
     QJsonObject entry;
     for (int i = 0; i < 200 && entry.isEmpty(); ++i) {
-        for (const QJsonValue& value : QJsonDocument::fromJson(listed().out.toUtf8()).array()) {
-            if (value[u"port"_s].toInt() == port) {
-                entry = value.toObject();
-            }
-        }
+        entry = listenersByPort(listed().out).value(port);
         QThread::msleep(20);
     }
     ASSERT_FALSE(entry.isEmpty());
     const QJsonObject session = entry[u"session"_s].toObject();
     EXPECT_EQ(session[u"leaderPid"_s].toInt(), loop.processId());
-    EXPECT_TRUE(session[u"command"_s].toString().startsWith(u"sh -c while true"_s))
-        << session[u"command"_s].toString().toStdString();
+    // All of it, however long: the temporary folder makes it longer than a short form keeps.
+    EXPECT_EQ(session[u"command"_s].toString(), u"/bin/sh -c while true; do \"$0\" \"$1\" >/dev/null; done %1/node %2"_s
+                                                    .arg(QFileInfo(root_.path()).canonicalFilePath())
+                                                    .arg(port));
     EXPECT_EQ(session[u"members"_s].toInt(), 2);
     EXPECT_TRUE(session[u"unit"_s].isNull());
 
@@ -442,13 +477,11 @@ TEST_F(VantuCliTest, StoppingTheGroupOfRealDevToolsLeavesNothingOfTheGroup) {
         QJsonObject session;
         bool secondListed = c.members <= 3;
         for (int i = 0; i < 500 && (session.isEmpty() || !secondListed); ++i) {
-            for (const QJsonValue& entry :
-                 QJsonDocument::fromJson(runCli({u"list"_s, u"--all"_s, u"--json"_s}).out.toUtf8()).array()) {
-                if (entry[u"port"_s].toInt() == port && entry[u"session"_s][u"members"_s].toInt() >= c.members) {
-                    session = entry[u"session"_s].toObject();
-                }
-                secondListed = secondListed || entry[u"port"_s].toInt() == secondPort;
+            const auto listed = listenersByPort(runCli({u"list"_s, u"--all"_s, u"--json"_s}).out);
+            if (listed.value(port)[u"session"_s][u"members"_s].toInt() >= c.members) {
+                session = listed.value(port)[u"session"_s].toObject();
             }
+            secondListed = secondListed || listed.contains(secondPort);
             QThread::msleep(20);
         }
         ASSERT_FALSE(session.isEmpty()) << c.what << ": never listed";
@@ -717,10 +750,7 @@ TEST_F(VantuCliTest, OpenAndTheServersFactsOnRealWebServers) {
     const qint64 before = QDateTime::currentSecsSinceEpoch();
     const CliRun json = runCli({u"list"_s, u"--json"_s, u"--all"_s});
     ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
-    QHash<int, QJsonObject> byPort;
-    for (const QJsonValue& value : QJsonDocument::fromJson(json.out.toUtf8()).array()) {
-        byPort.insert(value[u"port"_s].toInt(), value.toObject());
-    }
+    const QHash<int, QJsonObject> byPort = listenersByPort(json.out);
     for (const auto& [server, url] : expected) {
         const QJsonObject found = byPort.value(server->port());
         EXPECT_EQ(found[u"url"_s].toString(), url.arg(server->port())) << json.out.toStdString();

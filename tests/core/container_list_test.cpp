@@ -47,9 +47,9 @@ TEST(ContainerListTest, RunningContainersWithTheirTcpPortsAreRead) {
         {"no containers", "[]", QList<Container>{}},
         {"not a list", R"({"message": "page not found"})", std::nullopt},
         {"garbage", "\x00\xff<html>", std::nullopt},
-        {"odd entries are passed over",
+        {"odd entries and ports are passed over",
          R"([1, "x", {"Id": "7", "State": "running", "Ports": [{"PublicPort": 70000, "PrivatePort": 1}]}])",
-         QList<Container>{}},
+         QList<Container>{{u"7"_s, u"7"_s, QString(), {}, std::nullopt}}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ContainerList::parse(c.json), c.expected) << c.what;

@@ -64,14 +64,15 @@ for status in $statuses; do
 done
 
 # Completions: every shell offers the commands, each command's options, and the ports of the
-# running dev servers after `stop`. A dev server: the test listener under a runtime's name.
+# running dev servers after `stop`, but for those already named. A dev server: the test listener
+# under a runtime's name, on two ports.
 mkdir "$root/runtime"
 ln -s "$listener_program" "$root/runtime/node"
-"$root/runtime/node" 0 >"$root/listener.out" &
+"$root/runtime/node" 0 0 >"$root/listener.out" &
 listener_pid=$!
 for _ in $(seq 100); do grep -q '^PORT' "$root/listener.out" && break; sleep 0.05; done
-port="$(sed -n 's/^PORT \([0-9]*\).*/\1/p' "$root/listener.out")"
-[ -n "$port" ] || fail "the test listener did not start"
+read -r port second < <(sed -n 's/^PORT //p' "$root/listener.out")
+[ -n "$second" ] || fail "the test listener did not start"
 export PATH="$installed/$prefix/bin:$PATH"
 
 complete_bash() {
@@ -96,6 +97,11 @@ for shell in bash zsh fish; do
   expect_offered "$shell" "$(complete_$shell list --)" "vantu-cli list --" $list_options
   expect_offered "$shell" "$(complete_$shell stop --)" "vantu-cli stop --" $stop_options
   expect_offered "$shell" "$(complete_$shell stop "")" "vantu-cli stop " "$port"
+  for named in "$port" "$port-$port"; do
+    offered="$(complete_$shell stop "$named" "")"
+    expect_offered "$shell" "$offered" "vantu-cli stop $named " "$second"
+    ! grep -qx "$port" <<<"$offered" || fail "$shell offers $port again after 'vantu-cli stop $named '"
+  done
 done
 
 (cd "$root" && cpack --config "$build/CPackConfig.cmake" -B "$root/package" >/dev/null)
