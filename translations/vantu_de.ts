@@ -753,8 +753,8 @@ unverständlich.
         <translation> über %1</translation>
     </message>
     <message>
-        <source>Still running after its engine’s stop</source>
-        <translation>Läuft nach dem Stoppen durch die Engine weiter</translation>
+        <source>Still running after its stop</source>
+        <translation>Läuft nach dem Stoppen weiter</translation>
     </message>
     <message>
         <source>Still running after SIGTERM</source>

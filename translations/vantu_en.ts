@@ -724,7 +724,7 @@ failed, or a port was not released; 64 the command line was not understood.
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Still running after its engine’s stop</source>
+        <source>Still running after its stop</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

@@ -207,8 +207,8 @@ void PortRow::applyState() {
     badge_->setPort(listener_.port);
     name_->setText(displayName);
     // A Force that appears by itself must say why: the polite stop did not take.
-    const QString stillRunning = listener_.container ? tr("Still running after its engine’s stop")
-                                                     : tr("Still running after SIGTERM");
+    const QString stillRunning =
+        listener_.container ? tr("Still running after its stop") : tr("Still running after SIGTERM");
     detail_->setText(canForce_ ? stillRunning : listener_.detail());
     // A sentence, not a record: in the text face, which also fits it in the line.
     detail_->setFont(canForce_ ? Appearance::systemFont(10) : Appearance::monospacedFont(10));
