@@ -28,6 +28,8 @@ packages=(
   dbus python3-dbus-next qt6-wayland sway xwayland foot grim
   # xfce4-panel, whose tray hosts the item as xfce desktops do
   xfce4-panel
+  # what a screen reader hears: the AT-SPI buses and their Python client
+  at-spi2-core python3-pyatspi
   # container engines the tests start privately, with an image made of busybox (no registry)
   docker.io busybox-static curl podman uidmap slirp4netns runc catatonit
 )

@@ -41,6 +41,10 @@
         <source>Compose project %1, service %2</source>
         <translation>Compose-Projekt %1, Dienst %2</translation>
     </message>
+    <message>
+        <source>port %1</source>
+        <translation>Port %1</translation>
+    </message>
 </context>
 <context>
     <name>ListenerScan</name>
@@ -111,6 +115,10 @@
     <message>
         <source>Couldn’t show the folder %1: no file manager answered.</source>
         <translation>Der Ordner %1 konnte nicht gezeigt werden: Kein Dateimanager hat geantwortet.</translation>
+    </message>
+    <message>
+        <source>Stopped %1 — ports %2 are free.</source>
+        <translation>%1 gestoppt — die Ports %2 sind frei.</translation>
     </message>
 </context>
 <context>
@@ -743,6 +751,14 @@ unverständlich.
     <message>
         <source> through %1</source>
         <translation> über %1</translation>
+    </message>
+    <message>
+        <source>Still running after its stop</source>
+        <translation>Läuft nach dem Stoppen weiter</translation>
+    </message>
+    <message>
+        <source>Still running after SIGTERM</source>
+        <translation>Läuft nach SIGTERM weiter</translation>
     </message>
 </context>
 <context>

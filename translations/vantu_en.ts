@@ -41,6 +41,10 @@
         <source>Compose project %1, service %2</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>port %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ListenerScan</name>
@@ -110,6 +114,10 @@
     </message>
     <message>
         <source>Couldn’t show the folder %1: no file manager answered.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stopped %1 — ports %2 are free.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -713,6 +721,14 @@ failed, or a port was not released; 64 the command line was not understood.
     </message>
     <message>
         <source> through %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Still running after its stop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Still running after SIGTERM</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -7,6 +7,7 @@
 #include "ui/port_row.h"
 #include "ui/stop_button.h"
 
+#include <QApplication>
 #include <QMenu>
 
 #include <chrono>
@@ -31,6 +32,17 @@ QString slotName(PortRow::Slot slot) {
             return u"lock"_s;
     }
     return {};
+}
+
+// Where the keyboard is: a row or its button by port, anything else by its object name.
+QString focusName(const QWidget* widget) {
+    for (const QWidget* each = widget; each != nullptr; each = each->parentWidget()) {
+        if (const auto* row = qobject_cast<const PortRow*>(each)) {
+            return (widget == row ? u"row "_s : u"button "_s) + QString::number(row->listener().port);
+        }
+    }
+    return widget->objectName().isEmpty() ? QString::fromLatin1(widget->metaObject()->className())
+                                          : widget->objectName();
 }
 
 }  // namespace
@@ -58,6 +70,11 @@ TestReport::TestReport(const QString& path, AppDelegate& delegate) : file_(path)
             }
         }
         write(u"row menu\t"_s + items.join(u'\t'));
+    });
+    connect(qApp, &QApplication::focusChanged, this, [this, &popover](QWidget* /*old*/, QWidget* now) {
+        if (now != nullptr && popover.isVisible() && popover.isAncestorOf(now)) {
+            write(u"focus "_s + focusName(now));
+        }
     });
     connect(popover.view(), &PopoverView::painted, this, [this] {
         if (awaitingPaint_) {
@@ -87,8 +104,9 @@ void TestReport::writeRows() {
     const QList<PortRow*> rows = delegate_.popover().view()->rows();
     QString block = u"rows %1\n"_s.arg(rows.size());
     for (const PortRow* row : rows) {
-        const StopButton* button = row->actionButton();
-        const QPoint centre = button->mapToGlobal(button->rect().center());
+        // Where the button shows once the pointer is on the row: a hidden one gives the name its width.
+        const QPoint centre =
+            row->mapToGlobal(QPoint(row->width() - 8 - row->actionButton()->width() / 2, row->height() / 2));
         block += u"row %1\t%2\t%3\t%4\t%5\n"_s.arg(row->listener().port)
                      .arg(row->listener().displayName(), slotName(row->slot()))
                      .arg(centre.x())

@@ -51,7 +51,7 @@ QString Listener::helpText() const {
         lines << QCoreApplication::translate("Listener", "Project not identified — showing process name");
     }
     lines << command + kSeparator + QStringLiteral("PID ") + QString::number(pid) + kSeparator +
-                 QStringLiteral("port ") + QString::number(port);
+                 QCoreApplication::translate("Listener", "port %1").arg(port);
     if (group && group->hasOthers()) {
         lines << QCoreApplication::translate("Listener", "Started by %1").arg(group->description());
     }

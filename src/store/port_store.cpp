@@ -1,6 +1,7 @@
 #include "store/port_store.h"
 #include <QCoreApplication>
 
+#include "core/visible_text.h"
 #include "platform/settings_store.h"
 #include "rules/development_port_filter.h"
 #include "service/project_overrides.h"
@@ -26,6 +27,27 @@ QString interruptedScanMessage() {
 
 QString interruptedStopMessage() {
     return QCoreApplication::translate("PortStore", "Couldn’t stop process: the request was interrupted.");
+}
+
+// After a group's stop, the ports it freed, when more than one: rows vanish that the user did
+// not click, and the sentence says which.
+std::optional<QString> freedPorts(const StopTarget& target, const QList<uint16_t>& ports,
+                                  const QList<uint16_t>& stillHeld) {
+    QList<uint16_t> freed;
+    std::copy_if(ports.cbegin(), ports.cend(), std::back_inserter(freed),
+                 [&stillHeld](uint16_t port) { return !stillHeld.contains(port); });
+    if (target.kind() == StopTarget::Kind::process || freed.size() < 2) {
+        return std::nullopt;
+    }
+    std::sort(freed.begin(), freed.end());
+    QStringList numbers;
+    for (const uint16_t port : std::as_const(freed)) {
+        numbers.append(QString::number(port));
+    }
+    const QString name = target.kind() == StopTarget::Kind::processGroup && target.group()
+                             ? visible(target.group()->leaderCommand)
+                             : target.description();
+    return QCoreApplication::translate("PortStore", "Stopped %1 — ports %2 are free.").arg(name, numbers.join(u", "_s));
 }
 
 }  // namespace
@@ -243,13 +265,14 @@ QCoro::Task<void> PortStore::runStop(StopTarget target, bool force) {
     if (sent != nullptr) {
         // Give the processes time to exit; the wait ends early once they have.
         const StopSent asked = *sent;
-        const std::optional<StopAftermath> aftermath = co_await Settled(
-            service_->awaitOutcome(asked, portsOf(asked.target), force ? delays_.afterForced : delays_.afterPolite));
+        const QList<uint16_t> ports = portsOf(asked.target);
+        const std::optional<StopAftermath> aftermath =
+            co_await Settled(service_->awaitOutcome(asked, ports, force ? delays_.afterForced : delays_.afterPolite));
         if (!self) {
             co_return;
         }
         // Ended, their rows go at once rather than with the refresh, and nothing is left to force.
-        const QList<ProcessIdentity> survivors = applyAftermath(asked.target, aftermath);
+        const QList<ProcessIdentity> survivors = applyAftermath(asked.target, aftermath, ports);
         if (const auto rest =
                 force ? std::nullopt : asked.target.remainder(survivors, runningContainers(asked.target, aftermath))) {
             // In one turn: the rows leave the stopping state and offer the forced stop of what
@@ -291,7 +314,8 @@ QList<uint16_t> PortStore::portsOf(const StopTarget& target) const {
 }
 
 QList<ProcessIdentity> PortStore::applyAftermath(const StopTarget& waited,
-                                                 const std::optional<StopAftermath>& aftermath) {
+                                                 const std::optional<StopAftermath>& aftermath,
+                                                 const QList<uint16_t>& ports) {
     const QList<ProcessIdentity> survivors = aftermath ? aftermath->stillRunning : waited.processes();
     QList<ProcessIdentity> ended;
     std::copy_if(waited.processes().cbegin(), waited.processes().cend(), std::back_inserter(ended),
@@ -299,7 +323,8 @@ QList<ProcessIdentity> PortStore::applyAftermath(const StopTarget& waited,
     dropEnded(ended);
     dropEndedContainers(waited, aftermath);
     if (survivors.isEmpty() && aftermath) {
-        showThroughRefresh(aftermath->takenAgain);
+        showThroughRefresh(aftermath->takenAgain ? aftermath->takenAgain
+                                                 : freedPorts(waited, ports, aftermath->stillHeld));
     }
     return survivors;
 }

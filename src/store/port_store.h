@@ -169,7 +169,8 @@ private:
     [[nodiscard]] QList<uint16_t> portsOf(const StopTarget& target) const;
     // What the wait after the stop found: the rows of the processes that ended go at once, and a
     // port taken again is named. Returns the processes still running.
-    QList<ProcessIdentity> applyAftermath(const StopTarget& waited, const std::optional<StopAftermath>& aftermath);
+    QList<ProcessIdentity> applyAftermath(const StopTarget& waited, const std::optional<StopAftermath>& aftermath,
+                                          const QList<uint16_t>& ports);
     // The rows and force offers of processes that ended go, as the next refresh would take them.
     void dropEnded(const QList<ProcessIdentity>& ended);
     // The rows of the target's containers that ended go at once too.

@@ -26,6 +26,11 @@ void ElidedLabel::setAlignment(Qt::Alignment alignment) {
     update();
 }
 
+void ElidedLabel::setElideMode(Qt::TextElideMode mode) {
+    elideMode_ = mode;
+    update();
+}
+
 ElidedLabel::Layout ElidedLabel::layoutFor(int width) const {
     Layout result;
     if (text_.isEmpty() || width <= 0) {
@@ -49,7 +54,7 @@ ElidedLabel::Layout ElidedLabel::layoutFor(int width) const {
         const int end = line.textStart() + line.textLength();
         if (index == maxLines_ - 1 && end < flowing.size()) {
             const QString rest = flowing.mid(line.textStart());
-            result.lines << metrics.elidedText(rest, Qt::ElideRight, width);
+            result.lines << metrics.elidedText(rest, elideMode_, width);
             result.elided = true;
             break;
         }

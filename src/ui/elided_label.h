@@ -19,6 +19,8 @@ public:
     [[nodiscard]] const QString& text() const { return text_; }
     // Horizontal placement of each line; leading by default.
     void setAlignment(Qt::Alignment alignment);
+    // Where the last line is cut; at its end by default.
+    void setElideMode(Qt::TextElideMode mode);
     void setText(const QString& text);
 
     // The lines as drawn at the current width.
@@ -44,6 +46,7 @@ private:
     int maxLines_;
     Appearance::Level level_;
     Qt::Alignment alignment_ = Qt::AlignLeading;
+    Qt::TextElideMode elideMode_ = Qt::ElideRight;
     QString text_;
 };
 

@@ -1,7 +1,5 @@
 #include "ui/folder_chooser_dialog.h"
 
-#include "ui/appearance.h"
-
 #include <QFileDialog>
 
 #include <memory>
@@ -10,15 +8,16 @@ namespace vantu {
 
 FolderChooser folderChooserDialog() {
     return [](const FolderChoiceRequest& request, std::function<void(std::optional<QString>)> answer) {
-        auto* dialog = new QFileDialog(nullptr, request.title, request.startFolder);
+        // The desktop's own chooser where there is one (its portal, or the toolkit's dialog);
+        // Qt's otherwise. Neither has room for a message beside the folder's name, where it
+        // squeezed the path: the explanation is the title, which every kind shows whole.
+        auto* dialog = new QFileDialog(nullptr, request.message, request.startFolder);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->setFileMode(QFileDialog::Directory);
         dialog->setOption(QFileDialog::ShowDirsOnly);
-        // Qt's own dialog, so that the message and the confirm button's label are shown.
-        dialog->setOption(QFileDialog::DontUseNativeDialog);
-        // The message names a command, which anyone can choose: never read it as markup.
-        dialog->setLabelText(QFileDialog::FileName, Appearance::literalText(request.message));
         dialog->setLabelText(QFileDialog::Accept, request.prompt);
+        dialog->setAccessibleName(request.title);
+        dialog->setAccessibleDescription(request.message);
         // Answered exactly once, whichever way the dialog ends.
         auto pending = std::make_shared<std::function<void(std::optional<QString>)>>(std::move(answer));
         QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, pending](int result) {

@@ -3,10 +3,12 @@
 #include "core/visible_text.h"
 #include "store/list_geometry.h"
 #include "store/port_store.h"
+#include "ui/accessible_widgets.h"
 #include "ui/appearance.h"
 #include "ui/discovery_preferences_view.h"
 #include "ui/divider.h"
 #include "ui/elided_label.h"
+#include "ui/focus_chain.h"
 #include "ui/metrics.h"
 #include "ui/plain_button.h"
 #include "ui/port_row.h"
@@ -16,6 +18,7 @@
 #include "ui/status_panel.h"
 #include "ui/word_mark_title.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QMenu>
@@ -54,7 +57,11 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
     : QWidget(parent), store_(store), quit_(std::move(quit)) {
     setFixedWidth(Metrics::popoverWidth);
     setAutoFillBackground(true);
-    setFocusPolicy(Qt::StrongFocus);
+    // Holds the focus when nothing in it does, but is no Tab stop: nothing to see or name.
+    setFocusPolicy(Qt::ClickFocus);
+    AccessibleWidgets::install();
+    // Holding the focus, it is what a screen reader announces: the panel by what it lists.
+    setAccessibleName(tr("Development ports"));
 
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
@@ -140,9 +147,9 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
     count_ = new ElidedLabel(1, Appearance::systemFont(10), Appearance::Level::secondary, footer);
     count_->setObjectName(u"count"_s);
     footerLayout->addWidget(count_, 1);
-    auto* quitButton = new PlainButton(tr("Quit"), Appearance::systemFont(10), footer);
-    quitButton->setObjectName(u"quitButton"_s);
-    footerLayout->addWidget(quitButton, 0, Qt::AlignVCenter);
+    quitButton_ = new PlainButton(tr("Quit"), Appearance::systemFont(10), footer);
+    quitButton_->setObjectName(u"quitButton"_s);
+    footerLayout->addWidget(quitButton_, 0, Qt::AlignVCenter);
     root->addWidget(footer);
 
     const auto toggleSettings = [this] { store_.toggleDiscoverySettings(); };
@@ -154,7 +161,7 @@ PopoverView::PopoverView(PortStore& store, std::function<void()> quit, QWidget* 
     };
     connect(settingsButton_, &QAbstractButton::clicked, this, toggleSettings);
     connect(refreshButton_, &QAbstractButton::clicked, this, refresh);
-    connect(quitButton, &QAbstractButton::clicked, this, quitNow);
+    connect(quitButton_, &QAbstractButton::clicked, this, quitNow);
     addShortcut(this, settingsKeys, toggleSettings);
     addShortcut(this, refreshKeys, refresh);
     addShortcut(this, quitKeys, quitNow);
@@ -235,6 +242,7 @@ void PopoverView::rebuild() {
     updateContent();
     updateErrorLine();
     updateFooter();
+    updateFocusChain();
     Q_EMIT rebuilt();
 }
 
@@ -262,6 +270,10 @@ void PopoverView::updateContent() {
         return;
     }
     if (!preferences_.isNull()) {
+        // The keyboard goes back to the button that opened the panel, not on along the chain to Quit.
+        if (preferences_->isAncestorOf(QApplication::focusWidget())) {
+            settingsButton_->setFocus(Qt::OtherFocusReason);
+        }
         // Closing the panel drops its edits: the next opening starts from the settings in force.
         contentStack_->removeWidget(preferences_);
         preferences_->hide();
@@ -315,6 +327,35 @@ void PopoverView::updateRows() {
                         [this, listener] { store_.stop(listener); }, forceTarget});
     }
     rowList_->setEntries(entries);
+}
+
+void PopoverView::updateFocusChain() {
+    QList<QWidget*> order{this, settingsButton_, refreshButton_};
+    switch (content_) {
+        case Content::discoverySettings:
+            order += FocusChain::tabStopsIn(preferences_);
+            break;
+        case Content::status:
+            order += FocusChain::tabStopsIn(statusPanel_);
+            break;
+        case Content::scrollingList:
+        case Content::list:
+            order += rowList_->tabStops();
+            break;
+    }
+    order.append(quitButton_);
+    FocusChain::apply(order);
+    // Focus left on a panel that went, or on the list without rows, would send the next Tab
+    // wherever the panel sat in the chain.
+    QWidget* focused = window()->focusWidget();
+    if (focused == nullptr || focused == this || !isAncestorOf(focused)) {
+        return;
+    }
+    const bool onList = focused == rowList_ && (content_ == Content::list || content_ == Content::scrollingList);
+    const bool inPanel = content_ == Content::discoverySettings && preferences_->isAncestorOf(focused);
+    if (!onList && !inPanel && !(order.contains(focused) && focused->isVisibleTo(this))) {
+        setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void PopoverView::updateErrorLine() {

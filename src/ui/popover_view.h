@@ -80,6 +80,8 @@ private:
     void updateRows();
     void updateErrorLine();
     void updateFooter();
+    // Tab follows the screen: header, the panel shown (rows top to bottom), Quit last.
+    void updateFocusChain();
 
     PortStore& store_;
     std::function<void()> quit_;
@@ -98,6 +100,7 @@ private:
     QWidget* errorLine_;
     ElidedLabel* errorText_;
     ElidedLabel* count_;
+    PlainButton* quitButton_;
     QTimer* liveWatch_;
 };
 

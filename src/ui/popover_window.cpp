@@ -5,6 +5,7 @@
 
 #include "platform/tray/panel_window_hints.h"
 #include "ui/metrics.h"
+#include "ui/popover_frame.h"
 #include "ui/popover_placement.h"
 #include "ui/popover_view.h"
 
@@ -48,6 +49,9 @@ PopoverWindow::PopoverWindow(PortStore& store, std::function<void()> quit, QWidg
     view_ = new PopoverView(store, std::move(quit), this);
     layout->addWidget(view_);
     setFocusProxy(view_);
+    new PopoverFrame(this);
+    // A popup's title is not read out: the name is given as well.
+    setAccessibleName(windowTitle());
 }
 
 void PopoverWindow::setMode(Mode mode) {

@@ -1,6 +1,7 @@
 #include "ui/port_row.h"
 
 #include "core/process_usage.h"
+#include "ui/accessible_widgets.h"
 #include "ui/appearance.h"
 #include "ui/elided_label.h"
 #include "ui/metrics.h"
@@ -10,8 +11,6 @@
 #include "ui/stop_button.h"
 #include "ui/symbol_view.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QCursor>
 #include <QDateTime>
 #include <QEnterEvent>
@@ -32,38 +31,6 @@ namespace {
 
 const QEasingCurve kEaseOut(QEasingCurve::OutQuad);
 
-QString openActionName() {
-    return PortRow::tr("Open in Browser");
-}
-
-// Exposes the row as one container whose children stay reachable, with the row's two named
-// actions: its stop, and opening its server.
-class PortRowAccessible : public QAccessibleWidget {
-public:
-    explicit PortRowAccessible(PortRow* row) : QAccessibleWidget(row, QAccessible::Grouping) {}
-
-    QStringList actionNames() const override { return {row()->actionName(), openActionName()}; }
-    QString localizedActionName(const QString& name) const override { return name; }
-    void doAction(const QString& name) override {
-        if (name == row()->actionName()) {
-            row()->performAction();
-        } else if (name == openActionName()) {
-            Q_EMIT row()->openRequested();
-        }
-    }
-    QStringList keyBindingsForAction(const QString& /*name*/) const override { return {}; }
-
-private:
-    PortRow* row() const { return static_cast<PortRow*>(widget()); }
-};
-
-QAccessibleInterface* accessibleFactory(const QString& /*className*/, QObject* object) {
-    if (auto* row = qobject_cast<PortRow*>(object)) {
-        return new PortRowAccessible(row);
-    }
-    return nullptr;
-}
-
 QString actionWord(bool canForce) {
     return canForce ? PortRow::tr("Force quit") : PortRow::tr("Stop");
 }
@@ -72,11 +39,7 @@ QString actionWord(bool canForce) {
 
 PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::function<void()> stop, QWidget* parent)
     : QWidget(parent), listener_(listener), isStopping_(isStopping), canForce_(canForce), stop_(std::move(stop)) {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(&accessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled)
+    AccessibleWidgets::install();
 
     setFixedHeight(Metrics::rowHeight);
     setAttribute(Qt::WA_Hover);
@@ -99,6 +62,8 @@ PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::
     names->setSpacing(2);
     name_ = new ElidedLabel(1, Appearance::systemFont(12), Appearance::Level::primary, nameBlock_);
     name_->setObjectName(u"displayName"_s);
+    // Names of one scope or one product differ at their end: "@acme-co…al-frontend".
+    name_->setElideMode(Qt::ElideMiddle);
     detail_ = new ElidedLabel(1, Appearance::monospacedFont(10), Appearance::Level::secondary, nameBlock_);
     detail_->setObjectName(u"detail"_s);
     names->addStretch();
@@ -109,9 +74,8 @@ PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::
     nameBlock_->installEventFilter(this);
     layout->addWidget(nameBlock_, 1);
 
-    auto* slotBox = new QWidget(this);
+    auto* slotBox = slotBox_ = new QWidget(this);
     slotBox->setObjectName(u"actionSlot"_s);
-    slotBox->setFixedWidth(Metrics::actionSlotWidth);
     slotLayout_ = new QStackedLayout(slotBox);
     slotLayout_->setContentsMargins(0, 0, 0, 0);
 
@@ -135,11 +99,19 @@ PortRow::PortRow(const Listener& listener, bool isStopping, bool canForce, std::
         }
     });
     buttonLayout->addWidget(button_, 0, Qt::AlignCenter);
+    // Wide enough for the longer label of the language in use ("Erzwingen"), the same for
+    // Stop and Force so that nothing moves when one replaces the other.
+    const QFontMetrics labels(button_->font());
+    const int labelWidth = std::max(labels.horizontalAdvance(tr("Stop")), labels.horizontalAdvance(tr("Force")));
+    const int slotWidth = std::max(Metrics::actionSlotWidth, labelWidth + 12);
+    button_->setFixedWidth(slotWidth);
+    slotBox->setFixedWidth(slotWidth);
     slotLayout_->addWidget(buttonBox);
 
     lock_ = new SymbolView(Symbol::lockFill, 11, 1.0, Appearance::Level::tertiary, slotBox);
     lock_->setObjectName(u"lockSymbol"_s);
     lock_->setToolTip(tr("This process is protected or belongs to another user."));
+    lock_->setAccessibleName(lock_->toolTip());
     slotLayout_->addWidget(lock_);
     layout->addWidget(slotBox);
 
@@ -190,6 +162,10 @@ PortRow::Slot PortRow::slot() const {
     return Slot::lock;
 }
 
+QWidget* PortRow::actionWidget() const {
+    return button_;
+}
+
 QString PortRow::actionName() const {
     return actionWord(canForce_);
 }
@@ -230,19 +206,28 @@ void PortRow::applyState() {
     const QString displayName = listener_.displayName();
     badge_->setPort(listener_.port);
     name_->setText(displayName);
-    detail_->setText(listener_.detail());
+    // A Force that appears by itself must say why: the polite stop did not take.
+    const QString stillRunning =
+        listener_.container ? tr("Still running after its stop") : tr("Still running after SIGTERM");
+    detail_->setText(canForce_ ? stillRunning : listener_.detail());
+    // A sentence, not a record: in the text face, which also fits it in the line.
+    detail_->setFont(canForce_ ? Appearance::systemFont(10) : Appearance::monospacedFont(10));
     nameBlock_->setToolTip(toolTipText());
     setAccessibleName(displayName);
     name_->setAccessibleName(displayName);
-    detail_->setAccessibleName(listener_.detail());
+    detail_->setAccessibleName(detail_->text());
 
     button_->setText(canForce_ ? tr("Force") : tr("Stop"));
+    button_->setOutlined(canForce_);
     // The suffix names the signal a plain stop sends, or the engine that stops a container its way.
     const QString stopSuffix =
         listener_.container ? tr(" through %1").arg(listener_.container->endpoint.engineName()) : u" (SIGTERM)"_s;
-    button_->setToolTip(
-        Appearance::literalText(canForce_ ? tr("Force quit %1 (SIGKILL)").arg(forceTarget_.value_or(displayName))
-                                          : tr("Stop %1").arg(displayName) + stopSuffix));
+    const QString buttonTip = canForce_ ? tr("Force quit %1 (SIGKILL)").arg(forceTarget_.value_or(displayName))
+                                        : tr("Stop %1").arg(displayName) + stopSuffix;
+    button_->setToolTip(Appearance::literalText(buttonTip));
+    // Read out as written: a tooltip's markup would be heard.
+    button_->setAccessibleDescription(buttonTip);
+    nameBlock_->setAccessibleDescription(listener_.helpText());
     // What is heard must say what the button ends: the rest of a group, where that is what it ends.
     button_->setAccessibleName(canForce_ && forceTarget_
                                    ? tr("Force quit %1 (SIGKILL)").arg(*forceTarget_)
@@ -261,8 +246,7 @@ void PortRow::applyState() {
             slotLayout_->setCurrentWidget(lock_);
             break;
     }
-    // A hidden button keeps its place and its focus but takes no clicks.
-    button_->setAttribute(Qt::WA_TransparentForMouseEvents, !showAction());
+    fitSlot();
 }
 
 QString PortRow::toolTipText() const {
@@ -331,7 +315,7 @@ void PortRow::setHovered(bool hovered) {
         return;
     }
     isHovered_ = hovered;
-    button_->setAttribute(Qt::WA_TransparentForMouseEvents, !showAction());
+    fitSlot();
     animate(false);
 }
 
@@ -340,8 +324,16 @@ void PortRow::setActionFocused(bool focused) {
         return;
     }
     actionFocused_ = focused;
-    button_->setAttribute(Qt::WA_TransparentForMouseEvents, !showAction());
+    fitSlot();
     animate(false);
+}
+
+void PortRow::fitSlot() {
+    // A hidden button keeps its focus but takes no clicks, and leaves its width to the name.
+    button_->setAttribute(Qt::WA_TransparentForMouseEvents, !showAction());
+    slotBox_->setFixedWidth(slot() == Slot::actionButton && !showAction() ? 0 : button_->width());
+    // At once, so that the button is where the pointer that revealed it is.
+    layout()->activate();
 }
 
 void PortRow::enterEvent(QEnterEvent* event) {
@@ -383,7 +375,7 @@ bool PortRow::eventFilter(QObject* watched, QEvent* event) {
 void PortRow::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    if (hasFocus()) {
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
         // Where Enter would act.
         painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
         painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);

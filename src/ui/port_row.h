@@ -47,6 +47,8 @@ public:
     // is offered.
     [[nodiscard]] bool showAction() const { return isHovered_ || actionFocused_ || canForce_; }
     [[nodiscard]] Slot slot() const;
+    // The Stop or Force button, for the list's Tab order; hidden with its slot.
+    [[nodiscard]] QWidget* actionWidget() const;
 
     // The row's stop action for accessibility: "Stop", or "Force quit" once a forced kill is
     // offered. Its other action, "Open in Browser", is what Enter and a double click do.
@@ -111,6 +113,8 @@ private:
     void setHovered(bool hovered);
     void setActionFocused(bool focused);
     void applyState();
+    // The slot's width and the button's clicks follow whether the button shows.
+    void fitSlot();
     // Fades the hover background and the button towards the current state, or sets them there
     // at once when asked to or when the style turns animations off.
     void animate(bool immediately);
@@ -131,6 +135,7 @@ private:
     QWidget* nameBlock_;
     ElidedLabel* name_;
     ElidedLabel* detail_;
+    QWidget* slotBox_;
     QStackedLayout* slotLayout_;
     Spinner* spinner_;
     StopButton* button_;

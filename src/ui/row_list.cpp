@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QMultiHash>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace vantu {
@@ -17,6 +19,7 @@ RowList::RowList(QWidget* parent) : QWidget(parent), layout_(new QVBoxLayout(thi
     layout_->addStretch(1);
     // Holds focus after a stop; not a Tab stop of its own.
     setFocusPolicy(Qt::ClickFocus);
+    setAccessibleName(QCoreApplication::translate("vantu::PopoverView", "Development ports"));
 }
 
 void RowList::syncHover() {
@@ -33,8 +36,12 @@ void RowList::setEntries(const QList<Entry>& entries) {
     QList<PortRow*> next;
     next.reserve(entries.size());
     for (const Entry& entry : entries) {
-        const std::function<void()> stop = [this, action = entry.stop] {
-            setFocus(Qt::OtherFocusReason);
+        const std::function<void()> stop = [this, id = entry.listener.id(), action = entry.stop] {
+            for (PortRow* row : std::as_const(rows_)) {
+                if (row->listener().id() == id && row->isAncestorOf(QApplication::focusWidget())) {
+                    row->setFocus(Qt::OtherFocusReason);
+                }
+            }
             if (action) {
                 action();
             }
@@ -57,14 +64,19 @@ void RowList::setEntries(const QList<Entry>& entries) {
         row->setForceTarget(entry.forceTarget);
         next.append(row);
     }
+    qsizetype focusPlace = -1;
     for (PortRow* gone : std::as_const(previous)) {
-        // Focus must not pass on to the next row's button.
-        if (gone->isAncestorOf(QApplication::focusWidget())) {
+        // Focus must not pass on along the chain (to Quit) while the row hides.
+        if (gone == QApplication::focusWidget() || gone->isAncestorOf(QApplication::focusWidget())) {
             setFocus(Qt::OtherFocusReason);
+            focusPlace = rows_.indexOf(gone);
         }
         layout_->removeWidget(gone);
         gone->hide();
         gone->deleteLater();
+    }
+    if (focusPlace >= 0 && !next.isEmpty()) {
+        next[std::min(focusPlace, next.size() - 1)]->setFocus(Qt::OtherFocusReason);
     }
     if (next == rows_) {
         return;
@@ -87,6 +99,55 @@ void RowList::setEntries(const QList<Entry>& entries) {
         }
     }
     rows_ = std::move(next);
+    // No enter or leave event comes for rows that move under a still pointer.
+    syncHover();
+}
+
+QList<QWidget*> RowList::tabStops() const {
+    QList<QWidget*> stops;
+    for (PortRow* row : rows_) {
+        stops << row << row->actionWidget();
+    }
+    return stops;
+}
+
+qsizetype RowList::focusedRow() const {
+    const QWidget* focused = QApplication::focusWidget();
+    for (qsizetype index = 0; index < rows_.size(); ++index) {
+        if (rows_[index] == focused || rows_[index]->isAncestorOf(focused)) {
+            return index;
+        }
+    }
+    return -1;
+}
+
+void RowList::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (rows_.isEmpty() || event->modifiers() != Qt::NoModifier ||
+        (key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_Home && key != Qt::Key_End)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const qsizetype current = focusedRow();
+    const qsizetype last = rows_.size() - 1;
+    qsizetype target = key == Qt::Key_Home || (key == Qt::Key_Down && current < 0) ? 0 : last;
+    if (current >= 0 && key == Qt::Key_Up) {
+        target = std::max<qsizetype>(current - 1, 0);
+    } else if (current >= 0 && key == Qt::Key_Down) {
+        target = std::min(current + 1, last);
+    }
+    // From a button to the button below, where there is one to stand on.
+    PortRow* row = rows_[target];
+    const bool onButton = current >= 0 && rows_[current]->actionWidget()->hasFocus();
+    QWidget* focus = onButton && row->slot() == PortRow::Slot::actionButton ? row->actionWidget() : row;
+    focus->setFocus(target < current ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+    for (QWidget* parent = parentWidget(); parent != nullptr; parent = parent->parentWidget()) {
+        if (auto* scrollArea = qobject_cast<QScrollArea*>(parent)) {
+            scrollArea->ensureWidgetVisible(focus, 0, 0);
+            break;
+        }
+    }
+    event->accept();
 }
 
 }  // namespace vantu

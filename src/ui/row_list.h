@@ -31,11 +31,14 @@ public:
 
     explicit RowList(QWidget* parent = nullptr);
 
-    // Rows that move or arrive are disarmed (see PortRow::disarm). A stop moves keyboard focus
-    // to the list itself, so that the next key press never lands on another row's button.
+    // Rows that move or arrive are disarmed (see PortRow::disarm). A stop from the keyboard
+    // leaves the focus on the row, off its button, so that a second key press stops nothing
+    // else; when the row goes, the focus goes to the row now in its place, or to the list.
     void setEntries(const QList<Entry>& entries);
     // Every row's hover state from where the pointer is now.
     void syncHover();
+    // Each row, then its button, top to bottom.
+    [[nodiscard]] QList<QWidget*> tabStops() const;
 #ifdef VANTU_TEST_HOOKS
     [[nodiscard]] const QList<PortRow*>& rows() const {
         return rows_;
@@ -47,7 +50,14 @@ Q_SIGNALS:
     // A double click on a row, or Enter on the row that has the keyboard focus.
     void openRequested(const vantu::Listener& listener);
 
+protected:
+    // Up and Down move to the row above or below, Home and End to the first and last.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    // The row that holds the keyboard focus, or -1.
+    [[nodiscard]] qsizetype focusedRow() const;
+
     QVBoxLayout* layout_;
     QList<PortRow*> rows_;
 };

@@ -24,6 +24,13 @@ void StopButton::setOpacity(qreal opacity) {
     update();
 }
 
+void StopButton::setOutlined(bool outlined) {
+    if (outlined != outlined_) {
+        outlined_ = outlined;
+        update();
+    }
+}
+
 QSize StopButton::sizeHint() const {
     return Metrics::stopButtonSize;
 }
@@ -59,10 +66,23 @@ void StopButton::paintEvent(QPaintEvent* /*event*/) {
     // leaves the frame the window to stand on.
     const bool framed =
         focus.state.testFlag(QStyle::State_HasFocus) && focus.state.testFlag(QStyle::State_KeyboardFocusChange);
-    const QRectF fill = framed ? QRectF(option.rect).adjusted(2, 2, -2, -2) : QRectF(option.rect);
+    const double inset = (framed ? 2 : 0) + (outlined_ ? 0.75 : 0);
+    const QRectF fill = QRectF(option.rect).adjusted(inset, inset, -inset, -inset);
     QPainterPath background;
     background.addRoundedRect(fill, Metrics::controlCornerRadius, Metrics::controlCornerRadius);
-    painter.fillPath(background, red);
+    if (outlined_) {
+        // The label and its frame in the red, deepened or lightened to read on the window.
+        label = enabled ? Appearance::readable(red, palette().color(QPalette::Window)) : label;
+        if (option.state.testFlag(QStyle::State_Sunken)) {
+            QColor pressed = label;
+            pressed.setAlphaF(0.15F);
+            painter.fillPath(background, pressed);
+        }
+        painter.setPen(QPen(label, 1.5));
+        painter.drawPath(background);
+    } else {
+        painter.fillPath(background, red);
+    }
     if (framed) {
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
     }
@@ -73,6 +93,12 @@ void StopButton::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void StopButton::keyPressEvent(QKeyEvent* event) {
+    // The list moves between its rows with these; a button would walk the Tab chain instead.
+    if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down || event->key() == Qt::Key_Home ||
+        event->key() == Qt::Key_End) {
+        event->ignore();
+        return;
+    }
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
         click();
         return;

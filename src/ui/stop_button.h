@@ -18,6 +18,11 @@ public:
 
     [[nodiscard]] QSize sizeHint() const override;
 
+    // Drawn as a red outline on the window instead of a red fill: Force, which takes the
+    // place of Stop, must not look like the same button again.
+    void setOutlined(bool outlined);
+    [[nodiscard]] bool isOutlined() const { return outlined_; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     // Enter activates the button too, as Space does.
@@ -25,6 +30,7 @@ protected:
 
 private:
     qreal opacity_ = 0;
+    bool outlined_ = false;
 };
 
 }  // namespace vantu

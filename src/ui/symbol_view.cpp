@@ -5,16 +5,13 @@
 namespace vantu {
 
 SymbolView::SymbolView(Symbol symbol, int glyphSize, double weight, Appearance::Level level, QWidget* parent)
-    : QWidget(parent), symbol_(symbol), glyphSize_(glyphSize), weight_(weight), level_(level) {
-    setAccessibleName(Symbols::name(symbol));
-}
+    : QWidget(parent), symbol_(symbol), glyphSize_(glyphSize), weight_(weight), level_(level) {}
 
 void SymbolView::setSymbol(Symbol symbol) {
     if (symbol == symbol_) {
         return;
     }
     symbol_ = symbol;
-    setAccessibleName(Symbols::name(symbol));
     update();
 }
 

@@ -4,7 +4,8 @@
 # Dev servers run in project folders; a click on the tray icon shows them by their project
 # names, a click on Stop ends one and removes its row, a second click with the pointer kept
 # still does not stop the server whose row slid under it, a server started while the popover
-# is open appears by itself, and a click on the icon closes the popover again. A double click on
+# is open appears by itself, Tab walks the screen's order and never lands on Quit after a stop,
+# and a click on the icon closes the popover again. A double click on
 # a row opens its server in a stand-in browser. The icon's right-click menu opens, a double click
 # leaves the popover open, a row's menu offers to open the server, copy its address and show its
 # folder, and stops the whole process group its server runs in (what Ctrl+C leaves running
@@ -182,6 +183,46 @@ live_started=$SECONDS
 live_listed() { last_rows | grep -q "^row $live_port"$'\t'"e2e-live"; }
 limit=3 wait_for "the new server's row" live_listed
 say "a new server appeared after $((SECONDS - live_started)) s without a click"
+
+# --- The keyboard alone, after the neighbour restarts (its row made later, shown higher).
+kill "$neighbour"
+neighbour_listed() { last_rows | grep -q "^row $neighbour_port"$'\t'; }
+neighbour_gone() { ! neighbour_listed; }
+wait_for "the neighbour's row to go" neighbour_gone
+start_server e2e-neighbour "$neighbour_port"; neighbour=$started
+wait_for "the neighbour's new row" neighbour_listed
+wait_for "the scan to end" scans_settled
+focus_now() { grep '^focus ' "$work/report" | tail -n 1 | cut -d' ' -f2-; }
+press() {  # key...: presses each and waits for the focus to move
+  local key before
+  for key in "$@"; do
+    before="$(count focus)"
+    xdotool key "$key"
+    focus_moved() { [ "$(count focus)" -gt "$before" ]; }
+    holds_within 3 focus_moved || true
+  done
+}
+for _ in 1 2 3 4 5 6 7 8; do [ "$(focus_now)" = "settingsButton" ] || press Tab; done
+visited="$(focus_now)"
+for _ in 1 2 3 4 5 6 7; do press Tab; visited+=" / $(focus_now)"; done
+expected="settingsButton / refreshButton / row $neighbour_port / button $neighbour_port / row $live_port"
+[ "$visited" = "$expected / button $live_port / quitButton / settingsButton" ] || fail "Tab visited: $visited"
+press Tab Tab Tab  # the neighbour's button
+for step in "Down:$live_port" "Up:$neighbour_port" "End:$live_port" "Home:$neighbour_port"; do
+  press "${step%%:*}"; [ "$(focus_now)" = "button ${step#*:}" ] || fail "${step%%:*} went to $(focus_now)"
+done
+say "Tab follows the screen ($visited); Up, Down, Home and End move between the rows"
+# Space stops the neighbour; Tab then goes on down the list, before and after its row goes.
+scans="$(count scanned)"
+xdotool key space
+neighbour_stopped() { ! kill -0 "$neighbour" 2>/dev/null; }
+wait_for "the neighbour to stop" neighbour_stopped
+in_list() { press Tab; case "$(focus_now)" in row*|button*) ;; *) fail "Tab after a stop went to $(focus_now)" ;; esac; }
+in_list
+wait_for "the stopped row to go" neighbour_gone
+in_list
+wait_for "the refresh after the stop" count_reaches scanned $((scans + 1))
+say "after a stop by Space, Tab stays among the rows ($(focus_now))"
 
 # --- A click on the icon while the popover is shown closes it, without a scan.
 wait_for "the refresh after the stop to end" scans_settled

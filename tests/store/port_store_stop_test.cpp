@@ -319,7 +319,11 @@ TEST_F(GroupStopTest, WhatTheGroupStopAndTheUnitStopEndInIsShown) {
              service->exited.unite(QSet<ProcessIdentity>(session.members.cbegin(), session.members.cend()));
              store->stopUnit(api);
          },
-         std::nullopt,
+         u"Stopped api.service — ports 3000, 5173 are free."_s,
+         {other}},
+        {"the group stopped",
+         [&] { stopGroup(vite, session); },
+         u"Stopped concurrently vite api — ports 3000, 5173 are free."_s,
          {other}},
     };
     for (const Case& c : cases) {

@@ -165,7 +165,10 @@ TEST_F(PopoverViewTest, RowsReflectStoppingAndForceState) {
     EXPECT_TRUE(row->canForce());
     EXPECT_EQ(row->slot(), PortRow::Slot::actionButton);
     EXPECT_EQ(row->actionButton()->text(), u"Force"_s);
+    EXPECT_EQ(row->findChild<ElidedLabel*>(u"detail"_s)->text(), u"Still running after SIGTERM"_s) << "Force says why";
+    EXPECT_TRUE(row->actionButton()->isOutlined()) << "Force does not look like Stop";
     EXPECT_FALSE(view->rows()[1]->canForce());
+    EXPECT_FALSE(view->rows()[1]->actionButton()->isOutlined());
     EXPECT_EQ(view->rows()[1]->slot(), PortRow::Slot::actionButton);
 
     QTest::mouseClick(row->actionButton(), Qt::LeftButton);
@@ -181,12 +184,15 @@ TEST_F(PopoverViewTest, AButtonThatSlidUnderAStillPointerIsNotArmed) {
     refreshWith(listeners);
     PortRow* target = view->rows()[0];
     PortRow* next = view->rows()[1];
+    // The pointer comes onto the row, which shows its button, and then onto the button.
+    QTest::mouseMove(target, target->rect().center());
+    settle();
     const QPoint aim = target->actionButton()->rect().center();
     QTest::mouseMove(target->actionButton(), aim);
     QTest::mouseClick(target->actionButton(), Qt::LeftButton, {}, aim);
     ASSERT_TRUE(waitUntil([&] { return service->stops.size() == 1; }));
     EXPECT_EQ(service->stops[0].identity, *listeners[0].identity);
-    EXPECT_TRUE(view->findChild<QWidget*>(u"rowList"_s)->hasFocus()) << "focus went to the list, not a button";
+    EXPECT_TRUE(target->hasFocus()) << "focus went to the row, off its button";
 
     refreshWith({listeners[1], listeners[2]});
     ASSERT_EQ(view->rows().front(), next);
@@ -235,15 +241,19 @@ TEST_F(PopoverViewTest, RowsKeepHoverAcrossUpdatesAndFollowTheStoreOrder) {
     view->show();
     // The pointer rests on the header, away from every row.
     QTest::mouseMove(view.get(), QPoint(view->width() / 2, 4));
-    refreshWith({ownListener(4312, 3000, u"node"_s), ownListener(4400, 5173, u"node"_s)});
+    refreshWith(
+        {ownListener(4312, 3000, u"node"_s), ownListener(4400, 5173, u"node"_s), ownListener(4500, 8000, u"node"_s)});
     PortRow* second = view->rows()[1];
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(second, &enter);
+    QTest::mouseMove(second, second->rect().center());
+    settle();
+    ASSERT_TRUE(second->isHovered());
+    // A row arrives above: the rows slide under the still pointer, and the hover goes with it.
     refreshWith(
         {ownListener(4100, 2000, u"node"_s), ownListener(4312, 3000, u"node"_s), ownListener(4400, 5173, u"node"_s)});
     ASSERT_EQ(view->rows().size(), 3);
     EXPECT_EQ(view->rows()[2], second);
-    EXPECT_TRUE(second->isHovered());
+    EXPECT_FALSE(second->isHovered());
+    EXPECT_TRUE(view->rows()[1]->isHovered());
     EXPECT_EQ(view->rows()[0]->listener().port, 2000);
     // The layout shows them in that order too.
     EXPECT_LT(view->rows()[0]->y(), view->rows()[1]->y());
@@ -626,6 +636,7 @@ TEST_F(PopoverViewTest, ReturnSavesFromTheFields) {
     settle();
     EXPECT_EQ(settings->value(DiscoverySettings::kExcludedKey).toString(), u"9229"_s);
     EXPECT_NE(view->content(), Content::discoverySettings);
+    EXPECT_TRUE(view->findChild<QWidget*>(u"settingsButton"_s)->hasFocus()) << "the keyboard goes back, not to Quit";
 }
 
 TEST_F(PopoverViewTest, InGermanEveryFixedTextIsTranslatedAndCountsTakeTheirPlural) {
@@ -641,6 +652,20 @@ TEST_F(PopoverViewTest, InGermanEveryFixedTextIsTranslatedAndCountsTakeTheirPlur
     refreshWith(threeListeners());
     view->resize(view->width(), naturalHeight());
     test::saveScreenshot(*view, u"popover-list-de-light"_s);
+    // At the default width no text of a row (a Force row's too) or the footer is cut, nor a button's label.
+    PortRow forced(threeListeners().front(), false, true, [] {});
+    forced.setFixedWidth(view->width());
+    forced.show();
+    settle();
+    test::saveScreenshot(forced, u"row-force-de-light"_s);
+    for (const ElidedLabel* text : view->findChildren<ElidedLabel*>() + forced.findChildren<ElidedLabel*>()) {
+        EXPECT_TRUE(!text->isVisible() || !text->isElided()) << text->text().toStdString();
+    }
+    EXPECT_EQ(forced.findChild<ElidedLabel*>(u"detail"_s)->text(), u"Läuft nach SIGTERM weiter"_s);
+    for (const StopButton* button : {forced.actionButton(), view->rows().front()->actionButton()}) {
+        EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(button->text()), button->width() - 8);
+    }
+    EXPECT_TRUE(forced.findChild<QWidget*>(u"nameBlock"_s)->accessibleDescription().endsWith(u"Port 3000"_s));
     store->toggleDiscoverySettings();
     settle();
     EXPECT_EQ(preferences()->findChild<QPushButton*>(u"cancelButton"_s)->text(), u"Abbrechen"_s);

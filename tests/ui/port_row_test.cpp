@@ -73,8 +73,9 @@ TEST(PortRowTest, SlotShowsSpinnerThenButtonThenLock) {
         EXPECT_EQ(harness.row.actionButton()->isVisible(), c.expected == PortRow::Slot::actionButton);
         EXPECT_EQ(lock->isVisible(), c.expected == PortRow::Slot::lock);
         EXPECT_EQ(lock->symbol(), Symbol::lockFill);
-        // The slot is 51 wide whatever it holds.
-        EXPECT_EQ(harness.row.findChild<QWidget*>(u"actionSlot"_s)->width(), 51);
+        // The slot is 51 wide whatever it shows; a button not shown leaves its width to the name.
+        EXPECT_EQ(harness.row.findChild<QWidget*>(u"actionSlot"_s)->width(),
+                  c.expected == PortRow::Slot::actionButton ? 0 : 51);
     }
 }
 
@@ -279,14 +280,17 @@ TEST(PortRowTest, HoverSurvivesNewState) {
     EXPECT_EQ(harness.row.findChild<ElidedLabel*>(u"displayName"_s)->text(), u"site"_s);
 }
 
-TEST(PortRowTest, LongNamesAreCutAtTheEnd) {
+TEST(PortRowTest, LongNamesAreCutInTheMiddle) {
     RowHarness harness(projectListener(4312, 3000, u"node"_s, u"a-very-long-project-name-that-cannot-fit-here"_s));
     harness.row.show();
     auto* name = harness.row.findChild<ElidedLabel*>(u"displayName"_s);
     ASSERT_TRUE(waitUntil([&] { return name->width() > 0; }));
     EXPECT_TRUE(name->isElided());
     ASSERT_EQ(name->visibleLines().size(), 1);
-    EXPECT_TRUE(name->visibleLines().front().endsWith(QChar(0x2026)));
+    // Both ends stay: names of one scope differ at their end.
+    EXPECT_TRUE(name->visibleLines().front().contains(QChar(0x2026)));
+    EXPECT_TRUE(name->visibleLines().front().startsWith(u"a-very"_s));
+    EXPECT_TRUE(name->visibleLines().front().endsWith(u"here"_s));
     EXPECT_TRUE(test::shownText(harness.row.findChild<QWidget*>(u"nameBlock"_s)->toolTip()).startsWith(name->text()));
 }
 
@@ -310,6 +314,15 @@ TEST(PortRowTest, ColoursFollowTheAppearance) {
         const QColor behind = Appearance::composite(tint, window);
         EXPECT_GE(Appearance::contrastRatio(Appearance::readable(Appearance::accent(palette), behind), behind), 4.5)
             << dark;
+        // Force is outlined: the window shows inside its frame, and its label reads at 4.5:1 there.
+        const QImage force = harness.row.actionButton()->grab().toImage();
+        EXPECT_EQ(force.pixelColor(4, force.height() / 2).rgb(), window.rgb()) << dark;
+        double strongest = 1;
+        for (int pixel = 0; pixel < force.width() * force.height(); ++pixel) {
+            const QColor color = force.pixelColor(pixel % force.width(), pixel / force.width());
+            strongest = std::max(strongest, Appearance::contrastRatio(color, window));
+        }
+        EXPECT_GE(strongest, 4.5) << dark;
     }
 }
 
