@@ -495,22 +495,6 @@ unverständlich.
 <context>
     <name>vantu::AppDelegate</name>
     <message>
-        <source>Open</source>
-        <translation>Öffnen</translation>
-    </message>
-    <message>
-        <source>Refresh</source>
-        <translation>Aktualisieren</translation>
-    </message>
-    <message>
-        <source>Discovery Settings…</source>
-        <translation>Sucheinstellungen …</translation>
-    </message>
-    <message>
-        <source>Quit</source>
-        <translation>Vantu beenden</translation>
-    </message>
-    <message>
         <source>Vantu — Development ports</source>
         <translation>Vantu – Entwicklungs-Ports</translation>
     </message>
@@ -760,6 +744,10 @@ unverständlich.
         <source>Still running after SIGTERM</source>
         <translation>Läuft nach SIGTERM weiter</translation>
     </message>
+    <message>
+        <source>%1 %2, %3, port %4</source>
+        <translation>%1: %2, %3, Port %4</translation>
+    </message>
 </context>
 <context>
     <name>vantu::PortStore</name>
@@ -785,6 +773,37 @@ unverständlich.
     <message>
         <source>Vantu, development ports</source>
         <translation>Vantu, Entwicklungs-Ports</translation>
+    </message>
+</context>
+<context>
+    <name>vantu::TrayMenu</name>
+    <message>
+        <source>Open Vantu</source>
+        <translation>Vantu öffnen</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Aktualisieren</translation>
+    </message>
+    <message>
+        <source>Discovery Settings…</source>
+        <translation>Sucheinstellungen …</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Vantu beenden</translation>
+    </message>
+    <message>
+        <source>%1 — Stopping…</source>
+        <translation>%1 — Wird gestoppt …</translation>
+    </message>
+    <message>
+        <source>Force</source>
+        <translation>Erzwingen</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stoppen</translation>
     </message>
 </context>
 </TS>

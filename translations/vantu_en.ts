@@ -466,22 +466,6 @@ failed, or a port was not released; 64 the command line was not understood.
 <context>
     <name>vantu::AppDelegate</name>
     <message>
-        <source>Open</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Refresh</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Discovery Settings…</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Quit</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Vantu — Development ports</source>
         <translation type="unfinished"></translation>
     </message>
@@ -731,6 +715,10 @@ failed, or a port was not released; 64 the command line was not understood.
         <source>Still running after SIGTERM</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>%1 %2, %3, port %4</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>vantu::PortStore</name>
@@ -755,6 +743,37 @@ failed, or a port was not released; 64 the command line was not understood.
     </message>
     <message>
         <source>Vantu, development ports</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>vantu::TrayMenu</name>
+    <message>
+        <source>Open Vantu</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Discovery Settings…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 — Stopping…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Force</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stop</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -133,12 +133,13 @@ ListenerInventory ListenerEnumerator::assemble(const std::vector<platform::Liste
                 .command = holder.command,
                 .identity = identity,
             };
-            auto kept = listeners.find(listener.id());
-            if (kept == listeners.end()) {
-                kept = listeners.insert(listener.id(), std::move(listener));
+            const Listener::ID id = listener.id();
+            if (!listeners.contains(id)) {
+                listeners.insert(id, std::move(listener));
             }
-            if (!kept->addresses.contains(socket->second->address)) {
-                kept->addresses.append(socket->second->address);
+            QStringList& addresses = listeners[id].addresses;
+            if (!addresses.contains(socket->second->address)) {
+                addresses.append(socket->second->address);
             }
         }
     }

@@ -229,11 +229,14 @@ void PortRow::applyState() {
     button_->setAccessibleDescription(buttonTip);
     nameBlock_->setAccessibleDescription(listener_.helpText());
     // What is heard must say what the button ends: the rest of a group, where that is what it ends.
-    button_->setAccessibleName(canForce_ && forceTarget_
-                                   ? tr("Force quit %1 (SIGKILL)").arg(*forceTarget_)
-                                   : tr("%1 %2, %3, port %4, PID %5")
-                                         .arg(actionWord(canForce_), displayName, listener_.command,
-                                              QString::number(listener_.port), QString::number(listener_.pid)));
+    button_->setAccessibleName(
+        canForce_ && forceTarget_ ? tr("Force quit %1 (SIGKILL)").arg(*forceTarget_)
+        : listener_.container
+            ? tr("%1 %2, %3, port %4")
+                  .arg(actionWord(canForce_), displayName, listener_.command, QString::number(listener_.port))
+            : tr("%1 %2, %3, port %4, PID %5")
+                  .arg(actionWord(canForce_), displayName, listener_.command, QString::number(listener_.port),
+                       QString::number(listener_.pid)));
 
     switch (slot()) {
         case Slot::spinner:
