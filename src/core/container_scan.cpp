@@ -4,6 +4,7 @@
 #include "platform/log.h"
 
 #include <QMutexLocker>
+#include <QSet>
 
 #include <future>
 #include <variant>
@@ -45,9 +46,23 @@ Asked ask(const EngineEndpoint& endpoint, std::chrono::milliseconds limit) {
 
 QList<EngineEndpoint> ContainerScan::presentEndpoints() {
     QList<EngineEndpoint> present;
+    static QMutex said;
+    static QSet<QString> refused;
     for (const EngineEndpoint& endpoint : EngineEndpoints::candidates(platform::readEngineSettings())) {
-        if (platform::isSocket(endpoint.socketPath)) {
+        if (!platform::isSocket(endpoint.socketPath)) {
+            continue;
+        }
+        if (platform::mayConnect(endpoint.socketPath)) {
             present.append(endpoint);
+            continue;
+        }
+        // Another user's engine (root's Docker for a user outside its group): nothing of it is
+        // the user's. Said once, not on every refresh.
+        const QMutexLocker lock(&said);
+        if (!refused.contains(endpoint.socketPath)) {
+            refused.insert(endpoint.socketPath);
+            qCInfo(lcScan).noquote() << endpoint.engineName() << "at" << endpoint.socketPath
+                                     << "is not open to this user; its containers are not listed";
         }
     }
     return present;

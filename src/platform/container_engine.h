@@ -62,4 +62,7 @@ EngineSettings readEngineSettings();
 // Whether a unix socket is at `path` (not whether anything listens on it).
 bool isSocket(const QString& path);
 
+// Whether this user may connect to the socket at `path`: another user's engine socket refuses.
+bool mayConnect(const QString& path);
+
 }  // namespace vantu::platform

@@ -8,6 +8,7 @@
 
 #include <curl/curl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <mutex>
@@ -181,6 +182,10 @@ EngineSettings readEngineSettings() {
 bool isSocket(const QString& path) {
     struct stat info {};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
+
+bool mayConnect(const QString& path) {
+    return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
 }
 
 }  // namespace vantu::platform

@@ -71,6 +71,16 @@ kill -0 "$helper" && serves 28093 || fail "the port stopped serving"
 
 say "with the API socket: rows named by compose labels, the project stopped as one, Force for the stubborn one"
 start_service
+# Beside it, root's engine socket, closed to the user: a failed connect, no rows, no wait.
+python3 -c 'import socket, os, sys, time
+s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); os.chmod(sys.argv[1], 0o600); s.listen(); time.sleep(600)' \
+  "$work/root.sock" &
+pids+=($!)
+wait_for "root's socket" test -S "$work/root.sock"
+as_user env DOCKER_HOST="unix://$work/root.sock" QT_LOGGING_RULES="vantu.scan.info=true" "$cli" list \
+  >"$work/out" 2>"$work/err" || fail "list beside root's socket: $(cat "$work/out" "$work/err")"
+expect_out "podman shop_web_1 (localhost/vantu-test:1)"
+grep -q "is not open to this user" "$work/err" || fail "nothing logged of root's socket: $(cat "$work/err")"
 run list
 expect_out "podman shop_web_1 (localhost/vantu-test:1)"
 expect_out "shop-app"
