@@ -19,6 +19,7 @@ fi
 cli="$(cd "$build" && pwd)/src/cli/vantu-cli"
 scratch="$(mktemp -d)"
 chmod 755 "$scratch"
+mkdir "$scratch/out" && chmod 777 "$scratch/out"
 engine=""
 desktop=""
 cleanup() {
@@ -56,12 +57,12 @@ for profile in "idle 120 25" "busy 600 66"; do
   as_nobody "$scratch/busy_desktop" "$2" "$3" >"$scratch/desktop.out" &
   desktop=$!
   for _ in $(seq 200); do grep -q ready "$scratch/desktop.out" 2>/dev/null && break; sleep 0.05; done
-  as_nobody hyperfine -N --warmup 3 --runs 30 --export-json "$scratch/list.json" \
+  as_nobody hyperfine -N --warmup 3 --runs 30 --export-json "$scratch/out/list.json" \
     "env DOCKER_HOST=unix:///nonexistent $cli list" "env DOCKER_HOST=$DOCKER_HOST $cli list" \
     "env lsof -iTCP -sTCP:LISTEN -n -P -Fpcn" \
     "curl -s --unix-socket $scratch/docker.sock http://localhost/v1.41/containers/json" >/dev/null 2>"$scratch/err" ||
     { cat "$scratch/err" >&2; exit 1; }
-  python3 - "$1" $(for i in 0 1 2 3; do median "$scratch/list.json" "$i"; done) <<'PY'
+  python3 - "$1" $(for i in 0 1 2 3; do median "$scratch/out/list.json" "$i"; done) <<'PY'
 import sys
 profile, none, docker, lsof, api = sys.argv[1], *map(float, sys.argv[2:])
 print(f"{profile:>5}: list, no engine {none*1000:6.1f} ms | list with Docker {docker*1000:6.1f} ms "
