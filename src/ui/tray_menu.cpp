@@ -84,14 +84,14 @@ void TrayMenu::updateServers() {
         const QString label = serverLabel(listener.displayName(), listener.port);
         QString title = stopping ? tr("%1 \u2014 Stopping\u2026").arg(label) : label;
         server->setTitle(title.replace(u'&', u"&&"_s));
-        if (!listener.canTerminate()) {
+        if (!listener.canStop()) {
             server->setIcon(lockIcon());
         }
         // The row's own button first: Stop, or Force once a stop did not take.
         auto* stop = new QAction(force ? tr("Force") : tr("Stop"), server);
         stop->setObjectName(u"stop"_s);
-        stop->setEnabled(listener.canTerminate() && !stopping);
-        connect(stop, &QAction::triggered, this, [this, listener] { store_.stop(listener); });
+        stop->setEnabled(listener.canStop() && !stopping);
+        connect(stop, &QAction::triggered, this, [this, row = listener] { store_.stop(row); });
         QAction* first = server->actions().value(0);
         server->insertAction(first, stop);
         server->insertSeparator(first);
