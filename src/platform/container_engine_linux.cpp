@@ -50,31 +50,40 @@ QJsonObject readJson(const QString& path) {
     return QJsonDocument::fromJson(file.read(kLimit)).object();
 }
 
+using Handle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+
+// A handle for one exchange with the engine behind the unix socket, over plain HTTP only, that
+// never raises a signal; null when none could be made. libcurl keeps its own copies of the texts.
+Handle connectionTo(const QString& socketPath, const QByteArray& path) {
+    initialiseOnce();
+    Handle handle(curl_easy_init(), curl_easy_cleanup);
+    if (CURL* curl = handle.get()) {
+        curl_easy_setopt(curl, CURLOPT_UNIX_SOCKET_PATH, QFile::encodeName(socketPath).constData());
+        curl_easy_setopt(curl, CURLOPT_URL, QByteArray("http://localhost" + path).constData());
+        curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
+    }
+    return handle;
+}
+
 }  // namespace
 
 std::variant<EngineReply, EngineFailure> engineRequest(const QString& socketPath, const QByteArray& method,
                                                        const QByteArray& path, std::chrono::milliseconds limit,
                                                        qsizetype maxBytes) {
-    initialiseOnce();
-    const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
+    const Handle handle = connectionTo(socketPath, path);
     if (!handle) {
         return EngineFailure{u"the connection could not be set up"_s};
     }
     CURL* curl = handle.get();
-    const QByteArray socket = QFile::encodeName(socketPath);
-    const QByteArray url = "http://localhost" + path;
     Received received{.maxBytes = maxBytes};
     char error[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(curl, CURLOPT_UNIX_SOCKET_PATH, socket.constData());
-    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
     curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method.constData());
     if (method == "POST") {
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, 0L);
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, "");
     }
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limit.count()));
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, keep);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &received);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
@@ -123,20 +132,13 @@ std::optional<EngineFailure> engineStream(const QString& socketPath, const QByte
                                           std::chrono::milliseconds connectLimit,
                                           const std::function<void(const QByteArray&)>& received,
                                           const std::function<bool()>& keepGoing) {
-    initialiseOnce();
-    const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
+    const Handle handle = connectionTo(socketPath, path);
     if (!handle) {
         return EngineFailure{u"the connection could not be set up"_s};
     }
     CURL* curl = handle.get();
-    const QByteArray socket = QFile::encodeName(socketPath);
-    const QByteArray url = "http://localhost" + path;
     Stream stream{&received, &keepGoing};
-    curl_easy_setopt(curl, CURLOPT_UNIX_SOCKET_PATH, socket.constData());
-    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectLimit.count()));
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, pass);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &stream);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
