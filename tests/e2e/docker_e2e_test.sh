@@ -109,14 +109,6 @@ app_checks() {
   pids+=($!)
   docked() { grep -q '^tray docked' "$work/report" 2>/dev/null; }
   wait_for "the app to dock" docked
-  icon_window() {
-    local window
-    for window in $(xdotool search --onlyvisible --class vantu 2>/dev/null); do
-      eval "$(xdotool getwindowgeometry --shell "$window")"
-      if [ "$WIDTH" -le 64 ] && [ "$HEIGHT" -le 64 ]; then echo "$window"; return; fi
-    done
-  }
-  icon_shown() { [ -n "$(icon_window)" ]; }
   wait_for "the tray icon" icon_shown
   eval "$(xdotool getwindowgeometry --shell "$(icon_window)")"
   icon_x=$((X + WIDTH / 2)); icon_y=$((Y + HEIGHT / 2))

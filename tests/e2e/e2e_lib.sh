@@ -75,6 +75,16 @@ start_session_bus() {
   export DBUS_SESSION_BUS_ADDRESS
 }
 
+# The tray icon under X11: the one visible window of the app, small and square.
+icon_window() {
+  local window
+  for window in $(xdotool search --onlyvisible --class vantu 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    if [ "$WIDTH" -le 64 ] && [ "$HEIGHT" -le 64 ]; then echo "$window"; return; fi
+  done
+}
+icon_shown() { [ -n "$(icon_window)" ]; }
+
 # Lines of the app's report that start with $1.
 count() {
   local n

@@ -94,15 +94,6 @@ trayer_pid=$!
 pids+=("$trayer_pid")
 docked() { grep -q '^tray docked' "$work/report"; }
 wait_for "the app to dock into the tray" docked
-# The icon: the one visible window of the app, small and square.
-icon_window() {
-  local window
-  for window in $(xdotool search --onlyvisible --class vantu 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    if [ "$WIDTH" -le 64 ] && [ "$HEIGHT" -le 64 ]; then echo "$window"; return; fi
-  done
-}
-icon_shown() { [ -n "$(icon_window)" ]; }
 wait_for "the tray icon" icon_shown
 panel_hidden() { [ "$(count hidden)" -ge 1 ]; }
 wait_for "the window to give way to the tray" panel_hidden
