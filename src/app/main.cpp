@@ -7,6 +7,7 @@
 #include "ui/desktop_services.h"
 #include "ui/folder_chooser_dialog.h"
 #include "ui/single_instance.h"
+#include "ui/window_system_choice.h"
 #ifdef VANTU_TEST_HOOKS
 #include "app/test_report.h"
 #endif
@@ -49,13 +50,34 @@ std::optional<int> answerInformationalOption(int argc, char** argv) {
     return std::nullopt;
 }
 
+// Asks Qt for the window system the desktop places a popover on (see WindowSystemChoice), and
+// answers whether it did.
+bool requestWindowSystem() {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const QByteArray desktop = qgetenv("XDG_CURRENT_DESKTOP");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    const QByteArray x11 = qgetenv("DISPLAY");
+    const auto chosen = vantu::WindowSystemChoice::platformFor(
+        {platform.constData(), desktop.constData(), wayland.constData(), x11.constData()});
+    if (!chosen) {
+        return false;
+    }
+    qputenv("QT_QPA_PLATFORM", QByteArray(chosen->data(), static_cast<qsizetype>(chosen->size())));
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (const auto answered = answerInformationalOption(argc, argv)) {
         return *answered;
     }
+    const bool windowSystemRequested = requestWindowSystem();
     QApplication app(argc, argv);
+    // Only for the app's own start: the browser or file manager it launches must not inherit it.
+    if (windowSystemRequested) {
+        qunsetenv("QT_QPA_PLATFORM");
+    }
     vantu::Translations::install(app);
     QApplication::setApplicationName(u"vantu"_s);
     QApplication::setApplicationDisplayName(u"Vantu"_s);

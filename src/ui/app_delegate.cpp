@@ -28,8 +28,15 @@ AppDelegate::AppDelegate(std::unique_ptr<PortStore> store, std::function<void()>
     connect(trayMenu_.get(), &TrayMenu::quitRequested, this, [quitApp] { quitApp(); });
     tray_ = std::make_unique<TrayIcon>(trayMenu_->menu(), std::move(bus));
     connect(tray_.get(), &TrayIcon::kindChanged, this, &AppDelegate::followTray);
-    // The menu lists what a scan finds: one starts as it opens, and the menu follows.
-    connect(tray_.get(), &TrayIcon::menuAboutToShow, this, [this] { store_->refresh(); });
+    // The menu lists what a scan finds: one starts as it opens, and the menu follows. It opens at
+    // the icon, where the popover gives way to it: on GNOME a click on the icon opens the menu,
+    // and the popover, which keeps the focus meanwhile, would stay open under it.
+    connect(tray_.get(), &TrayIcon::menuAboutToShow, this, [this] {
+        if (isDocked() && popover_->isVisible()) {
+            popover_->dismiss();
+        }
+        store_->refresh();
+    });
     connect(tray_.get(), &TrayIcon::activated, this, &AppDelegate::onIconActivated);
     // The tray tells how many servers the last scan found, once the store has settled.
     connect(store_.get(), &PortStore::willChange, this, [this] {

@@ -14,4 +14,14 @@ QPoint topLeft(const QRect& anchor, const QSize& size, const QRect& screen) {
     return {x, y};
 }
 
+QRect panelCorner(const QRect& screen, const QRect& available) {
+    if (available.bottom() < screen.bottom() && available.top() == screen.top()) {
+        return {available.right(), available.bottom() + 1, 1, screen.bottom() - available.bottom()};
+    }
+    if (available.top() > screen.top()) {
+        return {available.right(), screen.top(), 1, available.top() - screen.top()};
+    }
+    return {available.right(), available.top(), 1, 1};
+}
+
 }  // namespace vantu::PopoverPlacement

@@ -14,4 +14,10 @@ inline constexpr int kGap = 2;
 // otherwise, centred on it horizontally, and moved inside the screen where it would overhang.
 QPoint topLeft(const QRect& anchor, const QSize& size, const QRect& screen);
 
+// Where the tray icon most likely is when neither the tray nor the pointer tells (a Wayland
+// compositor hides the pointer outside the app's own windows): at the far end of the panel that
+// takes the screen's edge away from its `available` area (GNOME's top bar, a bottom panel),
+// or else in the top-right corner. An anchor for `topLeft`.
+QRect panelCorner(const QRect& screen, const QRect& available);
+
 }  // namespace vantu::PopoverPlacement

@@ -8,8 +8,10 @@
 #include "ui/popover_frame.h"
 #include "ui/popover_placement.h"
 #include "ui/popover_view.h"
+#include "ui/window_system_choice.h"
 
 #include <QCloseEvent>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -21,18 +23,30 @@ using namespace Qt::StringLiterals;
 namespace vantu {
 namespace {
 
+bool underWayland() {
+    return WindowSystemChoice::underWayland(QGuiApplication::platformName().toStdString(),
+                                            qgetenv("WAYLAND_DISPLAY").toStdString());
+}
+
 Qt::WindowFlags popupFlags() {
     // A Wayland compositor does not let a parentless popup be placed, nor grab for it: a
     // frameless tool window that hides when it loses activation stands in. Through Xwayland
     // too: a popup's grab never sees a click on a Wayland window, while the loss of activation
     // to one does arrive. (An unmanaged X window would open where it is put, but sway 1.7 never
     // lets it keep the focus, so nothing would close it.)
-    const QString platform = QGuiApplication::platformName();
-    if (platform.startsWith(u"wayland"_s) ||
-        (platform == u"xcb"_s && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))) {
+    if (underWayland()) {
         return Qt::Tool | Qt::FramelessWindowHint;
     }
     return Qt::Popup | Qt::FramelessWindowHint;
+}
+
+// The tray told nothing of where its icon is; the pointer has just clicked in the tray's menu.
+QRect guessedAnchor() {
+    if (!underWayland()) {
+        return {QCursor::pos(), QSize(1, 1)};
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? PopoverPlacement::panelCorner(screen->geometry(), screen->availableGeometry()) : QRect();
 }
 
 }  // namespace
@@ -70,8 +84,8 @@ void PopoverWindow::setContentHeight(int height) {
     }
 }
 
-void PopoverWindow::showAt(const QRect& anchor) {
-    anchor_ = anchor;
+void PopoverWindow::showAt(const std::optional<QRect>& anchor) {
+    anchor_ = anchor ? *anchor : guessedAnchor();
     place();
     // The stand-in for a popup is a window the desktop manages: not one to switch to.
     if (windowType() != Qt::Popup) {
@@ -95,7 +109,9 @@ void PopoverWindow::place() {
         screen = QGuiApplication::primaryScreen();
     }
     if (screen != nullptr) {
-        move(PopoverPlacement::topLeft(*anchor_, size(), screen->availableGeometry()));
+        // The window's own place, not its frame's: it has none, but a window manager may report
+        // margins for it (Mutter through Xwayland), which move() would add on.
+        setGeometry(QRect(PopoverPlacement::topLeft(*anchor_, size(), screen->availableGeometry()), size()));
     }
 }
 

@@ -31,8 +31,9 @@ public:
 
     // Width 290 and the given height; a popup shown at its icon keeps to its anchored edge.
     void setContentHeight(int height);
-    // Shows the popup next to the icon at `anchor` (screen coordinates).
-    void showAt(const QRect& anchor);
+    // Shows the popup next to the icon at `anchor` (screen coordinates); without one, at the
+    // pointer, or where a Wayland compositor hides the pointer, at the end of the panel.
+    void showAt(const std::optional<QRect>& anchor);
     // Hides it on the app's own initiative (a click on the icon).
     void dismiss();
     // Milliseconds since the popover last closed by losing activation (where it cannot be a

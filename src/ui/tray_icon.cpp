@@ -158,16 +158,16 @@ void TrayIcon::setToolTip(const QString& title, const QString& text) {
     item_.setToolTip(title, text);
 }
 
-QRect TrayIcon::takeAnchor() {
+std::optional<QRect> TrayIcon::takeAnchor() {
     const std::optional<QPoint> clicked = std::exchange(clickedAt_, std::nullopt);
     const QRect geometry = xembed_ ? xembed_->geometry() : QRect();
     if (geometry.isValid() && !geometry.isEmpty()) {
         return geometry;
     }
     if (clicked && !clicked->isNull()) {
-        return {*clicked, QSize(1, 1)};
+        return QRect(*clicked, QSize(1, 1));
     }
-    return {QCursor::pos(), QSize(1, 1)};
+    return std::nullopt;
 }
 
 }  // namespace vantu

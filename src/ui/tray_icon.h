@@ -53,8 +53,9 @@ public:
     void setIcon(const QIcon& icon);
     void setToolTip(const QString& title, const QString& text);
     // Where a popover should open: the XEmbed icon's rectangle, else the place a
-    // StatusNotifierItem host gave with the click, else the pointer. Forgets the click.
-    [[nodiscard]] QRect takeAnchor();
+    // StatusNotifierItem host gave with the click; nullopt when neither is known (a click in the
+    // tray's menu). Forgets the click.
+    [[nodiscard]] std::optional<QRect> takeAnchor();
 
 Q_SIGNALS:
     void kindChanged(vantu::TrayIcon::Kind kind);
