@@ -26,8 +26,9 @@ packages=(
   xvfb xdotool trayer x11-utils imagemagick
   # StatusNotifierItem trays on a private session bus, and Wayland (headless sway, screenshots)
   dbus python3-dbus-next qt6-wayland sway xwayland foot grim
-  # xfce4-panel, whose tray hosts the item as xfce desktops do
-  xfce4-panel
+  # xfce4-panel, whose tray hosts the item as xfce desktops do; GNOME Shell, headless, with the
+  # extension that gives it a tray
+  xfce4-panel gnome-shell gnome-shell-extension-appindicator libglib2.0-bin
   # what a screen reader hears: the AT-SPI buses and their Python client
   at-spi2-core python3-pyatspi
   # container engines the tests start privately, with an image made of busybox (no registry)

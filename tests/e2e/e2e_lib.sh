@@ -13,7 +13,7 @@ skip() { echo "SKIP: $*" >&2; exit 77; }
 e2e_logs=("$work/report" "$work/vantu.log" "$work/host.log" "$work/host.out")
 
 cleanup() {
-  local status=$?
+  local status="${1:-$?}"
   if [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
     local log
     for log in "${e2e_logs[@]}"; do
