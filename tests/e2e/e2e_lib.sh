@@ -13,7 +13,7 @@ skip() { echo "SKIP: $*" >&2; exit 77; }
 e2e_logs=("$work/report" "$work/vantu.log" "$work/host.log" "$work/host.out")
 
 cleanup() {
-  local status="${1:-$?}"
+  local status=$?
   if [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
     local log
     for log in "${e2e_logs[@]}"; do
@@ -63,10 +63,10 @@ start_xvfb() {
 }
 
 # A session bus of the test's own, so no desktop's tray ever sees the app under test.
-start_session_bus() {
+start_session_bus() {  # [--config-file=FILE, for a bus other than the usual session bus]
   command -v dbus-daemon >/dev/null || skip "dbus-daemon is not installed"
   exec 3>"$work/bus"
-  dbus-daemon --session --nofork --nopidfile --print-address=3 >"$work/bus.log" 2>&1 &
+  dbus-daemon "${1:---session}" --nofork --nopidfile --print-address=3 >"$work/bus.log" 2>&1 &
   pids+=($!)
   exec 3>&-
   bus_ready() { [ -s "$work/bus" ]; }
