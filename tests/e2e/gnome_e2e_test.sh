@@ -69,21 +69,20 @@ wait_for "the dev server to listen" server_ready
 port="$(awk '/^PORT/ {print $2}' "$work/server.out")"
 printf '{"discovery.automatic": false, "discovery.included": "%s"}\n' "$port" >"$XDG_CONFIG_HOME/vantu/vantu.json"
 
+shell_call() {  # object-path method [argument...]
+  gdbus call --session --dest org.gnome.Shell --object-path "$1" --method "$2" "${@:3}"
+}
 # The shell's Eval: prints what the code gave, or fails.
 shell_eval() {
   local out
-  out="$(gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
-    --method org.gnome.Shell.Eval "$1" 2>&1)" || fail "Eval: $out"
+  out="$(shell_call /org/gnome/Shell org.gnome.Shell.Eval "$1" 2>&1)" || fail "Eval: $out"
   case "$out" in "(true, '"*) ;; *) fail "the shell refused the Eval: $out" ;; esac
   out="${out#(true, \'}"
   out="${out%\')}"
   out="${out#\"}"
   printf '%s\n' "${out%\"}"
 }
-eval_allowed() {
-  gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell --method org.gnome.Shell.Eval \
-    'global.context.unsafe_mode' 2>/dev/null | grep -q "(true, 'true')"
-}
+eval_allowed() { shell_call /org/gnome/Shell org.gnome.Shell.Eval global.context.unsafe_mode 2>/dev/null | grep -q "'true'"; }
 indicator='Object.entries(Main.panel.statusArea).find(([key]) => key.startsWith("appindicator"))?.[1]'
 # The icon's place in the top bar, "x y width height", when it is shown.
 icon_geometry() {
@@ -122,8 +121,8 @@ vantu_windows() {
 }
 screenshot() {  # name [crop geometry]
   [ -n "$screenshots" ] || return 0
-  gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell/Screenshot \
-    --method org.gnome.Shell.Screenshot.Screenshot false false "$work/shot.png" >/dev/null || fail "no screenshot"
+  shell_call /org/gnome/Shell/Screenshot org.gnome.Shell.Screenshot.Screenshot false false "$work/shot.png" >/dev/null ||
+    fail "no screenshot"
   if [ -n "${2:-}" ]; then convert "$work/shot.png" -crop "$2" +repage "$screenshots/$1.png"; else cp "$work/shot.png" "$screenshots/$1.png"; fi
 }
 
@@ -179,12 +178,10 @@ screenshot gnome-top-bar 1280x32+0+0
 # --- The extension turned off and on: the panel is a window meanwhile, then the icon is back.
 windows_before="$(count 'tray window')"
 docked_before="$(count 'tray docked')"
-gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
-  --method org.gnome.Shell.Extensions.DisableExtension "$extension" >/dev/null
+shell_call /org/gnome/Shell org.gnome.Shell.Extensions.DisableExtension "$extension" >/dev/null
 wait_for "the icon to go with the extension" icon_gone
 wait_for "the panel to become a window" count_reaches 'tray window' $((windows_before + 1))
-gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
-  --method org.gnome.Shell.Extensions.EnableExtension "$extension" >/dev/null
+shell_call /org/gnome/Shell org.gnome.Shell.Extensions.EnableExtension "$extension" >/dev/null
 wait_for "the icon to come back with the extension" icon_in_top_bar
 wait_for "the app to dock again" count_reaches 'tray docked' $((docked_before + 1))
 sleep 1
