@@ -141,6 +141,9 @@ start_shell_and_app() {
       compgen -G "$XDG_RUNTIME_DIR/.mutter-Xwaylandauth.*" >/dev/null
   }
   wait_for "gnome-shell $1" shell_up
+  # From the shell's start on to its extensions' (0 to 1.8 s), so that the registration meets
+  # the extension at every point of its start.
+  sleep "$((($1 - 1) / 5)).$((($1 - 1) % 5 * 2))"
   # The session's environment as GNOME gives it to the apps it starts.
   rm -f "$work/report"
   WAYLAND_DISPLAY=wayland-0 XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland \
