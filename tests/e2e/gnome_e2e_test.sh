@@ -28,6 +28,9 @@ command -v gnome-shell >/dev/null || skip "gnome-shell is not installed"
 [ -d "/usr/share/gnome-shell/extensions/$extension" ] || skip "the AppIndicator extension is not installed"
 command -v gdbus >/dev/null || fail "gdbus is not installed"
 e2e_logs+=("$work/shell.log")
+# Mutter starts no Xwayland without the X11 socket folder, which a machine without an X server
+# yet lacks.
+[ -d /tmp/.X11-unix ] || mkdir -m 1777 /tmp/.X11-unix || fail "no /tmp/.X11-unix, and it cannot be made"
 [ -z "$screenshots" ] || mkdir -p "$screenshots"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM XAUTHORITY
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" GSETTINGS_BACKEND=keyfile
