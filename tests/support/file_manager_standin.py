@@ -5,29 +5,31 @@ org.freedesktop.FileManager1."""
 import asyncio
 import sys
 
+from dbus_next import Message, MessageType
 from dbus_next.aio import MessageBus
-from dbus_next.service import ServiceInterface, method
-
-
-class FileManager(ServiceInterface):
-    def __init__(self, log):
-        super().__init__("org.freedesktop.FileManager1")
-        self.log = log
-
-    @method()
-    def ShowFolders(self, uris: "as", startup_id: "s"):
-        # Written once the answer is on its way: a test that stops this stand-in as soon as
-        # it sees the log must not take the answer with it.
-        asyncio.get_running_loop().call_soon(self.write, uris)
-
-    def write(self, uris):
-        with open(self.log, "a") as out:
-            out.writelines(uri + "\n" for uri in uris)
 
 
 async def main():
     bus = await MessageBus().connect()
-    bus.export("/org/freedesktop/FileManager1", FileManager(sys.argv[1]))
+    tasks = set()
+
+    async def answer(call):
+        # The log is written only once the answer has left for the bus: a test that stops this
+        # stand-in as soon as it sees the log must not take the answer with it.
+        await bus.send(Message.new_method_return(call))
+        with open(sys.argv[1], "a") as out:
+            out.writelines(uri + "\n" for uri in call.body[0])
+
+    def handle(message):
+        if (message.message_type != MessageType.METHOD_CALL or message.member != "ShowFolders"
+                or message.interface != "org.freedesktop.FileManager1"):
+            return None
+        task = asyncio.get_running_loop().create_task(answer(message))
+        tasks.add(task)
+        task.add_done_callback(tasks.discard)
+        return True
+
+    bus.add_message_handler(handle)
     await bus.request_name("org.freedesktop.FileManager1")
     print("ready", flush=True)
     await asyncio.Future()
