@@ -38,7 +38,7 @@ std::optional<std::string_view> platformFor(const Session& session) {
 }
 
 bool underWayland(std::string_view qtPlatform, std::string_view waylandDisplay) {
-    return qtPlatform.substr(0, 7) == "wayland" || (qtPlatform == "xcb" && !waylandDisplay.empty());
+    return qtPlatform.starts_with("wayland") || (qtPlatform == "xcb" && !waylandDisplay.empty());
 }
 
 }  // namespace vantu::WindowSystemChoice
